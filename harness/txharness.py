@@ -1,0 +1,195 @@
+#!/usr/bin/python3
+"""The Wine and Xvfb test harness.
+
+As a command:
+    txharness.py up          start a private Xvfb display and a fresh Wine prefix
+    txharness.py down        stop Wine's server and the display
+    txharness.py screenshot OUT.png [WINDOW-TITLE]
+
+As a module, for test scripts: run() and start() run win64 programs under Wine,
+wait_window() waits for a window by title on the harness's display, screenshot()
+writes a PNG, reg_query() reads the prefix's registry, winpath() maps a Linux path.
+
+The harness state lives in $TX_HARNESS (CTest sets it to <build>/harness):
+display (the display number), xvfb.pid, wineprefix/.
+"""
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+WINE64 = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def harness_dir():
+    d = os.environ.get("TX_HARNESS")
+    if not d:
+        d = os.path.join(HERE, "..", "build", "win64", "harness")
+    return os.path.abspath(d)
+
+
+def prefix():
+    return os.path.join(harness_dir(), "wineprefix")
+
+
+def display():
+    with open(os.path.join(harness_dir(), "display")) as f:
+        return ":" + f.read().strip()
+
+
+def wine_env(extra=None):
+    env = dict(os.environ)
+    env["WINEPREFIX"] = prefix()
+    env.setdefault("WINEDEBUG", "-all")
+    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    try:
+        env["DISPLAY"] = display()
+    except OSError:
+        pass
+    if extra:
+        env.update(extra)
+    return env
+
+
+def winpath(path):
+    """The Windows name of a Linux path (drive Z: is the Linux root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def drive_c():
+    return os.path.join(prefix(), "drive_c")
+
+
+def windows_dir():
+    return os.path.join(drive_c(), "windows")
+
+
+def run(args, cwd=None, env=None, input=None, timeout=120, check=False):
+    """Run a win64 program under Wine to its end; returns CompletedProcess (bytes)."""
+    return subprocess.run([WINE64] + list(args), cwd=cwd, env=wine_env(env), input=input,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout, check=check)
+
+
+def start(args, cwd=None, env=None, **kw):
+    """Start a win64 program under Wine and return its Popen."""
+    return subprocess.Popen([WINE64] + list(args), cwd=cwd, env=wine_env(env), **kw)
+
+
+def x_windows():
+    """(id, title) of every named X window on the harness's display."""
+    out = subprocess.run(["xwininfo", "-root", "-tree", "-display", display()],
+                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout
+    found = []
+    for line in out.splitlines():
+        line = line.strip()
+        if line.startswith("0x") and '"' in line:
+            wid = line.split()[0]
+            title = line.split('"')[1]
+            found.append((wid, title))
+    return found
+
+
+def wait_window(title, timeout=30):
+    """Wait until an X window with exactly this title exists; returns its id or None."""
+    end = time.time() + timeout
+    while time.time() < end:
+        for wid, t in x_windows():
+            if t == title:
+                return wid
+        time.sleep(0.2)
+    return None
+
+
+def screenshot(out, title=None):
+    """Write a PNG of the whole display, or of the window with this title. Returns the path."""
+    os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
+    target = "root"
+    if title is not None:
+        target = wait_window(title, timeout=5)
+        if target is None:
+            raise RuntimeError("no window titled %r to photograph" % title)
+    subprocess.run(["import", "-display", display(), "-window", target, out], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=60)
+    return out
+
+
+def reg_query(key, value):
+    """The data of a registry value as `reg query` prints it, or None when absent."""
+    r = run(["reg", "query", key, "/v", value])
+    if r.returncode != 0:
+        return None
+    for line in r.stdout.decode("latin-1").splitlines():
+        parts = line.split(None, 2)
+        if len(parts) >= 2 and parts[0] == value and parts[1].startswith("REG_"):
+            return parts[2].strip() if len(parts) == 3 else ""
+    return None
+
+
+def _free_display():
+    for n in range(90, 200):
+        if not os.path.exists("/tmp/.X%d-lock" % n) and not os.path.exists("/tmp/.X11-unix/X%d" % n):
+            return n
+    raise RuntimeError("no free X display number between 90 and 199")
+
+
+def up():
+    d = harness_dir()
+    os.makedirs(d, exist_ok=True)
+    down(quiet=True)
+    n = _free_display()
+    log = open(os.path.join(d, "xvfb.log"), "w")
+    xvfb = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                            stdout=log, stderr=log, start_new_session=True)
+    with open(os.path.join(d, "xvfb.pid"), "w") as f:
+        f.write(str(xvfb.pid))
+    with open(os.path.join(d, "display"), "w") as f:
+        f.write(str(n))
+    end = time.time() + 20
+    while not os.path.exists("/tmp/.X11-unix/X%d" % n):
+        if xvfb.poll() is not None or time.time() > end:
+            raise SystemExit("Xvfb did not start on :%d (see %s/xvfb.log)" % (n, d))
+        time.sleep(0.1)
+    shutil.rmtree(prefix(), ignore_errors=True)
+    t = time.time()
+    r = subprocess.run([WINE64, "wineboot", "-i"], env=wine_env(), stdout=subprocess.PIPE,
+                       stderr=subprocess.STDOUT, timeout=300)
+    subprocess.run([WINESERVER, "-w"], env=wine_env(), timeout=300)
+    if r.returncode != 0 or not os.path.isdir(windows_dir()):
+        sys.stdout.write(r.stdout.decode("latin-1"))
+        raise SystemExit("wineboot failed (%d)" % r.returncode)
+    # A persistent server keeps later Wine starts quick; `down` ends it.
+    subprocess.Popen([WINESERVER, "-p"], env=wine_env())
+    print("harness up: display :%d, prefix %s (wineboot %.1f s)" % (n, prefix(), time.time() - t))
+
+
+def down(quiet=False):
+    d = harness_dir()
+    if os.path.isdir(prefix()):
+        subprocess.run([WINESERVER, "-k"], env=wine_env(), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+    pidfile = os.path.join(d, "xvfb.pid")
+    if os.path.exists(pidfile):
+        try:
+            with open(pidfile) as f:
+                pid = int(f.read().strip())
+            os.killpg(pid, signal.SIGTERM)
+        except (ValueError, ProcessLookupError, PermissionError):
+            pass
+        os.remove(pidfile)
+    if not quiet:
+        print("harness down")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) >= 2 and sys.argv[1] == "up":
+        up()
+    elif len(sys.argv) >= 2 and sys.argv[1] == "down":
+        down()
+    elif len(sys.argv) >= 3 and sys.argv[1] == "screenshot":
+        print(screenshot(sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else None))
+    else:
+        sys.exit(__doc__)

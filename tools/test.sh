@@ -1,0 +1,34 @@
+#!/bin/bash
+# The whole test suite: installs what is missing, configures and builds the four
+# builds (native, sanitize, win32, win64) and runs every test (native, sanitize,
+# then win64 under Wine). Exits non-zero on any failure.
+#   tools/test.sh            everything
+#   tools/test.sh -R NAME    only tests matching NAME (in every build that has them)
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+bash tools/install-deps.sh || exit 1
+
+jobs=${TX_JOBS:-2}
+status=0
+for preset in native sanitize win32 win64; do
+  echo "=== build $preset"
+  if [ ! -f "build/$preset/build.ninja" ]; then
+    cmake --preset "$preset" >/dev/null || { echo "configure $preset failed"; exit 1; }
+  fi
+  cmake --build --preset "$preset" -j "$jobs" || { echo "build $preset failed"; exit 1; }
+done
+mkdir -p build/screenshots
+summary=()
+for preset in native sanitize win64; do
+  echo "=== test $preset"
+  if ctest --preset "$preset" -j "$jobs" "$@"; then
+    summary+=("$preset: passed")
+  else
+    summary+=("$preset: FAILED")
+    status=1
+  fi
+done
+echo "=== summary"
+printf '%s\n' "${summary[@]}"
+exit $status
