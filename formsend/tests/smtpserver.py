@@ -179,8 +179,10 @@ class ScriptedSmtp(threading.Thread):
                 continue
             if not self._answer(conn, self.replies[verb]):
                 return
-            if verb == "DATA" and self.replies["DATA"] and isinstance(self.replies["DATA"], bytes) \
-                    and self.replies["DATA"].startswith(b"3"):
+            answer = self.replies["DATA"]
+            if isinstance(answer, list):
+                answer = b"".join(answer)
+            if verb == "DATA" and isinstance(answer, bytes) and answer.startswith(b"3"):
                 data = read_until(b"\r\n.\r\n")
                 if data is None:
                     return

@@ -78,10 +78,10 @@ class FormsendCase(unittest.TestCase):
         lines = ["[Quenby Mailer]"] + ["%s=%s" % kv for kv in values.items()]
         self.write("formsend.ini", "\r\n".join(lines) + "\r\n")
 
-    def form(self, *extra, to=("anne@example.com",), template="mail.txt"):
+    def form(self, *extra, to=("anne@example.com",), template="mail.txt", text="Hi there"):
         pairs = [("$File$", template), ("$LocationOK$", OK_URL), ("$LocationKO$", KO_URL)]
         pairs += [("$To$", t) for t in to]
-        pairs += [("$Name$", "Bob"), ("$Text$", "Hi there")]
+        pairs += [("$Name$", "Bob"), ("$Text$", text)]
         pairs += list(extra)
         return urlencode(pairs)
 
@@ -452,7 +452,7 @@ class Mends(FormsendCase):
         long_subject = "S" * 500
         many = [("f%d" % i, "v") for i in range(1200)]
         body = self.form(("$Subject$", long_subject), ("$Sender$", "s" * 100 + "@x.org"),
-                         ("$Text$", "T" * 3000), *many)
+                         *many, text="T" * 3000)
         with RecordingSmtp() as srv:
             run = self.run_formsend(body)
         self.assertEqual(run.rc, 0)
@@ -464,7 +464,7 @@ class Mends(FormsendCase):
 
     def test_value_cannot_end_the_message_early(self):
         smuggled = "ok\r\n.\r\nMAIL FROM: evil@x\r\nRCPT TO: victim@example.com\r\nDATA\r\nspam\r\n"
-        body = self.form(("$Text$", smuggled))
+        body = self.form(text=smuggled)
         with RecordingSmtp() as srv:
             run = self.run_formsend(body)
         self.assertEqual(run.rc, 0)
