@@ -182,55 +182,65 @@ TemplateResult appendTemplate(Text *t, const FormTable *table, const FormSetting
     return t->failed ? kTemplateNoMemory : kTemplateOk;
 }
 
-static int at(const Text *in, size_t i, long offset)
-{
-    long j = (long)i + offset;
-    if (j < 0 || (size_t)j >= in->length) {
-        return -1;
-    }
-    return (unsigned char)in->data[j];
-}
-
 int encodeQuotedPrintable(const Text *in, Text *out)
 {
+    // Every input character becomes at most 3 output characters, a "." at a line
+    // start 2, and a soft break adds 3 per at least 24 characters: 4 per input
+    // character bounds the whole output, which is written in place.
     textInit(out);
-    textAppend(out, "", 0);
+    size_t room = in->length * 4 + 1;
+    out->data = (char *)malloc(room);
+    if (!out->data) {
+        out->failed = 1;
+        return 0;
+    }
+    out->capacity = room;
+    static const char kHex[] = "0123456789ABCDEF";
+    const unsigned char *text = (const unsigned char *)in->data;
+    const size_t n = in->length;
+    char *o = out->data;
     size_t column = 0;
-    for (size_t i = 0; i < in->length; ++i) {
-        int ch = (unsigned char)in->data[i];
-        int prev1 = at(in, i, -1), prev2 = at(in, i, -2);
-        int next1 = at(in, i, 1), next2 = at(in, i, 2);
-        char c = (char)ch;
+    for (size_t i = 0; i < n; ++i) {
+        int ch = text[i];
+        int prev1 = i >= 1 ? text[i - 1] : -1;
+        int prev2 = i >= 2 ? text[i - 2] : -1;
+        int next1 = i + 1 < n ? text[i + 1] : -1;
+        int next2 = i + 2 < n ? text[i + 2] : -1;
         if (ch >= '!' && ch <= '~' && ch != '=' && ch != '?') {
-            textAppend(out, &c, 1);
+            *o++ = (char)ch;
             ++column;
             if (ch == '.' && column == 1 && next1 != '.') {
-                textAppend(out, ".", 1);
+                *o++ = '.';
                 ++column;
             }
         } else if (ch == '\n') {
-            textAppend(out, "\r\n", 2);
+            *o++ = '\r';
+            *o++ = '\n';
             column = 0;
         } else if (ch == '\t' || (ch == ' ' && next1 != '\n')) {
-            textAppend(out, &c, 1);
+            *o++ = (char)ch;
             ++column;
         } else if (ch == '=' && (prev1 == '?' || next1 == '?')) {
-            textAppend(out, &c, 1);
+            *o++ = (char)ch;
             ++column;
         } else if ((ch == '?' && prev1 == '=') || next1 == '=' || (prev1 == 'Q' && prev2 == '?') ||
                    (next1 == 'Q' && next2 == '?')) {
-            textAppend(out, &c, 1);
+            *o++ = (char)ch;
             ++column;
         } else {
-            static const char kHex[] = "0123456789ABCDEF";
-            char esc[3] = {'=', kHex[ch >> 4], kHex[ch & 15]};
-            textAppend(out, esc, 3);
+            *o++ = '=';
+            *o++ = kHex[ch >> 4];
+            *o++ = kHex[ch & 15];
             column += 3;
         }
         if (column >= kQpBreakColumn) {
-            textAppend(out, "=\r\n", 3);
+            *o++ = '=';
+            *o++ = '\r';
+            *o++ = '\n';
             column = 0;
         }
     }
-    return !out->failed;
+    *o = '\0';
+    out->length = (size_t)(o - out->data);
+    return 1;
 }
