@@ -9,7 +9,7 @@ runs per second and where the time of a run goes:
                           finds no fields and ends: no configuration, template or SMTP)
   formsend's own work     what a full run takes beyond that
 
-    TX_HARNESS=build/win64/harness PYTHONPATH=harness \\
+    TX_HARNESS=build/win64/wine-harness PYTHONPATH=harness \\
         /usr/bin/python3 formsend/tests/bench_formsend_web.py [N]
 """
 import http.client
