@@ -8,7 +8,9 @@
 #include <stddef.h>
 #include <stdio.h>
 
+#ifndef ARRAY_SIZE
 #define ARRAY_SIZE(a) (sizeof(a) / sizeof((a)[0]))
+#endif
 
 enum {
     kMaxFields = 1000,
