@@ -31,7 +31,8 @@ namespace {
 constexpr uint64_t kLockData = 0x7FFFFF00ull;
 constexpr uint64_t kLockPresence = 0x7FFFFF01ull;
 constexpr unsigned kOpWaitMs = 10000;
-constexpr unsigned kPresenceWaitMs = 2000;
+constexpr unsigned kPresenceWaitMs = 250;
+constexpr unsigned kCoordinatorWaitMs = 2000;
 
 constexpr size_t kHeaderSize = 512;
 constexpr size_t kBatchHead = 24;
@@ -70,6 +71,12 @@ enum OpKind : uint8_t { OP_ADD = 1, OP_PUT = 2, OP_DEL = 3 };
 constexpr size_t kOpHead = 13;   // kind, id, version, data length
 
 std::atomic<int> g_fail_after{0};
+std::atomic<KsCommitHook> g_commit_hook{nullptr};
+
+void commit_step(int step) {
+  KsCommitHook fn = g_commit_hook.load();
+  if (fn) fn(step);
+}
 
 }  // namespace
 
@@ -182,6 +189,7 @@ const char* ks_error_text(int code) {
 }
 
 void ks_debug_fail_after(int n) { g_fail_after.store(n); }
+void ks_debug_commit_hook(KsCommitHook fn) { g_commit_hook.store(fn); }
 
 static int debug_fail_now() {
   int n = g_fail_after.load();
@@ -723,7 +731,7 @@ static int coordinator_decided(const std::string& path, uint64_t txid) {
   int rc = plat_open(path.c_str(), 0, 0, &pf);
   if (rc == PLAT_NOT_FOUND) return 0;
   if (rc != PLAT_OK) return -KS_ERR_IO;
-  if (plat_lock(pf, kLockData, 0, kPresenceWaitMs) != PLAT_OK) {
+  if (plat_lock(pf, kLockData, 0, kCoordinatorWaitMs) != PLAT_OK) {
     plat_close(pf);
     return -KS_ERR_LOCKED;
   }
@@ -893,8 +901,10 @@ static int open_impl(const KsFileDecl* d, const char* name, int mode, int allow_
   f->mode = mode;
   int rc = KS_OK;
   for (int attempt = 0; attempt < 5; attempt++) {
-    int prc = plat_open(path, mode == KS_SHARED, 0, &f->pf);
-    if (prc == PLAT_DENIED && d->kind == KS_LINES && mode == KS_SHARED) prc = plat_open(path, 0, 0, &f->pf);
+    // Keyed files open for writing even to deny others writing: an exclusive
+    // lock needs a handle that may write. The store itself refuses the writes.
+    int prc = plat_open(path, d->kind == KS_KEYED || mode == KS_SHARED, 0, &f->pf);
+    if (prc == PLAT_DENIED) prc = plat_open(path, 0, 0, &f->pf);
     if (prc != PLAT_OK) {
       rc = plat_to_ks(prc);
       break;
@@ -1584,6 +1594,7 @@ int ks_commit(KsTxn* t) {
       rc = write_batch(changed[i]->f, B_PENDING, txid, payload);
       if (rc == KS_OK && plat_sync(changed[i]->f->pf) != PLAT_OK) rc = KS_ERR_IO;
     }
+    if (rc == KS_OK) commit_step(1);
     if (rc == KS_OK) {
       std::string payload;
       for (const Op& op : changed[0]->redo) append_op(&payload, op);
@@ -1593,6 +1604,7 @@ int ks_commit(KsTxn* t) {
       if (rc == KS_OK) remember_tx(coord, txid);
     }
     if (rc == KS_OK) {
+      commit_step(2);
       for (size_t i = 1; i < changed.size(); i++) {
         std::lock_guard<std::mutex> lk(changed[i]->f->mu);
         write_batch(changed[i]->f, B_COMMIT, txid, std::string());   // settled by the coordinator if lost

@@ -214,3 +214,8 @@ int ks_rollback(KsTxn* t);
 // Makes the n-th following add, put or delete inside a transaction (counted
 // process-wide) fail with KS_ERR_IO; 0 turns it off. For tests of all-or-nothing.
 void ks_debug_fail_after(int n);
+// Called at the steps of a commit over several files (1: the pending batches are
+// written and flushed; 2: the deciding batch is written). A crash test ends the
+// process there. NULL turns it off.
+typedef void (*KsCommitHook)(int step);
+void ks_debug_commit_hook(KsCommitHook fn);

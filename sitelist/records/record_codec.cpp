@@ -251,6 +251,7 @@ int decode_record(const KsFileDecl* d, const uint8_t* p, size_t n, void* rec) {
 
 void encode_key_string(const char* s, size_t n, int nocase, int descending, std::string* out) {
   size_t start = out->size();
+  while (n > 0 && s[n - 1] == ' ') n--;
   for (size_t i = 0; i < n; i++) {
     uint8_t c = (uint8_t)s[i];
     if (nocase) c = kAnsiLower[c];
