@@ -258,8 +258,7 @@ static int open_by_rules(int id, KsFile** out) {
     RecordPrompt(RM_INVALID_FILE, rc, d->label, nullptr);
     return rc;
   }
-  if (rc == KS_ERR_REBUILD) {
-    if (RecordPrompt(RM_INVALID_KEY, rc, d->label, nullptr) != RA_YES) return rc;
+  if (rc == KS_ERR_REBUILD && RecordPrompt(RM_INVALID_KEY, rc, d->label, nullptr) == RA_YES) {
     int brc = ks_rebuild(d, name);
     if (brc != KS_OK) {
       RecordPrompt(RM_KEY_REBUILD, brc, d->label, nullptr);
