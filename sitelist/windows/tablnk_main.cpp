@@ -31,8 +31,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   char version[32];
   ProfileRead(kSystemSection, kVersionKey, version, sizeof version);
-  if (NeedsUpgradeCheck(version)) UpgradeEarlierFiles();
-  ProfileWrite(kSystemSection, kVersionKey, kTablnkVersion);
+  bool upgraded = true;
+  if (NeedsUpgradeCheck(version)) upgraded = UpgradeEarlierFiles();
+  if (upgraded) ProfileWrite(kSystemSection, kVersionKey, kTablnkVersion);
 
   HWND frame = CreateMainFrame(instance);
   if (frame == nullptr) {

@@ -30,6 +30,8 @@ void About(HWND owner);
 int StopBox(HWND owner, const char* text);
 
 // The start-up upgrade of earlier-version files (run before the frame opens).
-void UpgradeEarlierFiles();
+// Returns false when an earlier-version file is there but could not be
+// upgraded (the user was told), so that the next start checks again.
+bool UpgradeEarlierFiles();
 
 #endif
