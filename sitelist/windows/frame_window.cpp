@@ -211,7 +211,9 @@ HWND CreateMainFrame(HINSTANCE instance) {
   wc.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
   wc.hbrBackground = (HBRUSH)(COLOR_APPWORKSPACE + 1);
   wc.lpszClassName = kFrameClass;
-  if (!RegisterClassExA(&wc)) return nullptr;
+  WNDCLASSEXA known = {};
+  known.cbSize = sizeof known;
+  if (!GetClassInfoExA(instance, kFrameClass, &known) && !RegisterClassExA(&wc)) return nullptr;
   char title[64];
   LoadText(IDS_FRAME_TITLE, title, sizeof title);
   HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_MAINMENU));

@@ -160,6 +160,7 @@ bool CloseAllProcedures(DWORD timeoutMs) {
       PumpOne(msg);
     }
   }
+  g_closing.store(false);
   return true;
 }
 
@@ -168,6 +169,14 @@ HWND CreateProcedureChild(const char* className, const char* title, DWORD style,
   if (g_mdiClient == nullptr) return nullptr;
   return CreateMDIWindowA(className, title, style, x, y, width, height, g_mdiClient, GetModuleHandleA(nullptr),
                           (LPARAM)createParam);
+}
+
+LRESULT ProcedureChildDefProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_CLOSE) {
+    DestroyWindow(window);
+    return 0;
+  }
+  return DefMDIChildProcA(window, msg, wParam, lParam);
 }
 
 bool RunWindowLoop(HWND window) {

@@ -48,6 +48,11 @@ bool CloseAllProcedures(DWORD timeoutMs);
 HWND CreateProcedureChild(const char* className, const char* title, DWORD style, int x, int y, int width,
                           int height, void* createParam);
 
+// Default processing for a procedure's MDI child: as DefMDIChildProc, except
+// that WM_CLOSE destroys the window on its own thread (the MDI client, on the
+// frame's thread, cannot destroy a window of another thread).
+LRESULT ProcedureChildDefProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+
 // Runs the calling thread's message loop until window is destroyed, with
 // keyboard navigation among its controls and the MDI system keys. Returns
 // false when WM_QUIT arrived first (it is posted again for the outer loop).
