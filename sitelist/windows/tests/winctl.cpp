@@ -52,7 +52,7 @@ HWND ParseHwnd(const char* text) { return (HWND)(intptr_t)strtoll(text, nullptr,
 void WindowText(HWND w, char* out, size_t capacity) {
   out[0] = '\0';
   // WM_GETTEXT works across processes for every window class, unlike GetWindowText.
-  SendMessageTimeoutA(w, WM_GETTEXT, capacity, (LPARAM)out, SMTO_ABORTIFHUNG, 2000, nullptr);
+  SendMessageTimeoutA(w, WM_GETTEXT, capacity, (LPARAM)out, SMTO_ABORTIFHUNG, 5000, nullptr);
   out[capacity - 1] = '\0';
 }
 
