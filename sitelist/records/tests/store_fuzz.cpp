@@ -38,7 +38,7 @@ static void seal(std::vector<uint8_t>& b) {
     put32(&b[pos + 20], crc);
     pos += 24 + len;
   }
-  put32(&b[508], ks_crc32(&b[0], 508));
+  put32(&b[508], ks_crc32(&b[0], 480));
 }
 
 static void write_file(const std::string& path, const uint8_t* data, size_t n) {
