@@ -32,6 +32,12 @@ int plat_same_file(PlatFile* f, const char* path);
 int plat_lock(PlatFile* f, uint64_t offset, int exclusive, unsigned wait_ms);
 void plat_unlock(PlatFile* f, uint64_t offset);
 
+// Maps the first page of the file and returns the 8-byte counter at `offset`
+// (< 512) as memory shared by every process that maps it, so that a change
+// can be noticed without a system call. PLAT_FAILED where not offered (the
+// store then looks at the file's size instead). Unmapped by plat_close.
+int plat_map_counter(PlatFile* f, size_t offset, volatile uint64_t** out);
+
 int plat_exists(const char* path);
 int plat_remove(const char* path);
 // Replaces `to` by `from` (both closed by the caller).

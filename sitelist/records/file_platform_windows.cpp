@@ -142,6 +142,12 @@ void plat_unlock(PlatFile* f, uint64_t offset) {
   UnlockFileEx(f->h, 0, 1, 0, &ov);
 }
 
+// Not offered: a mapped view would forbid cutting a torn tail off the file.
+int plat_map_counter(PlatFile*, size_t, volatile uint64_t** out) {
+  *out = nullptr;
+  return PLAT_FAILED;
+}
+
 int plat_exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 int plat_remove(const char* path) {

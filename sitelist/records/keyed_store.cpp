@@ -56,10 +56,12 @@ enum : size_t {
   H_KEY_ENTRY = 24,
   H_RECENT = H_KEYS + KS_MAX_KEYS * H_KEY_ENTRY,   // u64 ids of multi-file transactions
   H_LOG = H_RECENT + kRecentTx * 8,                // u64 where the log starts
-  H_CRC = 508,                                     // u32 over bytes 0..507
+  H_CRC_END = 480,                                 // the checksum covers bytes 0..479
+  H_CHANGES = 480,                                 // u64 change counter (a hint, not checked)
+  H_CRC = 508,                                     // u32 checksum
 };
 static_assert(H_RECENT == 248 && H_LOG == 376, "header layout");
-static_assert(H_LOG + 8 <= H_CRC && H_CRC + 4 == kHeaderSize, "header fits its page");
+static_assert(H_LOG + 8 <= H_CRC_END && H_CHANGES + 8 <= H_CRC && H_CRC + 4 == kHeaderSize, "header fits its page");
 
 const char kMagic[8] = {'T', 'X', 'K', 'S', 'F', '\r', '\n', '\x1a'};
 const char kBatchMagic[4] = {'K', 'S', 'B', '1'};
@@ -128,7 +130,17 @@ struct KsFile {
   std::string pending_coord;
   std::vector<Op> pending_ops;
   int read_ahead = 0;
+  // The change counter in the mapped header, where the platform offers it:
+  // writers count up after every change, readers skip looking at the file
+  // while it stays at the value they saw.
+  volatile uint64_t* changes = nullptr;
+  uint64_t seen_changes = 0;
 };
+
+static uint64_t load_changes(const KsFile* f) { return __atomic_load_n(f->changes, __ATOMIC_ACQUIRE); }
+static void count_change(KsFile* f) {
+  if (f->changes) f->seen_changes = __atomic_add_fetch(f->changes, 1, __ATOMIC_ACQ_REL);
+}
 
 struct TxnFile {
   KsFile* f;
@@ -269,7 +281,17 @@ static void erase_keys(KsFile* f, const std::string* keys) {
   f->mod++;
 }
 
+// Records are numbered densely in the order they were added: an add takes the
+// next id (so the table grows only with adds actually present in the file).
+static int mem_insert(KsFile* f, uint32_t id, uint32_t version, const std::string& data);
+
 static int mem_add(KsFile* f, uint32_t id, uint32_t version, const std::string& data) {
+  if (id != f->next_id || id >= 0x7FFFFFFFu) return KS_ERR_INVALID;
+  return mem_insert(f, id, version, data);
+}
+
+// Puts a record into its slot (a new one, or one that an undo brings back).
+static int mem_insert(KsFile* f, uint32_t id, uint32_t version, const std::string& data) {
   if (id == 0 || id >= 0x7FFFFFFFu || slot_live(f, id)) return KS_ERR_INVALID;
   std::string keys[KS_MAX_KEYS];
   int rc = record_keys(f, id, data, keys);
@@ -296,11 +318,28 @@ static int mem_put(KsFile* f, uint32_t id, uint32_t version, const std::string& 
   if (rc != KS_OK) return rc;
   Slot& s = f->slots[id];
   if (record_keys(f, id, s.data, old) != KS_OK) return KS_ERR_INVALID;
+  // Only the keys whose value changes move.
+  for (int k = 0; k < f->d->nkeys; k++) {
+    if (old[k] == keys[k]) {
+      old[k].clear();
+      keys[k].clear();
+    }
+  }
   erase_keys(f, old);
   s.data = data;
   s.version = version;
   insert_keys(f, id, keys);
   return KS_OK;
+}
+
+static int mem_del(KsFile* f, uint32_t id);
+
+// Takes back the newest add (undo of an add); ids stay dense.
+static void mem_unadd(KsFile* f, uint32_t id) {
+  if (mem_del(f, id) == KS_OK && id + 1 == f->next_id) {
+    f->next_id = id;
+    f->slots.resize(id);
+  }
 }
 
 static int mem_del(KsFile* f, uint32_t id) {
@@ -327,9 +366,9 @@ static int apply_op(KsFile* f, const Op& op) {
 
 static void undo_op(KsFile* f, const Undo& u) {
   switch (u.kind) {
-    case OP_ADD: mem_del(f, u.id); break;
+    case OP_ADD: mem_unadd(f, u.id); break;
     case OP_PUT: mem_put(f, u.id, u.old.version, u.old.data); break;
-    case OP_DEL: mem_add(f, u.id, u.old.version, u.old.data); break;
+    case OP_DEL: mem_insert(f, u.id, u.old.version, u.old.data); break;
   }
 }
 
@@ -501,6 +540,7 @@ static int write_batch(KsFile* f, uint8_t kind, uint64_t txid, const std::string
   f->log_end += b.size();
   f->seen_size = f->log_end;
   f->wrote = true;
+  count_change(f);
   return KS_OK;
 }
 
@@ -511,7 +551,7 @@ static int read_header(PlatFile* pf, uint8_t* h, uint64_t* size) {
   if (*size < kHeaderSize) return KS_ERR_INVALID;
   if (plat_read(pf, 0, h, kHeaderSize) != PLAT_OK) return KS_ERR_IO;
   if (memcmp(h + H_MAGIC, kMagic, 8) != 0 || get_u32(h + H_VERSION) != kFormatVersion) return KS_ERR_INVALID;
-  if (ks_crc32(h, H_CRC) != get_u32(h + H_CRC)) return KS_ERR_INVALID;
+  if (ks_crc32(h, H_CRC_END) != get_u32(h + H_CRC)) return KS_ERR_INVALID;
   return KS_OK;
 }
 
@@ -528,8 +568,9 @@ static int load_snapshot(KsFile* f, int keys_too) {
   uint64_t rec_off = get_u64(h + H_REC_OFF), rec_len = get_u64(h + H_REC_LEN);
   uint64_t log = get_u64(h + H_LOG);
   uint32_t count = get_u32(h + H_COUNT), next_id = get_u32(h + H_NEXT_ID);
+  // Snapshots number their records 1..count.
   if (rec_off != kHeaderSize || rec_len > size - rec_off || log > size || log < rec_off + rec_len ||
-      next_id == 0 || next_id >= 0x7FFFFFFFu || count >= next_id)
+      next_id != count + 1 || count > rec_len / 3)
     return KS_ERR_INVALID;
   uint32_t nrecent = get_u32(h + H_NRECENT);
   if (nrecent > kRecentTx) return KS_ERR_INVALID;
@@ -622,17 +663,21 @@ static int load_snapshot(KsFile* f, int keys_too) {
 
 // Writes the image as a fresh file at path (header, records, keys, empty log).
 static int write_snapshot(const KsFileDecl* d, const std::string& path, const KsFile* f) {
+  // Records are renumbered 1..count in their physical order; duplicate keys
+  // carry the id in their last four bytes, which keeps their order.
   std::string recs;
   uint32_t count = 0;
+  std::vector<uint32_t> renumber;
   if (f) {
+    renumber.assign(f->slots.size(), 0);
     for (uint32_t id = 1; id < f->slots.size(); id++) {
       const Slot& s = f->slots[id];
       if (!s.live) continue;
-      append_varint(&recs, id);
+      renumber[id] = ++count;
+      append_varint(&recs, count);
       append_varint(&recs, s.version);
       append_varint(&recs, (uint32_t)s.data.size());
       recs.append(s.data);
-      count++;
     }
   }
   uint8_t h[kHeaderSize] = {};
@@ -641,7 +686,7 @@ static int write_snapshot(const KsFileDecl* d, const std::string& path, const Ks
   put_u32(h + H_FINGERPRINT, decl_fingerprint(d));
   put_u32(h + H_NKEYS, d->nkeys);
   put_u32(h + H_COUNT, count);
-  put_u32(h + H_NEXT_ID, f ? f->next_id : 1);
+  put_u32(h + H_NEXT_ID, count + 1);
   put_u64(h + H_REC_OFF, kHeaderSize);
   put_u64(h + H_REC_LEN, recs.size());
   put_u32(h + H_REC_CRC, ks_crc32(recs.data(), recs.size()));
@@ -651,19 +696,27 @@ static int write_snapshot(const KsFileDecl* d, const std::string& path, const Ks
     std::string& s = sections[k];
     uint32_t n = 0;
     if (f) {
-      const std::string* prev = nullptr;
+      const bool dup = !(d->keys[k].flags & KS_UNIQUE);
+      std::string prev, key;
       for (const auto& e : f->keys[k]) {
-        size_t shared = 0;
-        if (prev) {
-          size_t lim = prev->size() < e.first.size() ? prev->size() : e.first.size();
-          while (shared < lim && (*prev)[shared] == e.first[shared]) shared++;
-          if (shared == e.first.size()) shared--;   // keep a non-empty suffix
+        uint32_t id = renumber[e.second];
+        key = e.first;
+        if (dup) {
+          size_t at = key.size() - 4;
+          key[at] = (char)(uint8_t)(id >> 24);
+          key[at + 1] = (char)(uint8_t)(id >> 16);
+          key[at + 2] = (char)(uint8_t)(id >> 8);
+          key[at + 3] = (char)(uint8_t)id;
         }
+        size_t shared = 0;
+        size_t lim = prev.size() < key.size() ? prev.size() : key.size();
+        while (shared < lim && prev[shared] == key[shared]) shared++;
+        if (shared == key.size()) shared--;   // keep a non-empty suffix
         append_varint(&s, (uint32_t)shared);
-        append_varint(&s, (uint32_t)(e.first.size() - shared));
-        s.append(e.first, shared, std::string::npos);
-        append_varint(&s, e.second);
-        prev = &e.first;
+        append_varint(&s, (uint32_t)(key.size() - shared));
+        s.append(key, shared, std::string::npos);
+        append_varint(&s, id);
+        prev.swap(key);
         n++;
       }
     }
@@ -680,7 +733,7 @@ static int write_snapshot(const KsFileDecl* d, const std::string& path, const Ks
     for (size_t i = 0; i < nrecent; i++) put_u64(h + H_RECENT + 8 * i, f->recent[f->recent.size() - nrecent + i]);
   }
   put_u64(h + H_LOG, off);
-  put_u32(h + H_CRC, ks_crc32(h, H_CRC));
+  put_u32(h + H_CRC, ks_crc32(h, H_CRC_END));
 
   PlatFile* out;
   int rc = plat_open(path.c_str(), 1, 1, &out);
@@ -803,12 +856,21 @@ static void end_write(KsFile* f) { plat_unlock(f->pf, kLockData); }
 // Brings the image up to date before a read.
 static int refresh(KsFile* f) {
   if (f->txn) return KS_OK;   // our own transaction holds the file
+  uint64_t changes = 0;
+  if (f->changes) {
+    changes = load_changes(f);
+    if (changes == f->seen_changes && !f->junk_tail) return KS_OK;
+  }
   uint64_t size;
   if (plat_size(f->pf, &size) != PLAT_OK) return KS_ERR_IO;
-  if (size == f->seen_size) return KS_OK;
+  if (size == f->seen_size) {
+    f->seen_changes = changes;
+    return KS_OK;
+  }
   int rc = lock_data(f, 0, kOpWaitMs);
   if (rc != KS_OK) return rc;
   rc = sync_log(f);
+  if (rc == KS_OK) f->seen_changes = changes;
   plat_unlock(f->pf, kLockData);
   if (rc == KS_OK && f->has_pending) {
     rc = begin_write(f);
@@ -922,6 +984,7 @@ static int open_impl(const KsFileDecl* d, const char* name, int mode, int allow_
   if (rc == KS_OK && d->kind == KS_KEYED) {
     rc = lock_data(f, 0, kOpWaitMs);
     if (rc == KS_OK) {
+      if (plat_map_counter(f->pf, H_CHANGES, &f->changes) == PLAT_OK) f->seen_changes = load_changes(f);
       rc = load_snapshot(f, 1);
       if (rc == KS_OK) rc = sync_log(f);
       if (rc == KS_OK && f->has_pending && !allow_pending) rc = KS_ERR_LOCKED;
@@ -1619,6 +1682,7 @@ int ks_commit(KsTxn* t) {
       plat_truncate(f->pf, starts[i]);
       f->log_end = starts[i];
       f->seen_size = starts[i];
+      count_change(f);
     }
     txn_undo(t);
   }

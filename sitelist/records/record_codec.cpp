@@ -41,7 +41,7 @@ static constexpr CaseTables make_tables() {
   return t;
 }
 static constexpr CaseTables kTables = make_tables();
-static_assert(kTables.lower['_'] == '_' && kTables.lower['A'] == 'a', "ANSI lower-casing");
+static_assert(kTables.lower[0x5F] == 0x5F && kTables.lower[0x41] == 0x61, "ANSI lower-casing");
 
 const uint8_t kAnsiLower[256] = {
 #define L(i) kTables.lower[i]

@@ -99,6 +99,28 @@ TEST_F(StoreTest, RecordsSurviveCloseAndReopen) {
   EXPECT_EQ(KS_ERR_NOT_FOUND, ks_get(f_, URL_K_Location, &gone));
 }
 
+TEST_F(StoreTest, RewritingTheFileKeepsEveryOrder) {
+  for (int i = 0; i < 40; i++) {
+    char loc[32], info[8];
+    snprintf(loc, sizeof loc, "http://x%02d/", i);
+    snprintf(info, sizeof info, "x%02d", i);
+    SiteRecord s = MakeSite(loc, i % 3 ? "Same" : "Other", "News", i % 4, "http", info);
+    ASSERT_EQ(KS_OK, ks_add(f_, &s));
+    if (i % 5 == 0) {
+      ASSERT_EQ(KS_OK, ks_delete(f_, &s));
+    }
+  }
+  std::vector<Order> before;
+  for (int k = -1; k < TABLNK_Decl.nkeys; k++) before.push_back(SiteOrder(f_, k));
+  ks_close(f_);   // the last user rewrites the file
+  f_ = nullptr;
+  ASSERT_EQ(KS_OK, ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &f_));
+  for (int k = -1; k < TABLNK_Decl.nkeys; k++) EXPECT_EQ(before[k + 1], SiteOrder(f_, k)) << k;
+  SiteRecord s = MakeSite("http://after/", "Same", "News", 0, "http", "after");
+  ASSERT_EQ(KS_OK, ks_add(f_, &s));
+  EXPECT_EQ("after", SiteOrder(f_, -1).back());
+}
+
 TEST_F(StoreTest, PutAndDeleteNeedARecordThatWasRead) {
   SiteRecord s = MakeSite("http://new/", "n", "", 0, "");
   EXPECT_EQ(KS_ERR_NOT_FOUND, ks_put(f_, &s));

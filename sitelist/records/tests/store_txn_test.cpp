@@ -225,6 +225,45 @@ TEST_F(TxnTest, TwoProcessesRacingLoseNoUpdate) {
   printf("racing: %d puts succeeded, %d failed with 89\n", total_ok, total_changed);
 }
 
+// A station that holds the file open sees another station's change as soon
+// as that change has returned.
+TEST_F(TxnTest, AnotherProcessSeesEveryChangeOnceItReturned) {
+  int go[2], done[2];
+  ASSERT_EQ(0, pipe(go));
+  ASSERT_EQ(0, pipe(done));
+  pid_t pid = fork();
+  if (pid == 0) {
+    KsFile* f = nullptr;
+    if (ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &f) != KS_OK) _exit(2);
+    for (uint32_t expected = 1; expected <= 50; expected++) {
+      char c;
+      if (read(go[0], &c, 1) != 1) _exit(3);
+      uint32_t n = 0;
+      if (ks_count(f, &n) != KS_OK || n != expected) _exit(10);
+      SiteRecord s;
+      ks_clear(&TABLNK_Decl, &s);
+      std::string loc = "http://p" + std::to_string(expected) + "/";
+      SET_FIELD(s.Location, loc.c_str());
+      if (ks_get(f, URL_K_Location, &s) != KS_OK) _exit(11);
+      if (write(done[1], &c, 1) != 1) _exit(4);
+    }
+    ks_close(f);
+    _exit(0);
+  }
+  for (int i = 1; i <= 50; i++) {
+    std::string loc = "http://p" + std::to_string(i) + "/";
+    SiteRecord s = MakeSite(loc.c_str(), "p", "", 0, "");
+    ASSERT_EQ(KS_OK, ks_add(url_, &s));
+    char c = 'g';
+    ASSERT_EQ(1, write(go[1], &c, 1));
+    ASSERT_EQ(1, read(done[0], &c, 1)) << "the other process failed at change " << i;
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  for (int fd : {go[0], go[1], done[0], done[1]}) close(fd);
+}
+
 TEST_F(TxnTest, ThreadsAndHandlesAddingAtOnceKeepEveryKeyConsistent) {
   KsFile* second = nullptr;
   ASSERT_EQ(KS_OK, ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &second));
