@@ -29,6 +29,15 @@ void About(HWND owner);
 // or IDIGNORE.
 int StopBox(HWND owner, const char* text);
 
+// Opens record file id (RecordFileId) for a window by the opening rules, which
+// tell the user of any failure; ends the program when the user confirmed
+// "File Access Error". Returns true when the file is open (one use counted;
+// CloseRecordFile gives it back).
+bool OpenFileForWindow(int id);
+
+// Ends the program when the opening rules asked for it ("Disk Error").
+void EndProgramIfRequested();
+
 // The start-up upgrade of earlier-version files (run before the frame opens).
 // Returns false when an earlier-version file is there but could not be
 // upgraded (the user was told), so that the next start checks again.

@@ -118,7 +118,7 @@ INT_PTR CALLBACK ProgressProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lPara
 bool RunUpgrade(int kind) {
   ProgressState s = {};
   if (!UpgradeBegin(&s.run, kind)) {
-    if (g_RecordProgramEnd) ExitProcess(kEndProgramCode);
+    EndProgramIfRequested();
     return false;
   }
   s.run.percent = 0;
