@@ -195,6 +195,7 @@ TEST_F(TxnTest, TwoProcessesRacingLoseNoUpdate) {
         GetField(r.Description, sizeof r.Description, buf, sizeof buf);
         snprintf(buf, sizeof buf, "%d", atoi(buf) + 1);
         SET_FIELD(r.Description, buf);
+        if (i % 2) usleep(20);   // a window for the other process, as a user's editing would be
         int rc = ks_put(f, &r);
         if (rc == KS_OK) ok++;
         else if (rc == KS_ERR_CHANGED) changed++;
