@@ -984,8 +984,11 @@ static int open_impl(const KsFileDecl* d, const char* name, int mode, int allow_
   if (rc == KS_OK && d->kind == KS_KEYED) {
     rc = lock_data(f, 0, kOpWaitMs);
     if (rc == KS_OK) {
-      if (plat_map_counter(f->pf, H_CHANGES, &f->changes) == PLAT_OK) f->seen_changes = load_changes(f);
+      // The header is read and checked before its page is mapped (a mapped
+      // page beyond the end of a short file could not be touched).
       rc = load_snapshot(f, 1);
+      if (rc == KS_OK && plat_map_counter(f->pf, H_CHANGES, &f->changes) == PLAT_OK)
+        f->seen_changes = load_changes(f);
       if (rc == KS_OK) rc = sync_log(f);
       if (rc == KS_OK && f->has_pending && !allow_pending) rc = KS_ERR_LOCKED;
       plat_unlock(f->pf, kLockData);

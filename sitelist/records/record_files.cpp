@@ -8,6 +8,7 @@
 #include <stddef.h>
 #include <string.h>
 
+#include <atomic>
 #include <mutex>
 
 #define FIELD(rec, name, type, member, width) {name, type, width, (uint16_t)offsetof(rec, member)}
@@ -227,7 +228,7 @@ void SetMemo(char* memo, size_t cap, const char* value) {
 // ---- Opening rules ------------------------------------------------------------------------
 
 struct OpenState {
-  KsFile* file;
+  std::atomic<KsFile*> file;   // read without the lock by RecordFile
   int uses;
 };
 static OpenState g_open[RF_COUNT];
@@ -295,15 +296,14 @@ void CloseRecordFile(int id) {
   OpenState& s = g_open[id];
   if (s.uses <= 0) return;
   if (--s.uses == 0) {
-    ks_close(s.file);
-    s.file = nullptr;
+    KsFile* f = s.file.exchange(nullptr);
+    ks_close(f);
   }
 }
 
 KsFile* RecordFile(int id) {
   if (id < 0 || id >= RF_COUNT) return nullptr;
-  std::lock_guard<std::mutex> lk(g_open_mu);
-  return g_open[id].file;
+  return g_open[id].file.load();
 }
 
 int RecordFileUses(int id) {

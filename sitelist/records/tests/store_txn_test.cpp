@@ -173,8 +173,9 @@ TEST_F(TxnTest, TwoProcessesRacingLoseNoUpdate) {
   SiteRecord s = MakeSite("http://counter/", "0", "", 0, "");
   ASSERT_EQ(KS_OK, ks_add(url_, &s));
   Close();
-  const int kRounds = 300;
-  int pipes[2][2];
+  const int kRounds = 1000;
+  int pipes[2][2], go[2];
+  ASSERT_EQ(0, pipe(go));
   pid_t pids[2];
   for (int p = 0; p < 2; p++) {
     ASSERT_EQ(0, pipe(pipes[p]));
@@ -182,6 +183,8 @@ TEST_F(TxnTest, TwoProcessesRacingLoseNoUpdate) {
     if (pids[p] == 0) {
       KsFile* f = nullptr;
       if (ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &f) != KS_OK) _exit(2);
+      char c;
+      if (read(go[0], &c, 1) != 1) _exit(6);   // start together
       int ok = 0, changed = 0;
       for (int i = 0; i < kRounds; i++) {
         SiteRecord r;
@@ -192,6 +195,7 @@ TEST_F(TxnTest, TwoProcessesRacingLoseNoUpdate) {
         GetField(r.Description, sizeof r.Description, buf, sizeof buf);
         snprintf(buf, sizeof buf, "%d", atoi(buf) + 1);
         SET_FIELD(r.Description, buf);
+        if (i % 2) usleep(20);   // a window for the other process, as a user's editing would be
         int rc = ks_put(f, &r);
         if (rc == KS_OK) ok++;
         else if (rc == KS_ERR_CHANGED) changed++;
@@ -203,6 +207,9 @@ TEST_F(TxnTest, TwoProcessesRacingLoseNoUpdate) {
       _exit(0);
     }
   }
+  ASSERT_EQ(2, write(go[1], "gg", 2));
+  close(go[0]);
+  close(go[1]);
   int total_ok = 0, total_changed = 0;
   for (int p = 0; p < 2; p++) {
     int status = 0;
@@ -216,6 +223,7 @@ TEST_F(TxnTest, TwoProcessesRacingLoseNoUpdate) {
     close(pipes[p][1]);
   }
   EXPECT_EQ(2 * kRounds, total_ok + total_changed);
+  EXPECT_GT(total_changed, 0);   // they did overlap
   Open();
   SiteRecord r;
   ks_clear(&TABLNK_Decl, &r);
