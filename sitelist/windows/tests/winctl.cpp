@@ -15,7 +15,8 @@
 //   move HWND X Y W H            move and size the window
 //   show HWND min|max|restore    ShowWindow with that command
 //   keymenu HWND LETTER          open the menu-bar pop-up with that mnemonic
-//   escape HWND                  post Escape to the window's thread (closes a menu)
+//   key HWND VK                  post a key (virtual-key number) to the window's thread,
+//                                where an open menu reads it (27 Escape, 39 Right)
 //   quit                         end
 #include <windows.h>
 
@@ -274,10 +275,11 @@ bool Run(char** f, int n) {
   } else if (strcmp(cmd, "keymenu") == 0 && n >= 3) {
     if (PostMessageA(ParseHwnd(f[1]), WM_SYSCOMMAND, SC_KEYMENU, (LPARAM)(unsigned char)f[2][0])) Ok();
     else Fail("post failed");
-  } else if (strcmp(cmd, "escape") == 0 && n >= 2) {
+  } else if (strcmp(cmd, "key") == 0 && n >= 3) {
     DWORD thread = GetWindowThreadProcessId(ParseHwnd(f[1]), nullptr);
-    PostThreadMessageA(thread, WM_KEYDOWN, VK_ESCAPE, 0);
-    Ok();
+    WPARAM vk = (WPARAM)atoi(f[2]);
+    if (PostThreadMessageA(thread, WM_KEYDOWN, vk, 1) && PostThreadMessageA(thread, WM_KEYUP, vk, 0xC0000001)) Ok();
+    else Fail("post failed");
   } else {
     Fail("unknown command or missing fields");
   }
