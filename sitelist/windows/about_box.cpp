@@ -1,0 +1,51 @@
+// About: the logo, "Version 1.5" and "&OK", modal over the frame; its position
+// is kept under "About".
+#include <windows.h>
+
+#include "sitelist/windows/resource.h"
+#include "sitelist/windows/tablnk_windows.h"
+#include "sitelist/windows/window_position.h"
+
+namespace {
+
+const char kAboutSection[] = "About";
+
+void CentreOver(HWND dialog, HWND owner) {
+  RECT o, d;
+  if (owner == nullptr || !GetWindowRect(owner, &o) || !GetWindowRect(dialog, &d)) return;
+  int x = o.left + ((o.right - o.left) - (d.right - d.left)) / 2;
+  int y = o.top + ((o.bottom - o.top) - (d.bottom - d.top)) / 2;
+  SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+INT_PTR CALLBACK AboutProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
+  switch (msg) {
+    case WM_INITDIALOG: {
+      HINSTANCE instance = GetModuleHandleA(nullptr);
+      HBITMAP logo = (HBITMAP)LoadImageA(instance, MAKEINTRESOURCEA(IDB_TABLNK01), IMAGE_BITMAP, 0, 0, 0);
+      if (logo != nullptr) SendDlgItemMessageA(dialog, IDC_LOGO, STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)logo);
+      char text[64];
+      LoadText(IDS_VERSION_LINE, text, sizeof text);
+      SetDlgItemTextA(dialog, IDC_VERSION, text);
+      LoadText(IDS_ABOUT_TITLE, text, sizeof text);
+      SetWindowTextA(dialog, text);
+      CentreOver(dialog, GetWindow(dialog, GW_OWNER));
+      RestorePosition(dialog, kAboutSection, false);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+        SavePosition(dialog, kAboutSection);
+        HBITMAP logo = (HBITMAP)SendDlgItemMessageA(dialog, IDC_LOGO, STM_GETIMAGE, IMAGE_BITMAP, 0);
+        EndDialog(dialog, IDOK);
+        if (logo != nullptr) DeleteObject(logo);
+        return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+void About(HWND owner) { DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutProc, 0); }

@@ -1,0 +1,49 @@
+// TABLNK.exe start-up: the import file name, the version check and upgrade of
+// earlier-version files, "Version" written, the frame opened at its stored
+// position, then the site browse and the splash each on a thread of its own,
+// and the frame's message loop for the life of the program.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "sitelist/windows/private_profile.h"
+#include "sitelist/windows/procedure_threads.h"
+#include "sitelist/windows/profile_rules.h"
+#include "sitelist/windows/program_values.h"
+#include "sitelist/windows/tablnk_windows.h"
+#include "sitelist/windows/window_position.h"
+
+namespace {
+
+const char kSystemSection[] = "System";
+const char kVersionKey[] = "Version";
+const char kMainSection[] = "Main";
+
+// The site browse opened at start; null until the program has one.
+const WindowProcedure kStartupBrowse = nullptr;
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
+  InitCommonControlsEx(&icc);
+
+  SetImportFileName(kDefaultImportFileName);
+
+  char version[32];
+  ProfileRead(kSystemSection, kVersionKey, version, sizeof version);
+  bool upgraded = true;
+  if (NeedsUpgradeCheck(version)) upgraded = UpgradeEarlierFiles();
+  if (upgraded) ProfileWrite(kSystemSection, kVersionKey, kTablnkVersion);
+
+  HWND frame = CreateMainFrame(instance);
+  if (frame == nullptr) {
+    MessageBoxA(nullptr, "The main window could not be created.", "Tabulink", MB_OK | MB_ICONSTOP);
+    return 1;
+  }
+  RestorePosition(frame, kMainSection, true);
+  UpdateWindow(frame);
+
+  if (kStartupBrowse != nullptr) StartProcedure(kStartupBrowse, nullptr);
+  StartProcedure(Splash, nullptr);
+  return RunMainLoop(frame);
+}

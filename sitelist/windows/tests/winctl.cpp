@@ -1,0 +1,317 @@
+// winctl: a test helper that lists, reads and drives the windows of another
+// process under Wine. It reads one command a line from standard input (fields
+// separated by tabs) and answers each with one line of JSON, so a test script
+// keeps one copy running. Commands:
+//   list                         top-level windows: hwnd, class, title, pid, visible
+//   find CLASS TITLE             hwnd of the first top-level window with that class
+//                                and title ("" matches any), or 0
+//   describe HWND                state, rectangles and every descendant control
+//   boxes                        visible top-level dialogs (#32770) with their texts
+//                                and buttons
+//   click HWND TEXT              press the descendant button whose text, without
+//                                '&', is TEXT (posts its WM_COMMAND)
+//   command HWND ID              post WM_COMMAND ID (a menu choice)
+//   close HWND                   post WM_CLOSE
+//   move HWND X Y W H            move and size the window
+//   show HWND min|max|restore    ShowWindow with that command
+//   keymenu HWND LETTER          open the menu-bar pop-up with that mnemonic
+//   key HWND VK                  post a key (virtual-key number) to the window's thread,
+//                                where an open menu reads it (27 Escape, 39 Right)
+//   quit                         end
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const size_t kLine = 1024;
+const size_t kText = 512;
+const int kMaxFields = 8;
+
+// Appends text as a JSON string literal.
+void PutJsonString(const char* text) {
+  putchar('"');
+  for (const unsigned char* p = (const unsigned char*)text; *p; ++p) {
+    switch (*p) {
+      case '"': fputs("\\\"", stdout); break;
+      case '\\': fputs("\\\\", stdout); break;
+      case '\n': fputs("\\n", stdout); break;
+      case '\r': fputs("\\r", stdout); break;
+      case '\t': fputs("\\t", stdout); break;
+      default:
+        if (*p < 0x20 || *p >= 0x80) printf("\\u%04x", *p);  // Windows-1252 bytes as code points
+        else putchar(*p);
+    }
+  }
+  putchar('"');
+}
+
+HWND ParseHwnd(const char* text) { return (HWND)(intptr_t)strtoll(text, nullptr, 0); }
+
+void WindowText(HWND w, char* out, size_t capacity) {
+  out[0] = '\0';
+  // WM_GETTEXT works across processes for every window class, unlike GetWindowText.
+  SendMessageTimeoutA(w, WM_GETTEXT, capacity, (LPARAM)out, SMTO_ABORTIFHUNG, 5000, nullptr);
+  out[capacity - 1] = '\0';
+}
+
+void StripAmpersands(const char* in, char* out, size_t capacity) {
+  size_t n = 0;
+  for (; *in && n + 1 < capacity; ++in) {
+    if (*in != '&') out[n++] = *in;
+  }
+  out[n] = '\0';
+}
+
+void PutRect(const RECT& r) { printf("[%ld,%ld,%ld,%ld]", r.left, r.top, r.right - r.left, r.bottom - r.top); }
+
+struct FindData {
+  const char* cls;
+  const char* title;
+  HWND found;
+  bool first;
+};
+
+BOOL CALLBACK ListProc(HWND w, LPARAM lp) {
+  FindData* d = (FindData*)lp;
+  char cls[128], title[kText];
+  GetClassNameA(w, cls, sizeof cls);
+  WindowText(w, title, sizeof title);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  printf("%s{\"hwnd\":%lld,\"class\":", d->first ? "" : ",", (long long)(intptr_t)w);
+  PutJsonString(cls);
+  printf(",\"title\":");
+  PutJsonString(title);
+  printf(",\"pid\":%lu,\"visible\":%s}", (unsigned long)pid, IsWindowVisible(w) ? "true" : "false");
+  d->first = false;
+  return TRUE;
+}
+
+BOOL CALLBACK FindProc(HWND w, LPARAM lp) {
+  FindData* d = (FindData*)lp;
+  char cls[128], title[kText];
+  GetClassNameA(w, cls, sizeof cls);
+  WindowText(w, title, sizeof title);
+  if ((d->cls[0] == '\0' || strcmp(cls, d->cls) == 0) && (d->title[0] == '\0' || strcmp(title, d->title) == 0)) {
+    d->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK DescribeChild(HWND w, LPARAM lp) {
+  bool* first = (bool*)lp;
+  char cls[128], text[kText];
+  GetClassNameA(w, cls, sizeof cls);
+  WindowText(w, text, sizeof text);
+  RECT r;
+  GetWindowRect(w, &r);
+  printf("%s{\"hwnd\":%lld,\"id\":%ld,\"class\":", *first ? "" : ",", (long long)(intptr_t)w,
+         (long)GetDlgCtrlID(w));
+  PutJsonString(cls);
+  printf(",\"text\":");
+  PutJsonString(text);
+  printf(",\"visible\":%s,\"enabled\":%s,\"rect\":", IsWindowVisible(w) ? "true" : "false",
+         IsWindowEnabled(w) ? "true" : "false");
+  PutRect(r);
+  printf(",\"parent\":%lld}", (long long)(intptr_t)GetParent(w));
+  *first = false;
+  return TRUE;
+}
+
+void Describe(HWND w) {
+  if (!IsWindow(w)) {
+    printf("{\"exists\":false}\n");
+    return;
+  }
+  char cls[128], title[kText];
+  GetClassNameA(w, cls, sizeof cls);
+  WindowText(w, title, sizeof title);
+  RECT r, c;
+  GetWindowRect(w, &r);
+  GetClientRect(w, &c);
+  WINDOWPLACEMENT wp = {};
+  wp.length = sizeof wp;
+  GetWindowPlacement(w, &wp);
+  printf("{\"exists\":true,\"class\":");
+  PutJsonString(cls);
+  printf(",\"title\":");
+  PutJsonString(title);
+  printf(",\"visible\":%s,\"enabled\":%s,\"iconic\":%s,\"zoomed\":%s,\"rect\":", IsWindowVisible(w) ? "true" : "false",
+         IsWindowEnabled(w) ? "true" : "false", IsIconic(w) ? "true" : "false", IsZoomed(w) ? "true" : "false");
+  PutRect(r);
+  printf(",\"client\":[%ld,%ld],\"normal\":", c.right, c.bottom);
+  PutRect(wp.rcNormalPosition);
+  printf(",\"owner\":%lld,\"children\":[", (long long)(intptr_t)GetWindow(w, GW_OWNER));
+  bool first = true;
+  EnumChildWindows(w, DescribeChild, (LPARAM)&first);
+  printf("]}\n");
+}
+
+struct BoxData {
+  bool first;
+};
+
+BOOL CALLBACK BoxChild(HWND w, LPARAM lp) {
+  // Two passes print texts then buttons; lp selects which.
+  int* pass = (int*)lp;
+  char cls[64], text[kText];
+  GetClassNameA(w, cls, sizeof cls);
+  if (!IsWindowVisible(w)) return TRUE;
+  bool isButton = _stricmp(cls, "Button") == 0;
+  bool isStatic = _stricmp(cls, "Static") == 0;
+  if ((pass[0] == 0 && !isStatic) || (pass[0] == 1 && !isButton)) return TRUE;
+  WindowText(w, text, sizeof text);
+  if (text[0] == '\0') return TRUE;
+  if (pass[1]) putchar(',');
+  PutJsonString(text);
+  pass[1] = 1;
+  return TRUE;
+}
+
+BOOL CALLBACK BoxProc(HWND w, LPARAM lp) {
+  BoxData* d = (BoxData*)lp;
+  char cls[64], title[kText];
+  GetClassNameA(w, cls, sizeof cls);
+  if (strcmp(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+  WindowText(w, title, sizeof title);
+  printf("%s{\"hwnd\":%lld,\"title\":", d->first ? "" : ",", (long long)(intptr_t)w);
+  PutJsonString(title);
+  printf(",\"texts\":[");
+  int pass[2] = {0, 0};
+  EnumChildWindows(w, BoxChild, (LPARAM)pass);
+  printf("],\"buttons\":[");
+  pass[0] = 1;
+  pass[1] = 0;
+  EnumChildWindows(w, BoxChild, (LPARAM)pass);
+  printf("]}");
+  d->first = false;
+  return TRUE;
+}
+
+struct ClickData {
+  const char* want;
+  HWND found;
+};
+
+BOOL CALLBACK ClickProc(HWND w, LPARAM lp) {
+  ClickData* d = (ClickData*)lp;
+  char cls[64], text[kText], bare[kText];
+  GetClassNameA(w, cls, sizeof cls);
+  if (_stricmp(cls, "Button") != 0) return TRUE;
+  WindowText(w, text, sizeof text);
+  StripAmpersands(text, bare, sizeof bare);
+  if (strcmp(bare, d->want) == 0 || strcmp(text, d->want) == 0) {
+    d->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void Ok() { printf("{\"ok\":true}\n"); }
+void Fail(const char* why) {
+  printf("{\"ok\":false,\"error\":");
+  PutJsonString(why);
+  printf("}\n");
+}
+
+int ShowCommand(const char* name) {
+  if (strcmp(name, "min") == 0) return SW_MINIMIZE;
+  if (strcmp(name, "max") == 0) return SW_MAXIMIZE;
+  if (strcmp(name, "restore") == 0) return SW_RESTORE;
+  return -1;
+}
+
+// Runs one command; returns false for "quit".
+bool Run(char** f, int n) {
+  const char* cmd = f[0];
+  if (strcmp(cmd, "quit") == 0) return false;
+  if (strcmp(cmd, "list") == 0) {
+    FindData d = {"", "", nullptr, true};
+    putchar('[');
+    EnumWindows(ListProc, (LPARAM)&d);
+    printf("]\n");
+  } else if (strcmp(cmd, "find") == 0 && n >= 3) {
+    FindData d = {f[1], f[2], nullptr, true};
+    EnumWindows(FindProc, (LPARAM)&d);
+    printf("{\"hwnd\":%lld}\n", (long long)(intptr_t)d.found);
+  } else if (strcmp(cmd, "describe") == 0 && n >= 2) {
+    Describe(ParseHwnd(f[1]));
+  } else if (strcmp(cmd, "boxes") == 0) {
+    BoxData d = {true};
+    putchar('[');
+    EnumWindows(BoxProc, (LPARAM)&d);
+    printf("]\n");
+  } else if (strcmp(cmd, "click") == 0 && n >= 3) {
+    ClickData d = {f[2], nullptr};
+    HWND w = ParseHwnd(f[1]);
+    EnumChildWindows(w, ClickProc, (LPARAM)&d);
+    if (d.found == nullptr) {
+      Fail("no such button");
+    } else {
+      PostMessageA(GetParent(d.found), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(d.found), BN_CLICKED), (LPARAM)d.found);
+      Ok();
+    }
+  } else if (strcmp(cmd, "command") == 0 && n >= 3) {
+    if (PostMessageA(ParseHwnd(f[1]), WM_COMMAND, MAKEWPARAM(atoi(f[2]), 0), 0)) Ok();
+    else Fail("post failed");
+  } else if (strcmp(cmd, "close") == 0 && n >= 2) {
+    if (PostMessageA(ParseHwnd(f[1]), WM_CLOSE, 0, 0)) Ok();
+    else Fail("post failed");
+  } else if (strcmp(cmd, "move") == 0 && n >= 6) {
+    if (SetWindowPos(ParseHwnd(f[1]), nullptr, atoi(f[2]), atoi(f[3]), atoi(f[4]), atoi(f[5]),
+                     SWP_NOZORDER | SWP_NOACTIVATE)) Ok();
+    else Fail("move failed");
+  } else if (strcmp(cmd, "show") == 0 && n >= 3) {
+    int sw = ShowCommand(f[2]);
+    if (sw < 0) Fail("unknown show command");
+    else {
+      ShowWindowAsync(ParseHwnd(f[1]), sw);
+      Ok();
+    }
+  } else if (strcmp(cmd, "keymenu") == 0 && n >= 3) {
+    if (PostMessageA(ParseHwnd(f[1]), WM_SYSCOMMAND, SC_KEYMENU, (LPARAM)(unsigned char)f[2][0])) Ok();
+    else Fail("post failed");
+  } else if (strcmp(cmd, "key") == 0 && n >= 3) {
+    DWORD thread = GetWindowThreadProcessId(ParseHwnd(f[1]), nullptr);
+    WPARAM vk = (WPARAM)atoi(f[2]);
+    if (PostThreadMessageA(thread, WM_KEYDOWN, vk, 1) && PostThreadMessageA(thread, WM_KEYUP, vk, 0xC0000001)) Ok();
+    else Fail("post failed");
+  } else {
+    Fail("unknown command or missing fields");
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  char line[kLine];
+  if (argc > 1) {
+    char* f[kMaxFields];
+    int n = 0;
+    for (int i = 1; i < argc && n < kMaxFields; ++i) f[n++] = argv[i];
+    Run(f, n);
+    fflush(stdout);
+    return 0;
+  }
+  while (fgets(line, sizeof line, stdin) != nullptr) {
+    size_t len = strlen(line);
+    while (len > 0 && (line[len - 1] == '\n' || line[len - 1] == '\r')) line[--len] = '\0';
+    char* f[kMaxFields];
+    int n = 0;
+    char* p = line;
+    f[n++] = p;
+    while ((p = strchr(p, '\t')) != nullptr && n < kMaxFields) {
+      *p++ = '\0';
+      f[n++] = p;
+    }
+    bool more = Run(f, n);
+    fflush(stdout);
+    if (!more) break;
+  }
+  return 0;
+}
