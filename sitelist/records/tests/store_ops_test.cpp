@@ -205,6 +205,50 @@ TEST_F(StoreTest, PhysicalOrderIsTheOrderOfAdding) {
   EXPECT_EQ((Order{"1", "3", "4", "5", "6"}), SiteOrder(f_, -1));
 }
 
+TEST_F(StoreTest, ProgressOfAPassIsMeasuredInBytesOfTheFile) {
+  uint64_t size = 0;
+  ASSERT_EQ(KS_OK, ks_file_size(f_, &size));
+  KsCursor* c = nullptr;
+  ASSERT_EQ(KS_OK, ks_cursor_open(f_, -1, nullptr, &c));
+  ASSERT_EQ(KS_OK, ks_set(c, nullptr));
+  SiteRecord s;
+  uint64_t last = 0;
+  while (ks_next(c, &s) == KS_OK) {
+    EXPECT_GT(ks_cursor_bytes(c), last);
+    last = ks_cursor_bytes(c);
+  }
+  EXPECT_LE(last, size);
+  ks_cursor_close(c);
+}
+
+// With the read-ahead hint on, a pass sees other stations' changes when it is
+// set, not at every record; without it, at every record.
+TEST_F(StoreTest, ReadAheadHintDefersOtherStationsChangesToTheNextSet) {
+  KsFile* other = nullptr;
+  ASSERT_EQ(KS_OK, ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &other));
+  for (int hint = 0; hint < 2; hint++) {
+    ks_read_ahead(f_, hint);
+    KsCursor* c = nullptr;
+    ASSERT_EQ(KS_OK, ks_cursor_open(f_, URL_K_Location, nullptr, &c));
+    ASSERT_EQ(KS_OK, ks_set(c, nullptr));
+    SiteRecord s;
+    ASSERT_EQ(KS_OK, ks_next(c, &s));
+    std::string loc = "http://zz" + std::to_string(hint) + "/";
+    SiteRecord add = MakeSite(loc.c_str(), "late", "", 0, "");
+    ASSERT_EQ(KS_OK, ks_add(other, &add));
+    int seen = 0;
+    while (ks_next(c, &s) == KS_OK) seen += Field(s.Location) == loc;
+    EXPECT_EQ(hint ? 0 : 1, seen) << "hint " << hint;
+    ASSERT_EQ(KS_OK, ks_set(c, nullptr));
+    seen = 0;
+    while (ks_next(c, &s) == KS_OK) seen += Field(s.Location) == loc;
+    EXPECT_EQ(1, seen) << "hint " << hint;
+    ks_cursor_close(c);
+  }
+  ks_read_ahead(f_, 0);
+  ks_close(other);
+}
+
 TEST_F(StoreTest, PositionsReReadExactlyTheirRecord) {
   SiteRecord c = Get("http://c.example/");
   KsPosition pos;
