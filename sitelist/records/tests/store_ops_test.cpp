@@ -205,6 +205,50 @@ TEST_F(StoreTest, PhysicalOrderIsTheOrderOfAdding) {
   EXPECT_EQ((Order{"1", "3", "4", "5", "6"}), SiteOrder(f_, -1));
 }
 
+TEST_F(StoreTest, ProgressOfAPassIsMeasuredInBytesOfTheFile) {
+  uint64_t size = 0;
+  ASSERT_EQ(KS_OK, ks_file_size(f_, &size));
+  KsCursor* c = nullptr;
+  ASSERT_EQ(KS_OK, ks_cursor_open(f_, -1, nullptr, &c));
+  ASSERT_EQ(KS_OK, ks_set(c, nullptr));
+  SiteRecord s;
+  uint64_t last = 0;
+  while (ks_next(c, &s) == KS_OK) {
+    EXPECT_GT(ks_cursor_bytes(c), last);
+    last = ks_cursor_bytes(c);
+  }
+  EXPECT_LE(last, size);
+  ks_cursor_close(c);
+}
+
+// With the read-ahead hint on, a pass sees other stations' changes when it is
+// set, not at every record; without it, at every record.
+TEST_F(StoreTest, ReadAheadHintDefersOtherStationsChangesToTheNextSet) {
+  KsFile* other = nullptr;
+  ASSERT_EQ(KS_OK, ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &other));
+  for (int hint = 0; hint < 2; hint++) {
+    ks_read_ahead(f_, hint);
+    KsCursor* c = nullptr;
+    ASSERT_EQ(KS_OK, ks_cursor_open(f_, URL_K_Location, nullptr, &c));
+    ASSERT_EQ(KS_OK, ks_set(c, nullptr));
+    SiteRecord s;
+    ASSERT_EQ(KS_OK, ks_next(c, &s));
+    std::string loc = "http://zz" + std::to_string(hint) + "/";
+    SiteRecord add = MakeSite(loc.c_str(), "late", "", 0, "");
+    ASSERT_EQ(KS_OK, ks_add(other, &add));
+    int seen = 0;
+    while (ks_next(c, &s) == KS_OK) seen += Field(s.Location) == loc;
+    EXPECT_EQ(hint ? 0 : 1, seen) << "hint " << hint;
+    ASSERT_EQ(KS_OK, ks_set(c, nullptr));
+    seen = 0;
+    while (ks_next(c, &s) == KS_OK) seen += Field(s.Location) == loc;
+    EXPECT_EQ(1, seen) << "hint " << hint;
+    ks_cursor_close(c);
+  }
+  ks_read_ahead(f_, 0);
+  ks_close(other);
+}
+
 TEST_F(StoreTest, PositionsReReadExactlyTheirRecord) {
   SiteRecord c = Get("http://c.example/");
   KsPosition pos;
@@ -250,6 +294,72 @@ TEST_F(StoreTest, PositionsOfLongKeysStayWithinTheirSize) {
   ASSERT_EQ(KS_OK, ks_next(cur, &back));
   EXPECT_STREQ("9", back.SiteInfo);
   ks_cursor_close(cur);
+}
+
+// Every cut and every damaged byte of a file gives 0, 46 or 47, never a crash
+// or a hang; a file cut inside its log opens with the operations before the cut.
+TEST_F(StoreTest, TruncatedAndGarbledFilesGiveTheirErrors) {
+  ks_close(f_);   // snapshot of the five records
+  f_ = nullptr;
+  KsFile* keep = nullptr;
+  ASSERT_EQ(KS_OK, ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &keep));
+  ASSERT_EQ(KS_OK, ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &f_));
+  for (int i = 0; i < 4; i++) {   // a log after it (the second handle keeps it from being rewritten)
+    std::string loc = "http://log" + std::to_string(i) + "/";
+    SiteRecord s = MakeSite(loc.c_str(), "log", "Log", i, "http");
+    ASSERT_EQ(KS_OK, ks_add(f_, &s));
+  }
+  ks_close(f_);
+  f_ = nullptr;
+  std::string image;
+  {
+    std::ifstream in("URL_L.KSF", std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    image = ss.str();
+  }
+  ks_close(keep);
+  auto try_open = [&](const std::string& bytes, uint32_t* count) {
+    {
+      std::ofstream out("DAMAGED.KSF", std::ios::binary | std::ios::trunc);
+      out << bytes;
+    }
+    KsFile* g = nullptr;
+    int rc = ks_open(&TABLNK_Decl, "DAMAGED.KSF", KS_SHARED, &g);
+    *count = 0;
+    if (rc == KS_OK) {
+      ks_count(g, count);
+      for (int k = -1; k < TABLNK_Decl.nkeys; k++) EXPECT_LE(SiteOrder(g, k).size(), *count);
+      ks_close(g);
+    }
+    return rc;
+  };
+  uint32_t prev = 0;
+  int counts[3] = {0, 0, 0};
+  for (size_t cut = 0; cut <= image.size(); cut++) {
+    uint32_t n;
+    int rc = try_open(image.substr(0, cut), &n);
+    ASSERT_TRUE(rc == KS_OK || rc == KS_ERR_REBUILD || rc == KS_ERR_INVALID) << cut << " " << rc;
+    if (rc == KS_OK) {
+      EXPECT_GE(n, prev) << cut;   // cuts in the log keep a prefix of the operations
+      prev = n;
+    }
+    counts[rc == KS_OK ? 0 : rc == KS_ERR_REBUILD ? 1 : 2]++;
+  }
+  EXPECT_EQ(9u, prev);
+  for (size_t at = 0; at < image.size(); at++) {
+    std::string bad = image;
+    bad[at] = (char)(bad[at] ^ 0x55);
+    uint32_t n;
+    int rc = try_open(bad, &n);
+    ASSERT_TRUE(rc == KS_OK || rc == KS_ERR_REBUILD || rc == KS_ERR_INVALID) << at << " " << rc;
+    if (rc == KS_OK) {
+      EXPECT_LE(n, 9u);
+    }
+    counts[rc == KS_OK ? 0 : rc == KS_ERR_REBUILD ? 1 : 2]++;
+  }
+  EXPECT_GT(counts[1], 0);   // damaged key sections ask for a rebuild
+  EXPECT_GT(counts[2], 0);
 }
 
 struct FilterCase {
