@@ -1287,6 +1287,21 @@ int ks_file_size(KsFile* f, uint64_t* bytes) {
   return plat_size(f->pf, bytes) == PLAT_OK ? KS_OK : KS_ERR_IO;
 }
 
+int ks_record_bytes(KsFile* f, uint64_t* bytes) {
+  if (!f || !bytes) return KS_ERR_NOT_OPEN;
+  if (f->d->kind != KS_KEYED) return KS_ERR_BAD_ARGUMENT;
+  std::unique_lock<std::mutex> lk(f->mu);
+  bool in_txn;
+  int rc = enter(f, lk, &in_txn);
+  if (rc == KS_OK) rc = refresh(f);
+  if (rc != KS_OK) return rc;
+  uint64_t total = 0;
+  for (const Slot& s : f->slots)
+    if (s.live) total += s.data.size();
+  *bytes = total;
+  return KS_OK;
+}
+
 void ks_read_ahead(KsFile* f, int on) {
   if (!f) return;
   std::lock_guard<std::mutex> lk(f->mu);

@@ -153,6 +153,10 @@ int ks_get(KsFile* f, int key, void* rec);
 int ks_count(KsFile* f, uint32_t* count);
 // Size of the file on disk in bytes (for progress shown as a share of the file).
 int ks_file_size(KsFile* f, uint64_t* bytes);
+// Bytes of the file's records as cursors count them (ks_cursor_bytes), without
+// keys, headers or log: a pass over every record reads exactly this many, so
+// progress shown as a share of it ends at 100%. Keyed files only.
+int ks_record_bytes(KsFile* f, uint64_t* bytes);
 // Read-ahead hint around long sequential passes (1 on, 0 off). While it is on,
 // cursors see other stations' changes only when they are set.
 void ks_read_ahead(KsFile* f, int on);

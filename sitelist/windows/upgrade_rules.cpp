@@ -130,7 +130,7 @@ bool UpgradeBegin(UpgradeRun* run, int kind) {
   run->oldFile = RecordFile(files.oldFile);
   rc = ks_cursor_open(run->oldFile, -1, nullptr, &run->cursor);
   if (rc == KS_OK) rc = ks_set(run->cursor, nullptr);
-  if (rc == KS_OK) rc = ks_file_size(run->oldFile, &run->oldSize);
+  if (rc == KS_OK) rc = ks_record_bytes(run->oldFile, &run->oldSize);
   if (rc != KS_OK) {
     run->lastError = rc;
     RecordPrompt(RM_RECORD_RETRIEVAL, rc, RecordFileDecl(files.oldFile)->label, nullptr);

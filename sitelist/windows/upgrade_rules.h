@@ -39,7 +39,7 @@ struct UpgradeRun {
   KsFile* oldFile;
   KsFile* newFile;
   KsCursor* cursor;
-  uint64_t oldSize;        // bytes of the old file
+  uint64_t oldSize;        // bytes of the old file's records
   int percent;             // last percentage computed
   uint32_t added;          // records added to the new file
   uint32_t skipped;        // records whose add failed
