@@ -77,7 +77,10 @@ static int DecodeBlock(DecoderState& d, const BlockRequest& req) {
     } else if (req.blockIndex == 0) {
         d.status = (int16_t)StartFrame(d, req);
     }
-    if (d.status == 0) d.status = (int16_t)ParseSideInformation(d, req.blockIndex);
+    if (d.status == 0) {
+        d.blockStart[req.blockIndex] = Mark(d.reader);
+        d.status = (int16_t)ParseSideInformation(d, req.blockIndex);
+    }
     if (d.status == 0) {
         BuildMatrix(d, req);
         SetupAllocation(d, req);

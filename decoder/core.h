@@ -123,6 +123,7 @@ struct DecoderState {
     int16_t initialised;
     int16_t status;          // block status, reset at block 0
     int16_t frameInfo[10];   // last FrameInfo record
+    uint32_t blockStart[6];  // stream bit (from the frame's first bit) where each block began
     FrameHeader header;
     BitReader reader;
     BlockState block;
