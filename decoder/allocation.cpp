@@ -398,7 +398,7 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
     }
 }
 
-static int SnrOffset(int csnroffst, int fsnroffst) { return (((csnroffst - 15) << 4) + fsnroffst) << 2; }
+static int SnrOffset(int csnroffst, int fsnroffst) { return ((csnroffst - 15) * 16 + fsnroffst) * 4; }
 
 static void DecodeCoupledRange(DecoderState& d, int ch) {
     BlockState& b = d.block;

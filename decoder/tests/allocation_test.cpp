@@ -66,7 +66,7 @@ void SlowBitAllocation(const AllocCase& c, const int16_t* exp, int* bap) {
     const int sdecay = slowdec[c.sdcycod] >> c.rateShift, fdecay = fastdec[c.fdcycod] >> c.rateShift;
     const int sgain = slowgain[c.sgaincod], dbknee = dbpbtab[c.dbpbcod], floor = floortab[c.floorcod];
     const int fgain = fastgain[c.fgaincod];
-    const int snroffset = (((c.csnroffst - 15) << 4) + c.fsnroffst) << 2;
+    const int snroffset = ((c.csnroffst - 15) * 16 + c.fsnroffst) * 4;  // A/52: ((csnroffst - 15) << 4 + fsnroffst) << 2
     const int start = c.start, end = c.end;
     int psd[256], bndpsd[50] = {}, excite[50] = {}, mask[50] = {};
     int fastleak = c.fleak, slowleak = c.sleak;
@@ -212,7 +212,7 @@ TEST(BitAllocation, MatchesTheDirectImplementation) {
         for (int b = 0; b < 50; b++) delta[b] = (int16_t)c.delta[b];
         uint8_t bap[kBins] = {};
         ComputeBap(d, exps, bap, c.start, c.end, kFastGain[c.fgaincod],
-                   (((c.csnroffst - 15) << 4) + c.fsnroffst) << 2, c.fleak, c.sleak, delta);
+                   ((c.csnroffst - 15) * 16 + c.fsnroffst) * 4, c.fleak, c.sleak, delta);
         for (int bin = c.start; bin < c.end; bin++) {
             if (bap[bin] != want[bin]) {
                 if (++mismatches < 10)

@@ -195,3 +195,35 @@ TEST_F(Driver, FramesAreReadOnlyUpToTheirSize) {
 }
 
 }  // namespace
+
+namespace {
+
+// Frames with random bit errors (past the sync word and size codes, or
+// anywhere) decode to -1 or 0 without reading outside the frame.
+TEST_F(Driver, DamagedFramesNeverEscapeTheirBuffers) {
+    int spf = 0;
+    ASSERT_EQ(dbInitDecoder(44100, 2, &spf), 0);
+    std::vector<short> pcm(spf);
+    uint32_t seed = 99;
+    auto next = [&]() { return seed = seed * 1664525u + 1013904223u; };
+    int failures = 0;
+    for (int trial = 0; trial < 1500; trial++) {
+        const bool keepHeader = trial % 4 != 0;
+        const size_t n = sizeof kStereoFrames[0];
+        // A damaged size code may claim up to 3840 bytes: the caller's buffer holds that much.
+        std::vector<uint8_t> frame(keepHeader ? n : 2 * kMaxFrameWords, 0);
+        std::memcpy(frame.data(), kStereoFrames[trial % 4], n);
+        const int flips = 1 + (int)(next() % 40);
+        for (int i = 0; i < flips; i++) {
+            size_t bit = (keepHeader ? 48 : 0) + next() % (8 * n - (keepHeader ? 48 : 0));  // stored bytes 0-5
+            frame[bit / 8] ^= (uint8_t)(1u << (bit % 8));
+        }
+        if (trial % 7 == 0) dbInitDecoder(44100, 1 + trial % 2, &spf);
+        int r = dbDecode(frame.data(), pcm.data(), (trial % 11) ? 1 : 0);
+        ASSERT_TRUE(r == 0 || r == -1);
+        failures += r != 0;
+    }
+    EXPECT_GT(failures, 0) << "some damage is detected";
+}
+
+}  // namespace
