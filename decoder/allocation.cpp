@@ -135,13 +135,6 @@ struct Pow2Maker {
 static constexpr Pow2Maker kPow2;
 static_assert(kPow2.t[64] == 1.0 && kPow2.t[65] == 2.0 && kPow2.t[32] == 1.0 / 4294967296.0, "powers of two");
 
-// 2^-k; 0 when k is 32 or more.
-static inline double ScaleDown(int k) {
-    if (k >= 32) return 0.0;
-    if (k < -63) k = -63;
-    return kPow2.t[64 - k];
-}
-
 // Dialogue normalisation 2^((d - 31) / 6) as mantissa 2^(-j/6) and power of two.
 static const double kDialMant[6] = {1.0, 0.89089871814033927, 0.79370052598409979,
                                     0.70710678118654757, 0.62996052494743670, 0.56123102415468651};
@@ -336,22 +329,34 @@ static inline double DitherValue(DecoderState& d) {
     return d.dither * (1.0 / 32768.0) * (d.header.rateShift == 2 ? 0.5 : 0.70710678);
 }
 
-// Reads and dequantises the mantissas of bins start..end-1: out[bin] =
-// value x scale[band of bin] x 2^-exps[bin], with scale and shift given per
-// 12-bin coupling sub-band when subScale is not null, else uniform.
+// 2^-(i - 64) for i - 64 below 32, 0 from there on: the scale of a mantissa with
+// exponent e under gain exponent S is kScale[64 + e - S].
+struct ScaleMaker {
+    double t[192];
+    constexpr ScaleMaker() : t() {
+        for (int i = 0; i < 192; i++) t[i] = i - 64 < 32 ? kPow2.t[128 - i < 0 ? 0 : (128 - i > 127 ? 127 : 128 - i)] : 0.0;
+    }
+};
+static constexpr ScaleMaker kScale;
+static_assert(kScale.t[64] == 1.0 && kScale.t[65] == 0.5 && kScale.t[63] == 2.0 && kScale.t[95] == kPow2.t[33] &&
+                  kScale.t[96] == 0.0,
+              "mantissa scale table");
+
+// Offset into kScale for gain exponent S (exponents 0..24 keep the index in range).
+static inline int ScaleOffset(int S) {
+    if (S < -63) S = -63;
+    if (S > 64) S = 64;
+    return 64 - S;
+}
+
+// Reads and dequantises the mantissas of bins start..end-1 into out: value x
+// factor x 2^-(exps[bin] - shift).
 static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* exps, int start, int end,
-                          bool dither, double gain, int gainExp, const double* subMant, const int16_t* subExp,
-                          double* out) {
+                          bool dither, double factor, int shift, double* out) {
     BitReader& r = d.reader;
     MantissaGroups& g = d.groups;
-    double factor = gain;
-    int shift = gainExp;
+    const double* scale = kScale.t + ScaleOffset(shift);
     for (int bin = start; bin < end; bin++) {
-        if (subMant && (bin == start || (bin - 37) % 12 == 0)) {
-            int sb = (bin - 37) / 12;
-            factor = gain * subMant[sb];
-            shift = gainExp - subExp[sb];
-        }
         double v;
         switch (bap[bin]) {
         case 0:
@@ -394,7 +399,19 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
             v = (int16_t)ReadLeftAligned(r, kBapBits[bap[bin]]) * (1.0 / 32768.0);
             break;
         }
-        out[bin] = v * factor * ScaleDown(exps[bin] - shift);
+        out[bin] = v * factor * scale[exps[bin]];
+    }
+}
+
+// The coupled range: each 12-bin sub-band scaled by the channel's coordinate.
+static void ReadCoupledMantissas(DecoderState& d, int ch, int start, int end) {
+    const BlockState& b = d.block;
+    for (int bin = start; bin < end;) {
+        const int sb = (bin - 37) / 12;
+        const int stop = 37 + 12 * (sb + 1) < end ? 37 + 12 * (sb + 1) : end;
+        ReadMantissas(d, d.bap[kCplIndex], d.exps[kCplIndex], bin, stop, b.dithflag[ch] != 0,
+                      d.gainMant[ch] * b.cplcoMant[ch][sb], d.gainExp[ch] + 3 - b.cplcoExp[ch][sb], d.coeffs[ch]);
+        bin = stop;
     }
 }
 
@@ -425,8 +442,7 @@ static void DecodeCoupledRange(DecoderState& d, int ch) {
         Resume(d.reader, d.cplMark);
         d.groups = d.cplGroups;
     }
-    ReadMantissas(d, d.bap[kCplIndex], d.exps[kCplIndex], start, end, b.dithflag[ch] != 0, d.gainMant[ch],
-                  d.gainExp[ch] + 3, b.cplcoMant[ch], b.cplcoExp[ch], d.coeffs[ch]);
+    ReadCoupledMantissas(d, ch, start, end);
     if (!firstPass) {
         Resume(d.reader, resumeAt);
         d.groups = resumeGroups;
@@ -444,8 +460,7 @@ void PrepareChannel(DecoderState& d, int ch) {
         ComputeBap(d, d.exps[ch], d.bap[ch], 0, end, kFastGain[b.fgaincod[ch] & 7],
                    SnrOffset(b.csnroffst, b.fsnroffst[ch]), 0, 0, delta);
     }
-    ReadMantissas(d, d.bap[ch], d.exps[ch], 0, end, b.dithflag[ch] != 0, d.gainMant[ch], d.gainExp[ch], nullptr,
-                  nullptr, out);
+    ReadMantissas(d, d.bap[ch], d.exps[ch], 0, end, b.dithflag[ch] != 0, d.gainMant[ch], d.gainExp[ch], out);
     int last = end;
     if (b.cplinu && b.chincpl[ch]) {
         DecodeCoupledRange(d, ch);
@@ -464,7 +479,7 @@ void PrepareLfe(DecoderState& d) {
                    SnrOffset(b.csnroffst, b.lfefsnroffst), 0, 0, kNoDelta);
     }
     ReadMantissas(d, d.bap[kLfeIndex], d.exps[kLfeIndex], 0, 7, false, d.gainMant[kLfeIndex], d.gainExp[kLfeIndex],
-                  nullptr, nullptr, out);
+                  out);
     for (int bin = 7; bin < kBins; bin++) out[bin] = 0.0;
 }
 

@@ -35,5 +35,8 @@ emit("kXcos1", [-math.cos(2 * math.pi * (8 * k + 1) / 4096) for k in range(128)]
 emit("kXsin1", [-math.sin(2 * math.pi * (8 * k + 1) / 4096) for k in range(128)])
 emit("kXcos2", [-math.cos(2 * math.pi * (8 * k + 1) / 2048) for k in range(64)])
 emit("kXsin2", [-math.sin(2 * math.pi * (8 * k + 1) / 2048) for k in range(64)])
-emit("kFftCos", [math.cos(2 * math.pi * k / 128) for k in range(64)])
-emit("kFftSin", [math.sin(2 * math.pi * k / 128) for k in range(64)])
+# FFT twiddles e^{+j 2 pi k / size}, k < size / 2, for the passes of size 8 to 128
+# one after another (4 + 8 + 16 + 32 + 64 values), so that each pass reads them in order.
+stages = [(size, k) for size in (8, 16, 32, 64, 128) for k in range(size // 2)]
+emit("kFftCos", [math.cos(2 * math.pi * k / size) for size, k in stages])
+emit("kFftSin", [math.sin(2 * math.pi * k / size) for size, k in stages])

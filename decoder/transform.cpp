@@ -5,6 +5,14 @@
 
 #include "decoder/transform_tables.inc"
 
+// The transform, mixing and windowing loops also get a clone for processors with
+// AVX2 and FMA where the platform can pick one at load time (GNU ifunc).
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+#define TX_HOT __attribute__((target_clones("arch=haswell", "default")))
+#else
+#define TX_HOT
+#endif
+
 const int8_t kSlotByMode[8][5] = {
     {0, 2, -1, -1, -1}, {1, -1, -1, -1, -1}, {0, 2, -1, -1, -1}, {0, 1, 2, -1, -1},
     {0, 2, 3, -1, -1},  {0, 1, 2, 3, -1},    {0, 2, 3, 4, -1},   {0, 1, 2, 3, 4},
@@ -36,7 +44,7 @@ static_assert(kBitRev.t[1] == 64 && kBitRev.t[127] == 127, "bit reversal");
 
 // In-place inverse complex FFT (e^{+j}) of n = 128 or 64 points whose input
 // already lies in bit-reversed order.
-static void InverseFft(double* re, double* im, int n) {
+static inline __attribute__((always_inline)) void InverseFft(double* re, double* im, int n) {
     // First two passes as one radix-4 pass (twiddles 1 and j).
     for (int i = 0; i < n; i += 4) {
         double ar = re[i] + re[i + 1], ai = im[i] + im[i + 1];
@@ -53,26 +61,29 @@ static void InverseFft(double* re, double* im, int n) {
         re[i + 3] = br + di;
         im[i + 3] = bi - dr;
     }
+    const double* wrs = kFftCos;
+    const double* wis = kFftSin;
     for (int size = 8; size <= n; size <<= 1) {
         const int half = size >> 1;
-        const int step = 128 / size;
         for (int i = 0; i < n; i += size) {
+            double* __restrict ar = re + i;
+            double* __restrict ai = im + i;
+            double* __restrict br = re + i + half;
+            double* __restrict bi = im + i + half;
             for (int k = 0; k < half; k++) {
-                const double wr = kFftCos[k * step], wi = kFftSin[k * step];
-                double* ar = re + i + k;
-                double* ai = im + i + k;
-                const double xr = ar[half], xi = ai[half];
-                const double tr = xr * wr - xi * wi, ti = xr * wi + xi * wr;
-                ar[half] = *ar - tr;
-                ai[half] = *ai - ti;
-                *ar += tr;
-                *ai += ti;
+                const double tr = br[k] * wrs[k] - bi[k] * wis[k], ti = br[k] * wis[k] + bi[k] * wrs[k];
+                br[k] = ar[k] - tr;
+                bi[k] = ai[k] - ti;
+                ar[k] += tr;
+                ai[k] += ti;
             }
         }
+        wrs += half;
+        wis += half;
     }
 }
 
-void ImdctLong(const double* X, double* V) {
+TX_HOT void ImdctLong(const double* X, double* V) {
     double re[128], im[128];
     for (int k = 0; k < 128; k++) {
         const double a = X[255 - 2 * k], b = X[2 * k];
@@ -87,7 +98,7 @@ void ImdctLong(const double* X, double* V) {
     }
 }
 
-void ImdctShort(const double* X, double* V) {
+TX_HOT void ImdctShort(const double* X, double* V) {
     double re1[64], im1[64], re2[64], im2[64];
     for (int k = 0; k < 64; k++) {
         const int p = kBitRev.t[k] >> 1;
@@ -224,7 +235,7 @@ void BeginMix(DecoderState& d) {
     for (int k = 0; k < kSlots; k++) d.hasLong[k] = d.hasShort[k] = 0;
 }
 
-void MixChannel(DecoderState& d, int ch) {
+TX_HOT void MixChannel(DecoderState& d, int ch) {
     const int in = InputSlot(d, ch);
     if (in < 0) return;
     const bool isShort = ch != kLfeIndex && d.block.blksw[ch];
@@ -270,24 +281,64 @@ void ClearOutputs(DecoderState& d) {
     for (int k = 0; k < kSlots; k++) d.written[k] = 0;
 }
 
-static inline double ClampOut(double v) { return v > 0.999999999 ? 0.999999999 : (v < -1.0 ? -1.0 : v); }
+// The window halves that WindowAndOutput pairs, in loop order and times 2:
+// [0][j] = 2 W[2j], [1][j] = 2 W[255 - 2j], [2][j] = 2 W[254 - 2j], [3][j] = 2 W[2j + 1].
+struct WindowPairs {
+    double w[4][64];
+};
+static WindowPairs MakeWindowPairs() {
+    WindowPairs p;
+    for (int j = 0; j < 64; j++) {
+        p.w[0][j] = 2.0 * kWindowHalf[2 * j];
+        p.w[1][j] = 2.0 * kWindowHalf[255 - 2 * j];
+        p.w[2][j] = 2.0 * kWindowHalf[254 - 2 * j];
+        p.w[3][j] = 2.0 * kWindowHalf[2 * j + 1];
+    }
+    return p;
+}
+static const WindowPairs kPairs = MakeWindowPairs();
 
-void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
+TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
     const double* A = d.accum[k];
     double* D = d.delay[k];
-    const double* W = kWindowHalf;
-    double O[kBins];
+    const double* w0 = kPairs.w[0];
+    const double* w1 = kPairs.w[1];
+    const double* w2 = kPairs.w[2];
+    const double* w3 = kPairs.w[3];
+    double even[64], evenBack[64], odd[64], oddBack[64];  // O[2j], O[255-2j], O[2j+1], O[254-2j]
+    double b[64], d2[64];
     for (int j = 0; j < 64; j++) {
-        const double a = A[192 + j], b = A[63 - j], d1 = D[j], d2 = D[127 - j];
-        O[2 * j] = -2.0 * (a * W[2 * j] + d1 * W[255 - 2 * j]);
-        O[255 - 2 * j] = 2.0 * (a * W[255 - 2 * j] - d1 * W[2 * j]);
-        O[2 * j + 1] = 2.0 * (d2 * W[254 - 2 * j] + b * W[2 * j + 1]);
-        O[254 - 2 * j] = 2.0 * (d2 * W[2 * j + 1] - b * W[254 - 2 * j]);
+        b[j] = A[63 - j];
+        d2[j] = D[127 - j];
+    }
+    for (int j = 0; j < 64; j++) {
+        const double a = A[192 + j], d1 = D[j];
+        even[j] = -(a * w0[j] + d1 * w1[j]);
+        evenBack[j] = a * w1[j] - d1 * w0[j];
+        odd[j] = d2[j] * w2[j] + b[j] * w3[j];
+        oddBack[j] = d2[j] * w3[j] - b[j] * w2[j];
     }
     std::memcpy(D, A + 64, 128 * sizeof(double));
     const int slot = OutputSlot(d, k);
     double* dest = req.outSlots ? req.outSlots[slot] : nullptr;
     if (!dest) return;
     const int stride = req.outStrides ? req.outStrides[slot] : 1;
-    for (int n = 0; n < kBins; n++) dest[n * stride] = ClampOut(O[n]);
+    double O[kBins];
+    for (int j = 0; j < 64; j++) {
+        O[2 * j] = even[j];
+        O[2 * j + 1] = odd[j];
+        O[255 - 2 * j] = evenBack[j];
+        O[254 - 2 * j] = oddBack[j];
+    }
+    for (int n = 0; n < kBins; n++) {
+        double v = O[n];
+        v = v > 0.999999999 ? 0.999999999 : v;
+        v = v < -1.0 ? -1.0 : v;
+        O[n] = v;
+    }
+    if (stride == 1) {
+        std::memcpy(dest, O, sizeof O);
+    } else {
+        for (int n = 0; n < kBins; n++) dest[n * stride] = O[n];
+    }
 }
