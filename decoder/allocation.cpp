@@ -324,10 +324,6 @@ void ComputeBap(const DecoderState& d, const int16_t* exps, uint8_t* bap, int st
 
 // ---- mantissas ------------------------------------------------------------------
 
-static inline double DitherValue(DecoderState& d) {
-    d.dither = (int16_t)(uint16_t)((int32_t)d.dither * -17547);
-    return d.dither * (1.0 / 32768.0) * (d.header.rateShift == 2 ? 0.5 : 0.70710678);
-}
 
 // 2^-(i - 64) for i - 64 below 32, 0 from there on: the scale of a mantissa with
 // exponent e under gain exponent S is kScale[64 + e - S].
@@ -353,18 +349,36 @@ static inline int ScaleOffset(int S) {
 // factor x 2^-(exps[bin] - shift).
 static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* exps, int start, int end,
                           bool dither, double factor, int shift, double* out) {
-    BitReader& r = d.reader;
-    MantissaGroups& g = d.groups;
+    // Reader, group and dither state in locals for the loop; stored back at the end.
+    const uint8_t* bytes = d.reader.bytes;
+    const uint32_t limit = d.reader.limit;
+    uint32_t pos = d.reader.pos;
+    auto read = [&](int n) -> uint32_t {
+        uint64_t v;
+        std::memcpy(&v, bytes + (pos >> 3), sizeof v);  // pos <= limit: inside bytes[]
+        v = __builtin_bswap64(v) << (pos & 7);
+        pos += (uint32_t)n;
+        pos = pos > limit ? limit : pos;
+        return (uint32_t)(v >> (64 - n));
+    };
+    MantissaGroups g = d.groups;
+    int16_t state = d.dither;
+    const double ditherScale = (d.header.rateShift == 2 ? 0.5 : 0.70710678) * (1.0 / 32768.0);
     const double* scale = kScale.t + ScaleOffset(shift);
     for (int bin = start; bin < end; bin++) {
         double v;
         switch (bap[bin]) {
         case 0:
-            v = dither ? DitherValue(d) : 0.0;
+            if (dither) {
+                state = (int16_t)(uint16_t)((int32_t)state * -17547);
+                v = state * ditherScale;
+            } else {
+                v = 0.0;
+            }
             break;
         case 1:
             if (g.count1 == 0) {
-                g.digits1 = kGroups.three[ReadUnsigned(r, 5)];
+                g.digits1 = kGroups.three[read(5)];
                 g.count1 = 3;
             }
             v = kLevels1[g.digits1 >> 12];
@@ -373,7 +387,7 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
             break;
         case 2:
             if (g.count2 == 0) {
-                g.digits2 = kBase5Groups[ReadUnsigned(r, 7)];
+                g.digits2 = kBase5Groups[read(7)];
                 g.count2 = 3;
             }
             v = kLevels2[g.digits2 >> 12];
@@ -381,11 +395,11 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
             g.count2--;
             break;
         case 3:
-            v = kLevels3[ReadUnsigned(r, 3)];
+            v = kLevels3[read(3)];
             break;
         case 4:
             if (g.count4 == 0) {
-                g.digits4 = kGroups.eleven[ReadUnsigned(r, 7)];
+                g.digits4 = kGroups.eleven[read(7)];
                 g.count4 = 2;
             }
             v = kLevels4[g.digits4 >> 12];
@@ -393,14 +407,19 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
             g.count4--;
             break;
         case 5:
-            v = kLevels5[ReadUnsigned(r, 4)];
+            v = kLevels5[read(4)];
             break;
-        default:
-            v = (int16_t)ReadLeftAligned(r, kBapBits[bap[bin]]) * (1.0 / 32768.0);
+        default: {
+            const int bits = kBapBits[bap[bin]];
+            v = (int16_t)(uint16_t)(read(bits) << (16 - bits)) * (1.0 / 32768.0);
             break;
+        }
         }
         out[bin] = v * factor * scale[exps[bin]];
     }
+    d.reader.pos = pos;
+    d.groups = g;
+    d.dither = state;
 }
 
 // The coupled range: each 12-bin sub-band scaled by the channel's coordinate.
