@@ -6,9 +6,9 @@
 #include "decoder/transform_tables.inc"
 
 // The transform, mixing and windowing loops also get a clone for processors with
-// AVX2 and FMA where the platform can pick one at load time (GNU ifunc).
+// AVX2 where the platform can pick one at load time (GNU ifunc).
 #if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
-#define TX_HOT __attribute__((target_clones("arch=haswell", "default")))
+#define TX_HOT __attribute__((target_clones("avx2", "default")))
 #else
 #define TX_HOT
 #endif
@@ -311,34 +311,26 @@ TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
         b[j] = A[63 - j];
         d2[j] = D[127 - j];
     }
+    auto clamp = [](double v) {
+        v = v > 0.999999999 ? 0.999999999 : v;
+        return v < -1.0 ? -1.0 : v;
+    };
     for (int j = 0; j < 64; j++) {
         const double a = A[192 + j], d1 = D[j];
-        even[j] = -(a * w0[j] + d1 * w1[j]);
-        evenBack[j] = a * w1[j] - d1 * w0[j];
-        odd[j] = d2[j] * w2[j] + b[j] * w3[j];
-        oddBack[j] = d2[j] * w3[j] - b[j] * w2[j];
+        even[j] = clamp(-(a * w0[j] + d1 * w1[j]));
+        evenBack[j] = clamp(a * w1[j] - d1 * w0[j]);
+        odd[j] = clamp(d2[j] * w2[j] + b[j] * w3[j]);
+        oddBack[j] = clamp(d2[j] * w3[j] - b[j] * w2[j]);
     }
     std::memcpy(D, A + 64, 128 * sizeof(double));
     const int slot = OutputSlot(d, k);
     double* dest = req.outSlots ? req.outSlots[slot] : nullptr;
     if (!dest) return;
-    const int stride = req.outStrides ? req.outStrides[slot] : 1;
-    double O[kBins];
+    const int s = req.outStrides ? req.outStrides[slot] : 1;
     for (int j = 0; j < 64; j++) {
-        O[2 * j] = even[j];
-        O[2 * j + 1] = odd[j];
-        O[255 - 2 * j] = evenBack[j];
-        O[254 - 2 * j] = oddBack[j];
-    }
-    for (int n = 0; n < kBins; n++) {
-        double v = O[n];
-        v = v > 0.999999999 ? 0.999999999 : v;
-        v = v < -1.0 ? -1.0 : v;
-        O[n] = v;
-    }
-    if (stride == 1) {
-        std::memcpy(dest, O, sizeof O);
-    } else {
-        for (int n = 0; n < kBins; n++) dest[n * stride] = O[n];
+        dest[2 * j * s] = even[j];
+        dest[(2 * j + 1) * s] = odd[j];
+        dest[(255 - 2 * j) * s] = evenBack[j];
+        dest[(254 - 2 * j) * s] = oddBack[j];
     }
 }
