@@ -6,8 +6,9 @@
 #include "decoder/transform_tables.inc"
 
 // The transform, mixing and windowing loops also get a clone for processors with
-// AVX2 where the platform can pick one at load time (GNU ifunc).
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+// AVX2 where the platform can pick one at load time (GNU ifunc; GCC on Linux).
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && \
+    !defined(__SANITIZE_ADDRESS__)
 #define TX_HOT __attribute__((target_clones("avx2", "default")))
 #else
 #define TX_HOT
