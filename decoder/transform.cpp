@@ -44,7 +44,8 @@ static constexpr BitRevMaker kBitRev;
 static_assert(kBitRev.t[1] == 64 && kBitRev.t[127] == 127, "bit reversal");
 
 // In-place inverse complex FFT (e^{+j}) of n = 128 or 64 points whose input
-// already lies in bit-reversed order.
+// already lies in bit-reversed order: one pass of size 4, radix-4 passes of
+// size 16 and 64, and for 128 points a final radix-2 pass.
 static inline __attribute__((always_inline)) void InverseFft(double* re, double* im, int n) {
     // First two passes as one radix-4 pass (twiddles 1 and j).
     for (int i = 0; i < n; i += 4) {
@@ -62,25 +63,57 @@ static inline __attribute__((always_inline)) void InverseFft(double* re, double*
         re[i + 3] = br + di;
         im[i + 3] = bi - dr;
     }
-    const double* wrs = kFftCos;
-    const double* wis = kFftSin;
-    for (int size = 8; size <= n; size <<= 1) {
-        const int half = size >> 1;
-        for (int i = 0; i < n; i += size) {
-            double* __restrict ar = re + i;
-            double* __restrict ai = im + i;
-            double* __restrict br = re + i + half;
-            double* __restrict bi = im + i + half;
-            for (int k = 0; k < half; k++) {
-                const double tr = br[k] * wrs[k] - bi[k] * wis[k], ti = br[k] * wis[k] + bi[k] * wrs[k];
-                br[k] = ar[k] - tr;
-                bi[k] = ai[k] - ti;
-                ar[k] += tr;
-                ai[k] += ti;
+    // Radix-4 passes (radix 2 x 2: two radix-2 stages at once, three twiddles).
+    const double* wc = kR4Cos;
+    const double* ws = kR4Sin;
+    for (int m = 4; m <= 16 && 4 * m <= n; m *= 4) {
+        const double* c1 = wc;
+        const double* s1 = ws;
+        const double* c2 = wc + m;
+        const double* s2 = ws + m;
+        const double* c3 = wc + 2 * m;
+        const double* s3 = ws + 2 * m;
+        for (int i = 0; i < n; i += 4 * m) {
+            double* __restrict r0 = re + i;
+            double* __restrict i0 = im + i;
+            double* __restrict r1 = re + i + m;
+            double* __restrict i1 = im + i + m;
+            double* __restrict r2 = re + i + 2 * m;
+            double* __restrict i2 = im + i + 2 * m;
+            double* __restrict r3 = re + i + 3 * m;
+            double* __restrict i3 = im + i + 3 * m;
+            for (int k = 0; k < m; k++) {
+                // a1 = W^2k x1, a2 = W^k x2, a3 = W^3k x3
+                const double a1r = r1[k] * c2[k] - i1[k] * s2[k], a1i = r1[k] * s2[k] + i1[k] * c2[k];
+                const double a2r = r2[k] * c1[k] - i2[k] * s1[k], a2i = r2[k] * s1[k] + i2[k] * c1[k];
+                const double a3r = r3[k] * c3[k] - i3[k] * s3[k], a3i = r3[k] * s3[k] + i3[k] * c3[k];
+                const double y0r = r0[k] + a1r, y0i = i0[k] + a1i, y1r = r0[k] - a1r, y1i = i0[k] - a1i;
+                const double z0r = a2r + a3r, z0i = a2i + a3i, z1r = a2r - a3r, z1i = a2i - a3i;
+                r0[k] = y0r + z0r;
+                i0[k] = y0i + z0i;
+                r2[k] = y0r - z0r;
+                i2[k] = y0i - z0i;
+                r1[k] = y1r - z1i;  // y1 + j z1
+                i1[k] = y1i + z1r;
+                r3[k] = y1r + z1i;  // y1 - j z1
+                i3[k] = y1i - z1r;
             }
         }
-        wrs += half;
-        wis += half;
+        wc += 3 * m;
+        ws += 3 * m;
+    }
+    if (n == 128) {  // the last radix-2 pass
+        double* __restrict ar = re;
+        double* __restrict ai = im;
+        double* __restrict br = re + 64;
+        double* __restrict bi = im + 64;
+        for (int k = 0; k < 64; k++) {
+            const double tr = br[k] * kR2Cos[k] - bi[k] * kR2Sin[k], ti = br[k] * kR2Sin[k] + bi[k] * kR2Cos[k];
+            br[k] = ar[k] - tr;
+            bi[k] = ai[k] - ti;
+            ar[k] += tr;
+            ai[k] += ti;
+        }
     }
 }
 
