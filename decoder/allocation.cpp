@@ -348,7 +348,7 @@ static inline int ScaleOffset(int S) {
 // Reads and dequantises the mantissas of bins start..end-1 into out: value x
 // factor x 2^-(exps[bin] - shift).
 static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* exps, int start, int end,
-                          bool dither, double factor, int shift, double* out) {
+                          bool dither, double factor, int shift, double* out, double* values = nullptr) {
     // Reader, group and dither state in locals for the loop; stored back at the end.
     const uint8_t* bytes = d.reader.bytes;
     const uint32_t limit = d.reader.limit;
@@ -415,6 +415,7 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
             break;
         }
         }
+        if (values) values[bin] = v;
         out[bin] = v * factor * scale[exps[bin]];
     }
     d.reader.pos = pos;
@@ -422,14 +423,39 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
     d.dither = state;
 }
 
-// The coupled range: each 12-bin sub-band scaled by the channel's coordinate.
-static void ReadCoupledMantissas(DecoderState& d, int ch, int start, int end) {
+// The coupled range of channel ch, each 12-bin sub-band scaled by the channel's
+// coordinate. The first coupled channel reads the mantissas from the stream;
+// the later ones take the same values again, drawing their own dither for the
+// bins without bits, in the order a second reading would.
+static void ReadCoupledMantissas(DecoderState& d, int ch, int start, int end, bool firstPass) {
     const BlockState& b = d.block;
+    const bool dither = b.dithflag[ch] != 0;
+    const double ditherScale = (d.header.rateShift == 2 ? 0.5 : 0.70710678) * (1.0 / 32768.0);
     for (int bin = start; bin < end;) {
         const int sb = (bin - 37) / 12;
         const int stop = 37 + 12 * (sb + 1) < end ? 37 + 12 * (sb + 1) : end;
-        ReadMantissas(d, d.bap[kCplIndex], d.exps[kCplIndex], bin, stop, b.dithflag[ch] != 0,
-                      d.gainMant[ch] * b.cplcoMant[ch][sb], d.gainExp[ch] + 3 - b.cplcoExp[ch][sb], d.coeffs[ch]);
+        const double factor = d.gainMant[ch] * b.cplcoMant[ch][sb];
+        const int shift = d.gainExp[ch] + 3 - b.cplcoExp[ch][sb];
+        if (firstPass) {
+            ReadMantissas(d, d.bap[kCplIndex], d.exps[kCplIndex], bin, stop, dither, factor, shift, d.coeffs[ch],
+                          d.cplValues);
+        } else {
+            const double* scale = kScale.t + ScaleOffset(shift);
+            const uint8_t* bap = d.bap[kCplIndex];
+            const int16_t* exps = d.exps[kCplIndex];
+            double* out = d.coeffs[ch];
+            for (int i = bin; i < stop; i++) {
+                double v = d.cplValues[i];
+                if (bap[i] == 0) {
+                    v = 0.0;
+                    if (dither) {
+                        d.dither = (int16_t)(uint16_t)((int32_t)d.dither * -17547);
+                        v = d.dither * ditherScale;
+                    }
+                }
+                out[i] = v * factor * scale[exps[i]];
+            }
+        }
         bin = stop;
     }
 }
@@ -439,13 +465,9 @@ static int SnrOffset(int csnroffst, int fsnroffst) { return ((csnroffst - 15) * 
 static void DecodeCoupledRange(DecoderState& d, int ch) {
     BlockState& b = d.block;
     const int start = b.cplstrtmant, end = b.cplendmant;
-    uint32_t resumeAt = 0;
-    MantissaGroups resumeGroups = {};
     const bool firstPass = !d.cplNoted;
     if (firstPass) {
-        // The coupling mantissas follow here in the stream: note where, then read on.
-        d.cplMark = Mark(d.reader);
-        d.cplGroups = d.groups;
+        // The coupling mantissas follow here in the stream, once for all coupled channels.
         d.cplNoted = 1;
         if (b.cplexpstr != 0) DecodeExponents(d.reader, b.expRecord[kCplIndex], d.exps[kCplIndex], start);
         const bool again = b.cplexpstr != 0 || b.baie || b.snroffste || b.cplleake || (b.deltbaie && b.cpldeltbae != 0);
@@ -455,17 +477,8 @@ static void DecodeCoupledRange(DecoderState& d, int ch) {
             ComputeBap(d, d.exps[kCplIndex], d.bap[kCplIndex], start, end, kFastGain[b.cplfgaincod & 7],
                        SnrOffset(b.csnroffst, b.cplfsnroffst), b.cplfleak, b.cplsleak, delta);
         }
-    } else {
-        resumeAt = Mark(d.reader);
-        resumeGroups = d.groups;
-        Resume(d.reader, d.cplMark);
-        d.groups = d.cplGroups;
     }
-    ReadCoupledMantissas(d, ch, start, end);
-    if (!firstPass) {
-        Resume(d.reader, resumeAt);
-        d.groups = resumeGroups;
-    }
+    ReadCoupledMantissas(d, ch, start, end, firstPass);
 }
 
 void PrepareChannel(DecoderState& d, int ch) {

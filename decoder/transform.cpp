@@ -6,10 +6,11 @@
 #include "decoder/transform_tables.inc"
 
 // The transform, mixing and windowing loops also get a clone for processors with
-// AVX2 where the platform can pick one at load time (GNU ifunc; GCC on Linux).
+// AVX2 and FMA (x86-64-v3) where the platform can pick one at load time (GNU
+// ifunc; GCC on Linux).
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && \
     !defined(__SANITIZE_ADDRESS__)
-#define TX_HOT __attribute__((target_clones("avx2", "default")))
+#define TX_HOT __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
 #define TX_HOT
 #endif
