@@ -50,8 +50,10 @@ void ReaderStart(BitReader& r, const void* data, int startBit, int wordFormat, i
     int bytes = 0;
     if (wordBits == 16) {
         for (int i = 0; i < limitWords; i++) {  // little-endian words, high byte first in the stream
-            r.bytes[2 * i] = src[2 * i + 1];
-            r.bytes[2 * i + 1] = src[2 * i];
+            uint16_t w;
+            std::memcpy(&w, src + 2 * i, 2);
+            w = __builtin_bswap16(w);
+            std::memcpy(r.bytes + 2 * i, &w, 2);
         }
         bytes = 2 * limitWords;
     } else {
