@@ -1,0 +1,182 @@
+// a52peer: test tooling around the decoder, run by the comparison scripts.
+//
+//   a52peer undither IN.ac3 OUT.ac3 [--words-le]   clear every block's dither flags,
+//                                                  recompute crc1 and crc2
+//   a52peer build SCENARIO OUT.ac3 FRAMES [--words-le]
+//                                                  frames of a frame-builder scenario
+//   a52peer check IN.ac3                            parse every frame, check the CRCs
+//   a52peer scenarios                               list the frame-builder scenarios
+//
+// Input is in A/52 byte order (0x0B 0x77 first, as encoders write .ac3 files); output is
+// in that order too, or with --words-le in the decoder library's little-endian word order.
+// The check words are recomputed with the decoder core's own Crc command.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+#include "decoder/core.h"
+#include "decoder/tests/frame_builder.h"
+#include "decoder/tests/peer_a52.h"
+
+namespace {
+
+int readFile(const char* path, std::vector<uint8_t>* data) {
+  FILE* f = fopen(path, "rb");
+  if (!f) return 0;
+  uint8_t buf[65536];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof(buf), f)) > 0) data->insert(data->end(), buf, buf + n);
+  fclose(f);
+  return 1;
+}
+
+int writeFile(const char* path, const std::vector<uint8_t>& data, bool wordsLe) {
+  std::vector<uint8_t> out = data;
+  if (wordsLe)
+    for (size_t i = 0; i + 1 < out.size(); i += 2) std::swap(out[i], out[i + 1]);
+  FILE* f = fopen(path, "wb");
+  if (!f) return 0;
+  bool ok = fwrite(out.data(), 1, out.size(), f) == out.size();
+  return fclose(f) == 0 && ok;
+}
+
+// The core's Crc command over `words` words of an A/52-order buffer, started at 0.
+unsigned coreCrc(const uint8_t* a52, size_t words) {
+  static uint16_t le[peer::MAX_FRAME_BYTES / 2];
+  for (size_t i = 0; i < words; ++i) le[i] = (uint16_t)((a52[2 * i] << 8) | a52[2 * i + 1]);
+  CrcRequest req;
+  memset(&req, 0, sizeof(req));
+  req.fieldCount = 6;
+  req.data = le;
+  req.wordCount = (int16_t)words;
+  return DecoderCommand(kCmdCrc, &req) >> 16;
+}
+
+// Sets crc1 and crc2 with the peer model and confirms them with the core's Crc: each
+// section must check to zero. Returns 1 when the core agrees.
+int setAndConfirmCrcs(uint8_t* frame, size_t bytes) {
+  peer::setCrcs(frame, bytes);
+  size_t words = bytes / 2;
+  size_t last58 = (words >> 1) + (words >> 3) - 1;
+  return coreCrc(frame + 2, last58) == 0 && coreCrc(frame + 2 * (last58 + 1), words - last58 - 1) == 0;
+}
+
+int undither(const char* in, const char* out, bool wordsLe) {
+  std::vector<uint8_t> data;
+  if (!readFile(in, &data)) {
+    fprintf(stderr, "a52peer: cannot read %s\n", in);
+    return 2;
+  }
+  static peer::Frame frame;
+  size_t pos = 0;
+  long frames = 0, cleared = 0;
+  while (pos + 6 <= data.size()) {
+    if (data[pos] != 0x0B || data[pos + 1] != 0x77) {
+      fprintf(stderr, "a52peer: no sync word at byte %lu\n", (unsigned long)pos);
+      return 2;
+    }
+    size_t bytes = (size_t)peer::frameWords(data[pos + 4] >> 6, data[pos + 4] & 0x3F) * 2;
+    if (bytes == 0 || pos + bytes > data.size()) {
+      fprintf(stderr, "a52peer: bad or truncated frame at byte %lu\n", (unsigned long)pos);
+      return 2;
+    }
+    uint8_t* f = data.data() + pos;
+    if (!peer::parseFrame(f, bytes, &frame)) {
+      fprintf(stderr, "a52peer: frame %ld does not parse\n", frames);
+      return 2;
+    }
+    int nf = peer::nfchans(frame.bsi.acmod);
+    for (int k = 0; k < 6; ++k)
+      for (int ch = 0; ch < nf; ++ch) {
+        size_t bit = frame.blk[k].dithflagBit[ch];
+        uint8_t mask = (uint8_t)(0x80u >> (bit & 7));
+        if (f[bit >> 3] & mask) ++cleared;
+        f[bit >> 3] = (uint8_t)(f[bit >> 3] & ~mask);
+      }
+    if (!setAndConfirmCrcs(f, bytes)) {
+      fprintf(stderr, "a52peer: the core's Crc disagrees on frame %ld\n", frames);
+      return 2;
+    }
+    pos += bytes;
+    ++frames;
+  }
+  if (!writeFile(out, data, wordsLe)) {
+    fprintf(stderr, "a52peer: cannot write %s\n", out);
+    return 2;
+  }
+  printf("frames=%ld dither_flags_cleared=%ld\n", frames, cleared);
+  return 0;
+}
+
+int build(const char* name, const char* out, int frames, bool wordsLe) {
+  const BuildSpec* spec = findScenario(name);
+  if (!spec) {
+    fprintf(stderr, "a52peer: no scenario %s\n", name);
+    return 2;
+  }
+  std::vector<uint8_t> data((size_t)frames * peer::MAX_FRAME_BYTES);
+  size_t n = buildStream(*spec, frames, data.data(), data.size());
+  if (n == 0) {
+    fprintf(stderr, "a52peer: scenario %s does not fit a frame\n", name);
+    return 2;
+  }
+  data.resize(n);
+  // Confirm every frame with the core's Crc and the peer's own parse.
+  static peer::Frame frame;
+  for (size_t pos = 0; pos < n;) {
+    size_t bytes = (size_t)peer::frameWords(data[pos + 4] >> 6, data[pos + 4] & 0x3F) * 2;
+    if (!setAndConfirmCrcs(data.data() + pos, bytes) || !peer::parseFrame(data.data() + pos, bytes, &frame)) {
+      fprintf(stderr, "a52peer: built frame at byte %lu does not check\n", (unsigned long)pos);
+      return 2;
+    }
+    pos += bytes;
+  }
+  if (!writeFile(out, data, wordsLe)) {
+    fprintf(stderr, "a52peer: cannot write %s\n", out);
+    return 2;
+  }
+  printf("scenario=%s frames=%d bytes=%lu fscod=%d bsid=%d acmod=%d lfeon=%d\n", name, frames,
+         (unsigned long)n, spec->fscod, spec->bsid, spec->acmod, spec->lfeon);
+  return 0;
+}
+
+int check(const char* in) {
+  std::vector<uint8_t> data;
+  if (!readFile(in, &data)) return 2;
+  static peer::Frame frame;
+  size_t pos = 0;
+  long frames = 0, bad = 0, crcBad = 0, dithered = 0;
+  while (pos + 6 <= data.size() && data[pos] == 0x0B && data[pos + 1] == 0x77) {
+    size_t bytes = (size_t)peer::frameWords(data[pos + 4] >> 6, data[pos + 4] & 0x3F) * 2;
+    if (bytes == 0 || pos + bytes > data.size()) break;
+    if (!peer::parseFrame(data.data() + pos, bytes, &frame)) ++bad;
+    if (!peer::checkCrcs(data.data() + pos, bytes)) ++crcBad;
+    for (int k = 0; k < 6; ++k)
+      for (int ch = 0; ch < peer::nfchans(frame.bsi.acmod); ++ch) dithered += frame.blk[k].dithflag[ch];
+    pos += bytes;
+    ++frames;
+  }
+  printf("frames=%ld unparsed=%ld crc_errors=%ld dither_flags=%ld trailing=%lu\n", frames, bad,
+         crcBad, dithered, (unsigned long)(data.size() - pos));
+  return bad || crcBad || pos != data.size() ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool wordsLe = argc > 1 && strcmp(argv[argc - 1], "--words-le") == 0;
+  int args = wordsLe ? argc - 1 : argc;
+  if (args == 4 && strcmp(argv[1], "undither") == 0) return undither(argv[2], argv[3], wordsLe);
+  if (args == 5 && strcmp(argv[1], "build") == 0) return build(argv[2], argv[3], atoi(argv[4]), wordsLe);
+  if (args == 3 && strcmp(argv[1], "check") == 0) return check(argv[2]);
+  if (args == 2 && strcmp(argv[1], "scenarios") == 0) {
+    for (const BuildSpec* s = kBuildScenarios; s->name; ++s) printf("%s\n", s->name);
+    return 0;
+  }
+  fprintf(stderr,
+          "usage: a52peer undither IN OUT [--words-le] | build SCENARIO OUT FRAMES [--words-le] |"
+          " check IN | scenarios\n");
+  return 1;
+}
