@@ -1,0 +1,476 @@
+// Bit allocation, mantissas, dequantisation, channel gain, coupling and
+// rematrixing of one audio block (A/52 sections 7.2 to 7.5).
+#include "decoder/allocation.h"
+
+#include <cstring>
+
+#include "decoder/blockinfo.h"
+
+// ---- A/52 tables (section 7.2.2) -------------------------------------------
+
+static const int16_t kSlowDec[4] = {15, 17, 19, 21};
+static const int16_t kFastDec[4] = {63, 83, 103, 123};
+static const int16_t kSlowGain[4] = {1344, 1240, 1144, 1040};
+static const int16_t kDbpbTab[4] = {0, 1792, 2304, 2816};
+static const int16_t kFloorTab[8] = {752, 688, 624, 560, 496, 368, 240, -2048};
+const int16_t kFastGain[8] = {128, 256, 384, 512, 640, 768, 896, 1024};
+
+const uint8_t kBandEnd[50] = {
+    1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,  13,  14,  15,  16,  17,  18,  19,  20,  21,  22,  23,  24,  25,
+    26, 27, 28, 31, 34, 37, 40, 43, 46, 49, 55, 61, 67, 73, 79, 85, 97, 109, 121, 133, 157, 181, 205, 229, 253,
+};
+
+struct MaskTabMaker {
+    uint8_t t[256];
+    constexpr MaskTabMaker() : t() {
+        int band = 0;
+        for (int bin = 0; bin < 256; bin++) {
+            if (band < 49 && bin >= kBandEndC[band]) band++;
+            t[bin] = (uint8_t)band;
+        }
+    }
+    static constexpr uint8_t kBandEndC[50] = {
+        1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,  13,  14,  15,  16,  17,  18,  19,  20,  21,  22,  23,  24,  25,
+        26, 27, 28, 31, 34, 37, 40, 43, 46, 49, 55, 61, 67, 73, 79, 85, 97, 109, 121, 133, 157, 181, 205, 229, 253,
+    };
+};
+static constexpr MaskTabMaker kMaskMaker;
+static_assert(kMaskMaker.t[27] == 27 && kMaskMaker.t[28] == 28 && kMaskMaker.t[31] == 29 &&
+                  kMaskMaker.t[252] == 49 && kMaskMaker.t[255] == 49,
+              "bin to band table");
+const uint8_t kMaskTab[256] = {
+#define R(i) kMaskMaker.t[i], kMaskMaker.t[i + 1], kMaskMaker.t[i + 2], kMaskMaker.t[i + 3]
+#define R16(i) R(i), R(i + 4), R(i + 8), R(i + 12)
+    R16(0), R16(16), R16(32), R16(48), R16(64), R16(80), R16(96), R16(112),
+    R16(128), R16(144), R16(160), R16(176), R16(192), R16(208), R16(224), R16(240),
+#undef R16
+#undef R
+};
+
+// Log-addition table (A/52 Table 7.14).
+const uint8_t kLaTab[256] = {
+    64, 63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 52, 51, 50, 49, 48, 47, 47, 46, 45, 44, 44,
+    43, 42, 41, 41, 40, 39, 38, 38, 37, 36, 36, 35, 35, 34, 33, 33, 32, 32, 31, 30, 30, 29, 29, 28,
+    28, 27, 27, 26, 26, 25, 25, 24, 24, 23, 23, 22, 22, 21, 21, 21, 20, 20, 19, 19, 19, 18, 18, 18,
+    17, 17, 17, 16, 16, 16, 15, 15, 15, 14, 14, 14, 13, 13, 13, 13, 12, 12, 12, 12, 11, 11, 11, 11,
+    10, 10, 10, 10, 10, 9,  9,  9,  9,  9,  8,  8,  8,  8,  8,  8,  7,  7,  7,  7,  7,  7,  6,  6,
+    6,  6,  6,  6,  6,  6,  5,  5,  5,  5,  5,  5,  5,  5,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,
+    4,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  2,  2,  2,  2,  2,  2,  2,  2,  2,
+    2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,
+    1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  0,  0,  0,  0,  0,  0,  0,  0,
+    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+};
+static_assert(sizeof kLaTab == 256, "log-addition table");
+
+// Hearing threshold by fscod and band (A/52 Table 7.15).
+const int16_t kHth[3][50] = {
+    {0x4d0, 0x4d0, 0x440, 0x400, 0x3e0, 0x3c0, 0x3b0, 0x3b0, 0x3a0, 0x3a0, 0x3a0, 0x3a0, 0x3a0,
+     0x390, 0x390, 0x390, 0x380, 0x380, 0x370, 0x370, 0x360, 0x360, 0x350, 0x350, 0x340, 0x340,
+     0x330, 0x320, 0x310, 0x300, 0x2f0, 0x2f0, 0x2f0, 0x2f0, 0x300, 0x310, 0x340, 0x390, 0x3e0,
+     0x420, 0x460, 0x490, 0x4a0, 0x460, 0x440, 0x440, 0x520, 0x800, 0x840, 0x840},
+    {0x4f0, 0x4f0, 0x460, 0x410, 0x3e0, 0x3d0, 0x3c0, 0x3b0, 0x3b0, 0x3a0, 0x3a0, 0x3a0, 0x3a0,
+     0x3a0, 0x390, 0x390, 0x390, 0x380, 0x380, 0x380, 0x370, 0x370, 0x360, 0x360, 0x350, 0x350,
+     0x340, 0x340, 0x320, 0x310, 0x300, 0x2f0, 0x2f0, 0x2f0, 0x2f0, 0x300, 0x320, 0x350, 0x390,
+     0x3e0, 0x420, 0x450, 0x4a0, 0x490, 0x460, 0x440, 0x480, 0x630, 0x840, 0x840},
+    {0x580, 0x580, 0x4b0, 0x450, 0x420, 0x3f0, 0x3e0, 0x3d0, 0x3c0, 0x3b0, 0x3b0, 0x3b0, 0x3a0,
+     0x3a0, 0x3a0, 0x3a0, 0x3a0, 0x3a0, 0x3a0, 0x3a0, 0x390, 0x390, 0x390, 0x390, 0x380, 0x380,
+     0x380, 0x370, 0x360, 0x350, 0x340, 0x330, 0x320, 0x310, 0x300, 0x2f0, 0x2f0, 0x2f0, 0x300,
+     0x310, 0x330, 0x350, 0x3c0, 0x410, 0x470, 0x4a0, 0x460, 0x440, 0x450, 0x4e0},
+};
+
+// Bit allocation pointer by masked PSD (A/52 Table 7.16).
+const uint8_t kBapTab[64] = {
+    0,  1,  1,  1,  1,  1,  2,  2,  3,  3,  3,  4,  4,  5,  5,  6,  6,  6,  6,  7,  7,  7,
+    7,  8,  8,  8,  8,  9,  9,  9,  9,  10, 10, 10, 10, 11, 11, 11, 11, 12, 12, 12, 12, 13,
+    13, 13, 13, 14, 14, 14, 14, 14, 14, 14, 14, 15, 15, 15, 15, 15, 15, 15, 15, 15,
+};
+
+// ---- quantiser tables (section 7.3) ------------------------------------------
+
+// Stream bits of a mantissa by bap (bap 1, 2, 4: of a whole group).
+static const uint8_t kBapBits[16] = {0, 5, 7, 3, 7, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 16};
+
+static const double kLevels1[3] = {-2.0 / 3, 0.0, 2.0 / 3};
+static const double kLevels2[5] = {-4.0 / 5, -2.0 / 5, 0.0, 2.0 / 5, 4.0 / 5};
+static const double kLevels3[8] = {-6.0 / 7, -4.0 / 7, -2.0 / 7, 0.0, 2.0 / 7, 4.0 / 7, 6.0 / 7, 0.0};
+static const double kLevels4[11] = {-10.0 / 11, -8.0 / 11, -6.0 / 11, -4.0 / 11, -2.0 / 11, 0.0,
+                                    2.0 / 11,   4.0 / 11,  6.0 / 11,  8.0 / 11,  10.0 / 11};
+static const double kLevels5[16] = {-14.0 / 15, -12.0 / 15, -10.0 / 15, -8.0 / 15, -6.0 / 15, -4.0 / 15,
+                                    -2.0 / 15,  0.0,        2.0 / 15,   4.0 / 15,  6.0 / 15,  8.0 / 15,
+                                    10.0 / 15,  12.0 / 15,  14.0 / 15,  0.0};
+
+struct GroupMaker {  // bap 1: 5-bit groups of three base-3 digits; bap 4: 7-bit groups of two base-11
+    uint16_t three[32], eleven[128];
+    constexpr GroupMaker() : three(), eleven() {
+        for (int v = 0; v < 27; v++) three[v] = (uint16_t)((v / 9) << 12 | ((v / 3) % 3) << 8 | (v % 3) << 4);
+        for (int v = 0; v < 121; v++) eleven[v] = (uint16_t)((v / 11) << 12 | (v % 11) << 8);
+    }
+};
+static constexpr GroupMaker kGroups;
+static_assert(kGroups.three[26] == 0x2220 && kGroups.three[27] == 0, "base-3 groups");
+static_assert(kGroups.eleven[120] == 0xAA00 && kGroups.eleven[121] == 0, "base-11 groups");
+
+// Powers of two: kPow2[64 + k] = 2^k for k = -64 .. 63.
+struct Pow2Maker {
+    double t[128];
+    constexpr Pow2Maker() : t() {
+        double v = 1.0;
+        for (int k = 0; k < 64; k++, v *= 2.0) t[64 + k] = v;
+        v = 1.0;
+        for (int k = 0; k <= 64; k++, v *= 0.5) t[64 - k < 0 ? 0 : 64 - k] = v;
+    }
+};
+static constexpr Pow2Maker kPow2;
+static_assert(kPow2.t[64] == 1.0 && kPow2.t[65] == 2.0 && kPow2.t[32] == 1.0 / 4294967296.0, "powers of two");
+
+// 2^-k; 0 when k is 32 or more.
+static inline double ScaleDown(int k) {
+    if (k >= 32) return 0.0;
+    if (k < -63) k = -63;
+    return kPow2.t[64 - k];
+}
+
+// Dialogue normalisation 2^((d - 31) / 6) as mantissa 2^(-j/6) and power of two.
+static const double kDialMant[6] = {1.0, 0.89089871814033927, 0.79370052598409979,
+                                    0.70710678118654757, 0.62996052494743670, 0.56123102415468651};
+
+// ---- gains -------------------------------------------------------------------
+
+void ChannelGain(double logGain, int dialnorm, int compMode, double pcmScale, double* mOut, int* sOut) {
+    int32_t b = (int32_t)(logGain * 8388608.0);
+    int S = (b >> 20) + 1;
+    double m = (double)((b & 0xFFFFF) | 0x100000) * 4.0 / 8388608.0;
+    if (compMode != 0 && dialnorm >= 1 && dialnorm <= 31) {
+        int q = 31 - dialnorm;
+        m *= kDialMant[q % 6];
+        S -= q / 6;
+    }
+    m *= pcmScale;
+    for (int i = 0; i < 32 && m != 0.0 && m < 0.5 && m > -0.5; i++) {
+        m *= 2.0;
+        S--;
+    }
+    for (int i = 0; i < 32 && (m >= 1.0 || m <= -1.0); i++) {
+        m *= 0.5;
+        S++;
+    }
+    *mOut = m;
+    *sOut = S;
+}
+
+static double LogGain(const DecoderState& d, const BlockRequest& req, int dyn, int compre, int compr) {
+    const double K = 0.229156494140625;
+    const double D = dyn * (1.0 / 32768.0);
+    switch (d.compMode) {
+    case 3:
+        if (compre) return (compr != 0 ? compr * (1.0 / 32768.0) : D) + K;
+        return d.overload ? D - K : D;
+    case 2:
+        if (dyn > 0) return D * req.boostScale;
+        return d.overload ? D : D * req.cutScale;
+    default: {
+        double L = dyn > 0 ? D * req.boostScale : D * req.cutScale;
+        return d.overload ? L - K : L;
+    }
+    }
+}
+
+void SetupAllocation(DecoderState& d, const BlockRequest& req) {
+    const BlockState& b = d.block;
+    const FrameHeader& h = d.header;
+    const int nf = h.nfchans;
+    d.sdecay = (int16_t)(kSlowDec[b.sdcycod & 3] >> h.rateShift);
+    d.fdecay = (int16_t)(kFastDec[b.fdcycod & 3] >> h.rateShift);
+    d.sgain = kSlowGain[b.sgaincod & 3];
+    d.dbknee = kDbpbTab[b.dbpbcod & 3];
+    d.floorLevel = kFloorTab[b.floorcod & 7];
+    int any = b.csnroffst;
+    for (int ch = 0; ch < nf; ch++) any |= b.fsnroffst[ch];
+    if (b.cplinu) any |= b.cplfsnroffst;
+    if (h.lfeon) any |= b.lfefsnroffst;
+    d.anyOffset = (int16_t)(any != 0);
+    d.groups = MantissaGroups();
+    d.cplNoted = 0;
+
+    const double L = LogGain(d, req, b.dynrng, h.compre, h.compr);
+    const double L2 = h.acmod == 0 ? LogGain(d, req, b.dynrng2, h.compr2e, h.compr2) : L;
+    for (int ch = 0; ch < kAllChannels; ch++) {
+        if (ch == kCplIndex) continue;
+        const bool second = h.acmod == 0 && ch == 1;
+        double m;
+        int S;
+        ChannelGain(second ? L2 : L, second ? h.dialnorm2 : h.dialnorm, d.compMode, req.pcmScale, &m, &S);
+        int range = ch < kMaxChannels ? b.gainrng[ch] : 0;
+        if (b.anyRematrix && ch < 2) range = b.gainrng[0] < b.gainrng[1] ? b.gainrng[0] : b.gainrng[1];
+        int hr = range - S + (m == 0.5 ? 1 : 0);
+        hr = hr < 0 ? 0 : (hr > 3 ? 3 : hr);
+        d.gainMant[ch] = m;
+        d.gainExp[ch] = (int16_t)(S + hr);
+        d.headroom[ch] = (int16_t)hr;
+    }
+}
+
+// ---- bit allocation ----------------------------------------------------------
+
+static inline int LogAdd(int a, int b) {
+    int c = a - b;
+    int address = (c >= 0 ? c : -c) >> 1;
+    if (address > 255) address = 255;
+    return (c >= 0 ? a : b) + kLaTab[address];
+}
+
+static inline int LowComp(int a, int b0, int b1, int band) {
+    if (band < 7) {
+        if (b0 + 256 == b1) return 384;
+        if (b0 > b1) return a - 64 > 0 ? a - 64 : 0;
+        return a;
+    }
+    if (band < 20) {
+        if (b0 + 256 == b1) return 320;
+        if (b0 > b1) return a - 64 > 0 ? a - 64 : 0;
+        return a;
+    }
+    return a - 128 > 0 ? a - 128 : 0;
+}
+
+static inline int Max(int a, int b) { return a > b ? a : b; }
+
+void ComputeBap(const DecoderState& d, const int16_t* exps, uint8_t* bap, int start, int end, int fastGain,
+                int snrOffset, int fastLeak, int slowLeak, const int16_t* delta) {
+    if (start >= end) return;
+    if (!d.anyOffset) {
+        std::memset(bap + start, 0, (size_t)(end - start));
+        return;
+    }
+    const FrameHeader& h = d.header;
+    int psd[kBins];
+    int bndpsd[51] = {};
+    int excite[50] = {};
+    for (int bin = start; bin < end; bin++) psd[bin] = 3072 - (exps[bin] << 7);
+
+    // PSD integration per band
+    int j = start;
+    int k = kMaskTab[start];
+    int lastbin;
+    do {
+        lastbin = kBandEnd[k] < end ? kBandEnd[k] : end;
+        int p = psd[j++];
+        for (; j < lastbin; j++) p = LogAdd(p, psd[j]);
+        bndpsd[k++] = p;
+    } while (end > lastbin);
+
+    // Excitation
+    const int bndstrt = kMaskTab[start];
+    const int bndend = kMaskTab[end - 1] + 1;
+    const int fgain = fastGain, sgain = d.sgain, fdecay = d.fdecay, sdecay = d.sdecay;
+    int begin;
+    if (bndstrt == 0) {
+        const bool lfe = bndend == 7;
+        int lowcomp = LowComp(0, bndpsd[0], bndpsd[1], 0);
+        excite[0] = bndpsd[0] - fgain - lowcomp;
+        lowcomp = LowComp(lowcomp, bndpsd[1], bndpsd[2], 1);
+        excite[1] = bndpsd[1] - fgain - lowcomp;
+        begin = 7;
+        for (int band = 2; band < 7; band++) {
+            const bool last = lfe && band == 6;
+            if (!last) lowcomp = LowComp(lowcomp, bndpsd[band], bndpsd[band + 1], band);
+            fastLeak = bndpsd[band] - fgain;
+            slowLeak = bndpsd[band] - sgain;
+            excite[band] = fastLeak - lowcomp;
+            if (!last && bndpsd[band] <= bndpsd[band + 1]) {
+                begin = band + 1;
+                break;
+            }
+        }
+        const int stop = bndend < 22 ? bndend : 22;
+        for (int band = begin; band < stop; band++) {
+            if (!(lfe && band == 6)) lowcomp = LowComp(lowcomp, bndpsd[band], bndpsd[band + 1], band);
+            fastLeak = Max(fastLeak - fdecay, bndpsd[band] - fgain);
+            slowLeak = Max(slowLeak - sdecay, bndpsd[band] - sgain);
+            excite[band] = Max(fastLeak - lowcomp, slowLeak);
+        }
+        begin = 22;
+    } else {
+        begin = bndstrt;
+    }
+    for (int band = begin; band < bndend; band++) {
+        fastLeak = Max(fastLeak - fdecay, bndpsd[band] - fgain);
+        slowLeak = Max(slowLeak - sdecay, bndpsd[band] - sgain);
+        excite[band] = Max(fastLeak, slowLeak);
+    }
+
+    // Masking curve and allocation
+    int mask[50];
+    const int16_t* hth = kHth[h.fscod < 3 ? h.fscod : 0];
+    const int floorLevel = d.floorLevel, dbknee = d.dbknee;
+    for (int band = bndstrt; band < bndend; band++) {
+        int e = excite[band];
+        if (bndpsd[band] < dbknee) e += (dbknee - bndpsd[band]) >> 2;
+        int m = Max(e, hth[band >> h.rateShift]) + delta[band] - snrOffset - floorLevel;
+        if (m < 0) m = 0;
+        mask[band] = (m & 0x1FE0) + floorLevel;
+    }
+    for (int bin = start; bin < end; bin++) {
+        int address = (psd[bin] - mask[kMaskTab[bin]]) >> 5;
+        address = address < 0 ? 0 : (address > 63 ? 63 : address);
+        bap[bin] = kBapTab[address];
+    }
+}
+
+// ---- mantissas ------------------------------------------------------------------
+
+static inline double DitherValue(DecoderState& d) {
+    d.dither = (int16_t)(uint16_t)((int32_t)d.dither * -17547);
+    return d.dither * (1.0 / 32768.0) * (d.header.rateShift == 2 ? 0.5 : 0.70710678);
+}
+
+// Reads and dequantises the mantissas of bins start..end-1: out[bin] =
+// value x scale[band of bin] x 2^-exps[bin], with scale and shift given per
+// 12-bin coupling sub-band when subScale is not null, else uniform.
+static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* exps, int start, int end,
+                          bool dither, double gain, int gainExp, const double* subMant, const int16_t* subExp,
+                          double* out) {
+    BitReader& r = d.reader;
+    MantissaGroups& g = d.groups;
+    double factor = gain;
+    int shift = gainExp;
+    for (int bin = start; bin < end; bin++) {
+        if (subMant && (bin == start || (bin - 37) % 12 == 0)) {
+            int sb = (bin - 37) / 12;
+            factor = gain * subMant[sb];
+            shift = gainExp - subExp[sb];
+        }
+        double v;
+        switch (bap[bin]) {
+        case 0:
+            v = dither ? DitherValue(d) : 0.0;
+            break;
+        case 1:
+            if (g.count1 == 0) {
+                g.digits1 = kGroups.three[ReadUnsigned(r, 5)];
+                g.count1 = 3;
+            }
+            v = kLevels1[g.digits1 >> 12];
+            g.digits1 = (uint16_t)(g.digits1 << 4);
+            g.count1--;
+            break;
+        case 2:
+            if (g.count2 == 0) {
+                g.digits2 = kBase5Groups[ReadUnsigned(r, 7)];
+                g.count2 = 3;
+            }
+            v = kLevels2[g.digits2 >> 12];
+            g.digits2 = (uint16_t)(g.digits2 << 4);
+            g.count2--;
+            break;
+        case 3:
+            v = kLevels3[ReadUnsigned(r, 3)];
+            break;
+        case 4:
+            if (g.count4 == 0) {
+                g.digits4 = kGroups.eleven[ReadUnsigned(r, 7)];
+                g.count4 = 2;
+            }
+            v = kLevels4[g.digits4 >> 12];
+            g.digits4 = (uint16_t)(g.digits4 << 4);
+            g.count4--;
+            break;
+        case 5:
+            v = kLevels5[ReadUnsigned(r, 4)];
+            break;
+        default:
+            v = (int16_t)ReadLeftAligned(r, kBapBits[bap[bin]]) * (1.0 / 32768.0);
+            break;
+        }
+        out[bin] = v * factor * ScaleDown(exps[bin] - shift);
+    }
+}
+
+static int SnrOffset(int csnroffst, int fsnroffst) { return (((csnroffst - 15) << 4) + fsnroffst) << 2; }
+
+static void DecodeCoupledRange(DecoderState& d, int ch) {
+    BlockState& b = d.block;
+    const int start = b.cplstrtmant, end = b.cplendmant;
+    uint32_t resumeAt = 0;
+    MantissaGroups resumeGroups = {};
+    const bool firstPass = !d.cplNoted;
+    if (firstPass) {
+        // The coupling mantissas follow here in the stream: note where, then read on.
+        d.cplMark = Mark(d.reader);
+        d.cplGroups = d.groups;
+        d.cplNoted = 1;
+        if (b.cplexpstr != 0) DecodeExponents(d.reader, b.expRecord[kCplIndex], d.exps[kCplIndex], start);
+        const bool again = b.cplexpstr != 0 || b.baie || b.snroffste || b.cplleake || (b.deltbaie && b.cpldeltbae != 0);
+        if (again) {
+            int16_t delta[50];
+            BuildDeltaArray(b.delta[kMaxChannels], delta);
+            ComputeBap(d, d.exps[kCplIndex], d.bap[kCplIndex], start, end, kFastGain[b.cplfgaincod & 7],
+                       SnrOffset(b.csnroffst, b.cplfsnroffst), b.cplfleak, b.cplsleak, delta);
+        }
+    } else {
+        resumeAt = Mark(d.reader);
+        resumeGroups = d.groups;
+        Resume(d.reader, d.cplMark);
+        d.groups = d.cplGroups;
+    }
+    ReadMantissas(d, d.bap[kCplIndex], d.exps[kCplIndex], start, end, b.dithflag[ch] != 0, d.gainMant[ch],
+                  d.gainExp[ch] + 3, b.cplcoMant[ch], b.cplcoExp[ch], d.coeffs[ch]);
+    if (!firstPass) {
+        Resume(d.reader, resumeAt);
+        d.groups = resumeGroups;
+    }
+}
+
+void PrepareChannel(DecoderState& d, int ch) {
+    BlockState& b = d.block;
+    const int end = b.endmant[ch];
+    double* out = d.coeffs[ch];
+    if (b.chexpstr[ch] != 0) DecodeExponents(d.reader, b.expRecord[ch], d.exps[ch], 0);
+    if (b.chexpstr[ch] != 0 || b.baie || b.snroffste || (b.deltbaie && b.deltbae[ch] != 0)) {
+        int16_t delta[50];
+        BuildDeltaArray(b.delta[ch], delta);
+        ComputeBap(d, d.exps[ch], d.bap[ch], 0, end, kFastGain[b.fgaincod[ch] & 7],
+                   SnrOffset(b.csnroffst, b.fsnroffst[ch]), 0, 0, delta);
+    }
+    ReadMantissas(d, d.bap[ch], d.exps[ch], 0, end, b.dithflag[ch] != 0, d.gainMant[ch], d.gainExp[ch], nullptr,
+                  nullptr, out);
+    int last = end;
+    if (b.cplinu && b.chincpl[ch]) {
+        DecodeCoupledRange(d, ch);
+        last = b.cplendmant > end ? b.cplendmant : end;
+    }
+    for (int bin = last; bin < kBins; bin++) out[bin] = 0.0;
+}
+
+void PrepareLfe(DecoderState& d) {
+    BlockState& b = d.block;
+    double* out = d.coeffs[kLfeIndex];
+    if (b.lfeexpstr) DecodeExponents(d.reader, b.expRecord[kLfeIndex], d.exps[kLfeIndex], 0);
+    if (b.lfeexpstr || b.baie || b.snroffste) {
+        static const int16_t kNoDelta[50] = {};
+        ComputeBap(d, d.exps[kLfeIndex], d.bap[kLfeIndex], 0, 7, kFastGain[b.lfefgaincod & 7],
+                   SnrOffset(b.csnroffst, b.lfefsnroffst), 0, 0, kNoDelta);
+    }
+    ReadMantissas(d, d.bap[kLfeIndex], d.exps[kLfeIndex], 0, 7, false, d.gainMant[kLfeIndex], d.gainExp[kLfeIndex],
+                  nullptr, nullptr, out);
+    for (int bin = 7; bin < kBins; bin++) out[bin] = 0.0;
+}
+
+void Rematrix(DecoderState& d) {
+    static const int kStart[4] = {13, 25, 37, 61};
+    static const int kEnd[4] = {25, 37, 61, 253};
+    const BlockState& b = d.block;
+    int limit = b.endmant[0] < b.endmant[1] ? b.endmant[0] : b.endmant[1];
+    double* c0 = d.coeffs[0];
+    double* c1 = d.coeffs[1];
+    for (int i = 0; i < b.rematBands && i < 4; i++) {
+        if (!b.rematflg[i]) continue;
+        int stop = kEnd[i] < limit ? kEnd[i] : limit;
+        for (int bin = kStart[i]; bin < stop; bin++) {
+            double l = c0[bin] + c1[bin], r = c0[bin] - c1[bin];
+            c0[bin] = l;
+            c1[bin] = r;
+        }
+    }
+}
