@@ -81,7 +81,7 @@ void chooseBlock(const BuildSpec& s, Rng& r, Frame& f, int k) {
         b.chincpl[ch] = r.chance(80);
         coupled += b.chincpl[ch];
       }
-      if (coupled == 0) b.chincpl[0] = b.chincpl[1] = 1;
+      if (coupled == 0 || s.acmod == 2) b.chincpl[0] = b.chincpl[1] = 1;
       b.phsflginu = s.acmod == 2 && s.phaseFlags;
       b.cplbegf = r.range(0, 6);
       b.cplendf = r.range(b.cplbegf > 2 ? b.cplbegf - 2 : 0, 15);

@@ -341,7 +341,10 @@ struct Walker {
     for (int s = 0; s < nsub; ++s) nbands += b.cplbndstrc[s] ? 0 : 1;
     if (b.cplinu) {
       for (int ch = 0; ch < nf; ++ch) {
-        if (!b.chincpl[ch]) continue;
+        if (!b.chincpl[ch]) {
+          b.cplcoe[ch] = 0;
+          continue;
+        }
         io.field(b.cplcoe[ch], 1);
         if (b.cplcoe[ch]) {
           io.field(b.mstrcplco[ch], 2);

@@ -147,19 +147,29 @@ int check(const char* in) {
   if (!readFile(in, &data)) return 2;
   static peer::Frame frame;
   size_t pos = 0;
-  long frames = 0, bad = 0, crcBad = 0, dithered = 0;
+  long frames = 0, bad = 0, crcBad = 0, dithered = 0, coupled = 0, shortBlocks = 0;
+  peer::Bsi first;
+  memset(&first, 0, sizeof(first));
   while (pos + 6 <= data.size() && data[pos] == 0x0B && data[pos + 1] == 0x77) {
     size_t bytes = (size_t)peer::frameWords(data[pos + 4] >> 6, data[pos + 4] & 0x3F) * 2;
     if (bytes == 0 || pos + bytes > data.size()) break;
     if (!peer::parseFrame(data.data() + pos, bytes, &frame)) ++bad;
     if (!peer::checkCrcs(data.data() + pos, bytes)) ++crcBad;
-    for (int k = 0; k < 6; ++k)
-      for (int ch = 0; ch < peer::nfchans(frame.bsi.acmod); ++ch) dithered += frame.blk[k].dithflag[ch];
+    if (frames == 0) first = frame.bsi;
+    for (int k = 0; k < 6; ++k) {
+      coupled += frame.blk[k].cplinu;
+      for (int ch = 0; ch < peer::nfchans(frame.bsi.acmod); ++ch) {
+        dithered += frame.blk[k].dithflag[ch];
+        shortBlocks += frame.blk[k].blksw[ch];
+      }
+    }
     pos += bytes;
     ++frames;
   }
-  printf("frames=%ld unparsed=%ld crc_errors=%ld dither_flags=%ld trailing=%lu\n", frames, bad,
-         crcBad, dithered, (unsigned long)(data.size() - pos));
+  printf("frames=%ld unparsed=%ld crc_errors=%ld dither_flags=%ld trailing=%lu fscod=%d bsid=%d"
+         " bsmod=%d acmod=%d lfeon=%d cmixlev=%d surmixlev=%d coupled_blocks=%ld short_blocks=%ld\n",
+         frames, bad, crcBad, dithered, (unsigned long)(data.size() - pos), first.fscod, first.bsid,
+         first.bsmod, first.acmod, first.lfeon, first.cmixlev, first.surmixlev, coupled, shortBlocks);
   return bad || crcBad || pos != data.size() ? 1 : 0;
 }
 
