@@ -67,9 +67,9 @@ void chooseBlock(const BuildSpec& s, Rng& r, Frame& f, int k) {
   }
   if (s.dynrng) {
     b.dynrnge = k == 0 || r.chance(50);
-    b.dynrng = r.range(0, 255);
+    b.dynrng = r.range(128, 255);  // cuts: the decoder applies them when a downmix may overload
     b.dynrng2e = s.acmod == 0 && (k == 0 || r.chance(50));
-    b.dynrng2 = r.range(0, 255);
+    b.dynrng2 = r.range(128, 255);
   }
   // Coupling strategy.
   b.cplstre = k == 0 || (fresh && r.chance(50));
@@ -202,8 +202,9 @@ void chooseHeader(const BuildSpec& s, Rng& r, Frame& f) {
   h.bsid = s.bsid;
   h.bsmod = r.range(0, 6);
   h.acmod = s.acmod;
-  h.cmixlev = r.range(0, 2);
-  h.surmixlev = r.range(0, 2);
+  // Mix levels stay the same through a stream (a decoder mixes each frame by its own).
+  h.cmixlev = (int)(s.seed % 3);
+  h.surmixlev = (int)((s.seed / 3) % 3);
   h.dsurmod = r.range(0, 2);
   h.lfeon = s.lfeon;
   h.dialnorm = 31;  // no dialogue normalisation, as the peer decoder applies none
@@ -239,21 +240,21 @@ void chooseHeader(const BuildSpec& s, Rng& r, Frame& f) {
 const BuildSpec kBuildScenarios[] = {
     // name                fs bsid ac lfe short cpl phs remat delta skip dyn compr addbsi reuse lo hi seed
     {"short_blocks_20",     0, 8, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1, 7, 16, 11},
-    {"short_mixed_32",      0, 8, 7, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 8, 18, 12},
+    {"short_mixed_32",      0, 8, 7, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 9, 19, 12},
     {"dual_mono_10",        1, 8, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 7, 16, 13},
     {"dual_mono_extras",    0, 8, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 7, 16, 14},
     {"bsid9_20",            0, 9, 2, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 7, 16, 15},
     {"bsid10_20",           1, 10, 2, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 7, 16, 16},
-    {"bsid10_32_lfe",       2, 10, 7, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 8, 18, 17},
-    {"delta_alloc_30",      0, 8, 3, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 8, 18, 18},
-    {"delta_cpl_32",        0, 8, 7, 1, 0, 1, 0, 0, 1, 0, 0, 0, 0, 1, 8, 18, 19},
+    {"bsid10_32_lfe",       2, 10, 7, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 9, 19, 17},
+    {"delta_alloc_30",      0, 8, 3, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 9, 19, 18},
+    {"delta_cpl_32",        0, 8, 7, 1, 0, 1, 0, 0, 1, 0, 0, 0, 0, 1, 9, 19, 19},
     {"skip_fields_20",      1, 8, 2, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1, 7, 16, 20},
     {"dynrng_compr_20",     0, 8, 2, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 1, 7, 16, 21},
     {"phase_flags_20",      0, 8, 2, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 1, 7, 16, 22},
     {"rematrix_20",         2, 8, 2, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 7, 16, 23},
-    {"addbsi_21",           0, 6, 4, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 1, 8, 18, 24},
-    {"coupling_22",         1, 8, 6, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 8, 18, 25},
-    {"everything_32k",      2, 8, 5, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 8, 18, 26},
+    {"addbsi_21",           0, 6, 4, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 1, 9, 19, 24},
+    {"coupling_22",         1, 8, 6, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 9, 19, 25},
+    {"everything_32k",      2, 8, 5, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 9, 19, 26},
     {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
 };
 

@@ -5,6 +5,7 @@
 //   a52peer build SCENARIO OUT.ac3 FRAMES [--words-le]
 //                                                  frames of a frame-builder scenario
 //   a52peer check IN.ac3                            parse every frame, check the CRCs
+//   a52peer multichannel IN.ac3 OUT.f32             every channel through the core, apart
 //   a52peer scenarios                               list the frame-builder scenarios
 //
 // Input is in A/52 byte order (0x0B 0x77 first, as encoders write .ac3 files); output is
@@ -173,6 +174,85 @@ int check(const char* in) {
   return bad || crcBad || pos != data.size() ? 1 : 0;
 }
 
+// Decodes every channel of the stream separately through the core's block command (output
+// configuration 3/2 with LFE and an identity matrix), writing 32-bit floats interleaved in
+// slot order L, C, R, Ls/S, Rs, LFE at the nominal scale (full scale 1.0).
+int multichannel(const char* in, const char* out) {
+  std::vector<uint8_t> data;
+  if (!readFile(in, &data)) return 2;
+  FILE* f = fopen(out, "wb");
+  if (!f) return 2;
+  static uint16_t frame[peer::MAX_FRAME_BYTES / 2];
+  static double slots[6][256];
+  static float pcm[6 * 256];
+  double* outSlots[6];
+  int16_t strides[6] = {1, 1, 1, 1, 1, 1};
+  int16_t reserved[6] = {0, 0, 0, 0, 0, 0};
+  double identity[36] = {0};
+  for (int i = 0; i < 6; ++i) {
+    outSlots[i] = slots[i];
+    identity[i * 6 + i] = 1.0;
+  }
+  DecoderCommand(kCmdInit, nullptr);
+  size_t pos = 0;
+  long frames = 0, errors = 0, mismatches = 0;
+  const int CPL_CH = peer::CPL, LFE_CH = peer::LFE;
+  while (pos + 6 <= data.size() && data[pos] == 0x0B && data[pos + 1] == 0x77) {
+    size_t bytes = (size_t)peer::frameWords(data[pos + 4] >> 6, data[pos + 4] & 0x3F) * 2;
+    if (bytes == 0 || pos + bytes > data.size()) break;
+    for (size_t i = 0; i < bytes / 2; ++i)
+      frame[i] = (uint16_t)((data[pos + 2 * i] << 8) | data[pos + 2 * i + 1]);
+    FrameInfoRequest info;
+    memset(&info, 0, sizeof(info));
+    info.fieldCount = 5;
+    info.data = frame;
+    DecoderCommand(kCmdFrameInfo, &info);
+    BlockRequest req;
+    memset(&req, 0, sizeof(req));
+    req.fieldCount = 16;
+    req.data = frame;
+    req.outSlots = outSlots;
+    req.outStrides = strides;
+    req.reservedTable = reserved;
+    req.modeWord = 0x2000 | 8 | 7;
+    req.pcmScale = 1.0;
+    req.customDownmix = identity;
+    bool failed = false;
+    static peer::Frame model;
+    int parsed = peer::parseFrame(data.data() + pos, bytes, &model);
+    for (int k = 0; k < 6; ++k) {
+      req.blockIndex = (int16_t)k;
+      if ((DecoderCommand(kCmdDecodeBlock, &req) >> 16) != 0) failed = true;
+      // The core's exponents and bit allocation must equal the independent model's.
+      const peer::Block& b = model.blk[k];
+      for (int ch = 0; parsed && ch < peer::NCH; ++ch) {
+        bool present = ch < peer::nfchans(model.bsi.acmod) || (ch == CPL_CH && b.cplinu) ||
+                       (ch == LFE_CH && model.bsi.lfeon);
+        if (!present || (ch < 5 && b.cplinu && b.chincpl[ch] && false)) continue;
+        for (int bin = b.strtmant[ch]; bin < b.endmant[ch]; ++bin) {
+          if (g_decoder.exps[ch][bin] != b.exps[ch][bin] || g_decoder.bap[ch][bin] != b.bap[ch][bin]) {
+            ++mismatches;
+            if (mismatches <= 10)
+              printf("frame %ld block %d channel %d bin %d: core exp %d bap %d, model exp %d bap %d\n",
+                     frames, k, ch, bin, g_decoder.exps[ch][bin], g_decoder.bap[ch][bin],
+                     b.exps[ch][bin], b.bap[ch][bin]);
+            break;
+          }
+        }
+      }
+      for (int i = 0; i < 256; ++i)
+        for (int c = 0; c < 6; ++c) pcm[6 * i + c] = (float)slots[c][i];
+      fwrite(pcm, sizeof(float), 6 * 256, f);
+    }
+    errors += failed;
+    pos += bytes;
+    ++frames;
+  }
+  fclose(f);
+  printf("frames=%ld errors=%ld allocation_mismatches=%ld\n", frames, errors, mismatches);
+  return mismatches ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -181,6 +261,7 @@ int main(int argc, char** argv) {
   if (args == 4 && strcmp(argv[1], "undither") == 0) return undither(argv[2], argv[3], wordsLe);
   if (args == 5 && strcmp(argv[1], "build") == 0) return build(argv[2], argv[3], atoi(argv[4]), wordsLe);
   if (args == 3 && strcmp(argv[1], "check") == 0) return check(argv[2]);
+  if (args == 4 && strcmp(argv[1], "multichannel") == 0) return multichannel(argv[2], argv[3]);
   if (args == 2 && strcmp(argv[1], "scenarios") == 0) {
     for (const BuildSpec* s = kBuildScenarios; s->name; ++s) printf("%s\n", s->name);
     return 0;
