@@ -15,3 +15,20 @@ if(TX_WINE)
             ${CMAKE_SOURCE_DIR}/build/native/decoder/a52peer $<TARGET_FILE:a52wav>
             ${CMAKE_CURRENT_BINARY_DIR}/peer_compare)
 endif()
+
+# The fuzzer: arbitrary bytes as frames, lost frames and re-initialisations mixed in.
+# The core is compiled once more with coverage instrumentation for it.
+if(TX_KIND STREQUAL "sanitize")
+  add_library(txdecode_core_fuzz STATIC ${TXDECODE_SOURCES})
+  target_compile_options(txdecode_core_fuzz PRIVATE -fsanitize=fuzzer-no-link)
+  target_include_directories(txdecode_core_fuzz PUBLIC ${CMAKE_SOURCE_DIR})
+endif()
+tx_fuzz_target(NAME decoder_fuzz SOURCES tests/fuzz_decoder.cpp LIBS txdecode_core_fuzz
+               CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus SECONDS 30)
+
+# The benchmark against libavcodec (native build only, run by hand).
+if(TX_KIND STREQUAL "native")
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavcodec libavutil)
+  tx_benchmark(NAME decoder_bench SOURCES tests/bench_decoder.cpp LIBS txdecode_core PkgConfig::LIBAV)
+endif()

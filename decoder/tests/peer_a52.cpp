@@ -224,7 +224,7 @@ struct Walker {
       int band = 0;
       for (int s = 0; s < b.deltnseg[ch]; ++s) {
         band += b.deltoffst[ch][s];
-        int delta = b.deltba[ch][s] >= 4 ? (b.deltba[ch][s] - 3) << 7 : (b.deltba[ch][s] - 4) << 7;
+        int delta = b.deltba[ch][s] >= 4 ? (b.deltba[ch][s] - 3) * 128 : (b.deltba[ch][s] - 4) * 128;
         for (int k = 0; k < b.deltlen[ch][s]; ++k) {
           if (band < 50) deltas[band] += delta;
           else ++outOfRange;
@@ -232,7 +232,7 @@ struct Walker {
         }
       }
     }
-    int snroffset = (((b.csnroffst - 15) << 4) + b.fsnroffst[ch]) << 2;
+    int snroffset = (((b.csnroffst - 15) * 16) + b.fsnroffst[ch]) * 4;
     bool anyOffset = b.csnroffst != 0;
     int nf = nfchans(h.acmod);
     for (int c = 0; c < nf; ++c) anyOffset = anyOffset || b.fsnroffst[c] != 0;
