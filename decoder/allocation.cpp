@@ -48,18 +48,29 @@ const uint8_t kMaskTab[256] = {
 };
 
 // Log-addition table (A/52 Table 7.14).
-const uint8_t kLaTab[256] = {
-    64, 63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 52, 51, 50, 49, 48, 47, 47, 46, 45, 44, 44,
-    43, 42, 41, 41, 40, 39, 38, 38, 37, 36, 36, 35, 35, 34, 33, 33, 32, 32, 31, 30, 30, 29, 29, 28,
-    28, 27, 27, 26, 26, 25, 25, 24, 24, 23, 23, 22, 22, 21, 21, 21, 20, 20, 19, 19, 19, 18, 18, 18,
-    17, 17, 17, 16, 16, 16, 15, 15, 15, 14, 14, 14, 13, 13, 13, 13, 12, 12, 12, 12, 11, 11, 11, 11,
-    10, 10, 10, 10, 10, 9,  9,  9,  9,  9,  8,  8,  8,  8,  8,  8,  7,  7,  7,  7,  7,  7,  6,  6,
-    6,  6,  6,  6,  6,  6,  5,  5,  5,  5,  5,  5,  5,  5,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,
-    4,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  2,  2,  2,  2,  2,  2,  2,  2,  2,
-    2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,
-    1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  0,  0,  0,  0,  0,  0,  0,  0,
-    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
-    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+const uint8_t kLaTab[256] = {  // 10 per line; 0 from 210 on
+    64, 63, 62, 61, 60, 59, 58, 57, 56, 55,
+    54, 53, 52, 52, 51, 50, 49, 48, 47, 47,
+    46, 45, 44, 44, 43, 42, 41, 41, 40, 39,
+    38, 38, 37, 36, 36, 35, 35, 34, 33, 33,
+    32, 32, 31, 30, 30, 29, 29, 28, 28, 27,
+    27, 26, 26, 25, 25, 24, 24, 23, 23, 22,
+    22, 21, 21, 21, 20, 20, 19, 19, 19, 18,
+    18, 18, 17, 17, 17, 16, 16, 16, 15, 15,
+    15, 14, 14, 14, 13, 13, 13, 13, 12, 12,
+    12, 12, 11, 11, 11, 11, 10, 10, 10, 10,
+    10, 9, 9, 9, 9, 9, 8, 8, 8, 8,
+    8, 8, 7, 7, 7, 7, 7, 7, 6, 6,
+    6, 6, 6, 6, 6, 6, 5, 5, 5, 5,
+    5, 5, 5, 5, 4, 4, 4, 4, 4, 4,
+    4, 4, 4, 4, 4, 3, 3, 3, 3, 3,
+    3, 3, 3, 3, 3, 3, 3, 3, 3, 2,
+    2, 2, 2, 2, 2, 2, 2, 2, 2, 2,
+    2, 2, 2, 2, 2, 2, 2, 2, 1, 1,
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // ... up to 255
 };
 static_assert(sizeof kLaTab == 256, "log-addition table");
 
@@ -123,13 +134,6 @@ struct Pow2Maker {
 };
 static constexpr Pow2Maker kPow2;
 static_assert(kPow2.t[64] == 1.0 && kPow2.t[65] == 2.0 && kPow2.t[32] == 1.0 / 4294967296.0, "powers of two");
-
-// 2^-k; 0 when k is 32 or more.
-static inline double ScaleDown(int k) {
-    if (k >= 32) return 0.0;
-    if (k < -63) k = -63;
-    return kPow2.t[64 - k];
-}
 
 // Dialogue normalisation 2^((d - 31) / 6) as mantissa 2^(-j/6) and power of two.
 static const double kDialMant[6] = {1.0, 0.89089871814033927, 0.79370052598409979,
@@ -320,35 +324,61 @@ void ComputeBap(const DecoderState& d, const int16_t* exps, uint8_t* bap, int st
 
 // ---- mantissas ------------------------------------------------------------------
 
-static inline double DitherValue(DecoderState& d) {
-    d.dither = (int16_t)(uint16_t)((int32_t)d.dither * -17547);
-    return d.dither * (1.0 / 32768.0) * (d.header.rateShift == 2 ? 0.5 : 0.70710678);
+
+// 2^-(i - 64) for i - 64 below 32, 0 from there on: the scale of a mantissa with
+// exponent e under gain exponent S is kScale[64 + e - S].
+struct ScaleMaker {
+    double t[192];
+    constexpr ScaleMaker() : t() {
+        for (int i = 0; i < 192; i++) t[i] = i - 64 < 32 ? kPow2.t[128 - i < 0 ? 0 : (128 - i > 127 ? 127 : 128 - i)] : 0.0;
+    }
+};
+static constexpr ScaleMaker kScale;
+static_assert(kScale.t[64] == 1.0 && kScale.t[65] == 0.5 && kScale.t[63] == 2.0 && kScale.t[95] == kPow2.t[33] &&
+                  kScale.t[96] == 0.0,
+              "mantissa scale table");
+
+// Offset into kScale for gain exponent S (exponents 0..24 keep the index in range).
+static inline int ScaleOffset(int S) {
+    if (S < -63) S = -63;
+    if (S > 64) S = 64;
+    return 64 - S;
 }
 
-// Reads and dequantises the mantissas of bins start..end-1: out[bin] =
-// value x scale[band of bin] x 2^-exps[bin], with scale and shift given per
-// 12-bin coupling sub-band when subScale is not null, else uniform.
+// Reads and dequantises the mantissas of bins start..end-1 into out: value x
+// factor x 2^-(exps[bin] - shift).
 static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* exps, int start, int end,
-                          bool dither, double gain, int gainExp, const double* subMant, const int16_t* subExp,
-                          double* out) {
-    BitReader& r = d.reader;
-    MantissaGroups& g = d.groups;
-    double factor = gain;
-    int shift = gainExp;
+                          bool dither, double factor, int shift, double* out, double* values = nullptr) {
+    // Reader, group and dither state in locals for the loop; stored back at the end.
+    const uint8_t* bytes = d.reader.bytes;
+    const uint32_t limit = d.reader.limit;
+    uint32_t pos = d.reader.pos;
+    auto read = [&](int n) -> uint32_t {
+        uint64_t v;
+        std::memcpy(&v, bytes + (pos >> 3), sizeof v);  // pos <= limit: inside bytes[]
+        v = __builtin_bswap64(v) << (pos & 7);
+        pos += (uint32_t)n;
+        pos = pos > limit ? limit : pos;
+        return (uint32_t)(v >> (64 - n));
+    };
+    MantissaGroups g = d.groups;
+    int16_t state = d.dither;
+    const double ditherScale = (d.header.rateShift == 2 ? 0.5 : 0.70710678) * (1.0 / 32768.0);
+    const double* scale = kScale.t + ScaleOffset(shift);
     for (int bin = start; bin < end; bin++) {
-        if (subMant && (bin == start || (bin - 37) % 12 == 0)) {
-            int sb = (bin - 37) / 12;
-            factor = gain * subMant[sb];
-            shift = gainExp - subExp[sb];
-        }
         double v;
         switch (bap[bin]) {
         case 0:
-            v = dither ? DitherValue(d) : 0.0;
+            if (dither) {
+                state = (int16_t)(uint16_t)((int32_t)state * -17547);
+                v = state * ditherScale;
+            } else {
+                v = 0.0;
+            }
             break;
         case 1:
             if (g.count1 == 0) {
-                g.digits1 = kGroups.three[ReadUnsigned(r, 5)];
+                g.digits1 = kGroups.three[read(5)];
                 g.count1 = 3;
             }
             v = kLevels1[g.digits1 >> 12];
@@ -357,7 +387,7 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
             break;
         case 2:
             if (g.count2 == 0) {
-                g.digits2 = kBase5Groups[ReadUnsigned(r, 7)];
+                g.digits2 = kBase5Groups[read(7)];
                 g.count2 = 3;
             }
             v = kLevels2[g.digits2 >> 12];
@@ -365,11 +395,11 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
             g.count2--;
             break;
         case 3:
-            v = kLevels3[ReadUnsigned(r, 3)];
+            v = kLevels3[read(3)];
             break;
         case 4:
             if (g.count4 == 0) {
-                g.digits4 = kGroups.eleven[ReadUnsigned(r, 7)];
+                g.digits4 = kGroups.eleven[read(7)];
                 g.count4 = 2;
             }
             v = kLevels4[g.digits4 >> 12];
@@ -377,28 +407,67 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
             g.count4--;
             break;
         case 5:
-            v = kLevels5[ReadUnsigned(r, 4)];
+            v = kLevels5[read(4)];
             break;
-        default:
-            v = (int16_t)ReadLeftAligned(r, kBapBits[bap[bin]]) * (1.0 / 32768.0);
+        default: {
+            const int bits = kBapBits[bap[bin]];
+            v = (int16_t)(uint16_t)(read(bits) << (16 - bits)) * (1.0 / 32768.0);
             break;
         }
-        out[bin] = v * factor * ScaleDown(exps[bin] - shift);
+        }
+        if (values) values[bin] = v;
+        out[bin] = v * factor * scale[exps[bin]];
+    }
+    d.reader.pos = pos;
+    d.groups = g;
+    d.dither = state;
+}
+
+// The coupled range of channel ch, each 12-bin sub-band scaled by the channel's
+// coordinate. The first coupled channel reads the mantissas from the stream;
+// the later ones take the same values again, drawing their own dither for the
+// bins without bits, in the order a second reading would.
+static void ReadCoupledMantissas(DecoderState& d, int ch, int start, int end, bool firstPass) {
+    const BlockState& b = d.block;
+    const bool dither = b.dithflag[ch] != 0;
+    const double ditherScale = (d.header.rateShift == 2 ? 0.5 : 0.70710678) * (1.0 / 32768.0);
+    for (int bin = start; bin < end;) {
+        const int sb = (bin - 37) / 12;
+        const int stop = 37 + 12 * (sb + 1) < end ? 37 + 12 * (sb + 1) : end;
+        const double factor = d.gainMant[ch] * b.cplcoMant[ch][sb];
+        const int shift = d.gainExp[ch] + 3 - b.cplcoExp[ch][sb];
+        if (firstPass) {
+            ReadMantissas(d, d.bap[kCplIndex], d.exps[kCplIndex], bin, stop, dither, factor, shift, d.coeffs[ch],
+                          d.cplValues);
+        } else {
+            const double* scale = kScale.t + ScaleOffset(shift);
+            const uint8_t* bap = d.bap[kCplIndex];
+            const int16_t* exps = d.exps[kCplIndex];
+            double* out = d.coeffs[ch];
+            for (int i = bin; i < stop; i++) {
+                double v = d.cplValues[i];
+                if (bap[i] == 0) {
+                    v = 0.0;
+                    if (dither) {
+                        d.dither = (int16_t)(uint16_t)((int32_t)d.dither * -17547);
+                        v = d.dither * ditherScale;
+                    }
+                }
+                out[i] = v * factor * scale[exps[i]];
+            }
+        }
+        bin = stop;
     }
 }
 
-static int SnrOffset(int csnroffst, int fsnroffst) { return (((csnroffst - 15) << 4) + fsnroffst) << 2; }
+static int SnrOffset(int csnroffst, int fsnroffst) { return ((csnroffst - 15) * 16 + fsnroffst) * 4; }
 
 static void DecodeCoupledRange(DecoderState& d, int ch) {
     BlockState& b = d.block;
     const int start = b.cplstrtmant, end = b.cplendmant;
-    uint32_t resumeAt = 0;
-    MantissaGroups resumeGroups = {};
     const bool firstPass = !d.cplNoted;
     if (firstPass) {
-        // The coupling mantissas follow here in the stream: note where, then read on.
-        d.cplMark = Mark(d.reader);
-        d.cplGroups = d.groups;
+        // The coupling mantissas follow here in the stream, once for all coupled channels.
         d.cplNoted = 1;
         if (b.cplexpstr != 0) DecodeExponents(d.reader, b.expRecord[kCplIndex], d.exps[kCplIndex], start);
         const bool again = b.cplexpstr != 0 || b.baie || b.snroffste || b.cplleake || (b.deltbaie && b.cpldeltbae != 0);
@@ -408,18 +477,8 @@ static void DecodeCoupledRange(DecoderState& d, int ch) {
             ComputeBap(d, d.exps[kCplIndex], d.bap[kCplIndex], start, end, kFastGain[b.cplfgaincod & 7],
                        SnrOffset(b.csnroffst, b.cplfsnroffst), b.cplfleak, b.cplsleak, delta);
         }
-    } else {
-        resumeAt = Mark(d.reader);
-        resumeGroups = d.groups;
-        Resume(d.reader, d.cplMark);
-        d.groups = d.cplGroups;
     }
-    ReadMantissas(d, d.bap[kCplIndex], d.exps[kCplIndex], start, end, b.dithflag[ch] != 0, d.gainMant[ch],
-                  d.gainExp[ch] + 3, b.cplcoMant[ch], b.cplcoExp[ch], d.coeffs[ch]);
-    if (!firstPass) {
-        Resume(d.reader, resumeAt);
-        d.groups = resumeGroups;
-    }
+    ReadCoupledMantissas(d, ch, start, end, firstPass);
 }
 
 void PrepareChannel(DecoderState& d, int ch) {
@@ -433,8 +492,7 @@ void PrepareChannel(DecoderState& d, int ch) {
         ComputeBap(d, d.exps[ch], d.bap[ch], 0, end, kFastGain[b.fgaincod[ch] & 7],
                    SnrOffset(b.csnroffst, b.fsnroffst[ch]), 0, 0, delta);
     }
-    ReadMantissas(d, d.bap[ch], d.exps[ch], 0, end, b.dithflag[ch] != 0, d.gainMant[ch], d.gainExp[ch], nullptr,
-                  nullptr, out);
+    ReadMantissas(d, d.bap[ch], d.exps[ch], 0, end, b.dithflag[ch] != 0, d.gainMant[ch], d.gainExp[ch], out);
     int last = end;
     if (b.cplinu && b.chincpl[ch]) {
         DecodeCoupledRange(d, ch);
@@ -453,7 +511,7 @@ void PrepareLfe(DecoderState& d) {
                    SnrOffset(b.csnroffst, b.lfefsnroffst), 0, 0, kNoDelta);
     }
     ReadMantissas(d, d.bap[kLfeIndex], d.exps[kLfeIndex], 0, 7, false, d.gainMant[kLfeIndex], d.gainExp[kLfeIndex],
-                  nullptr, nullptr, out);
+                  out);
     for (int bin = 7; bin < kBins; bin++) out[bin] = 0.0;
 }
 

@@ -134,9 +134,8 @@ struct DecoderState {
     MantissaGroups groups;
     int16_t dither;
     int16_t sdecay, fdecay, sgain, dbknee, floorLevel, anyOffset;  // this block's allocation
-    uint32_t cplMark;          // reader position of the coupling mantissas
-    MantissaGroups cplGroups;  // grouped-mantissa state at that position
-    int16_t cplNoted;
+    int16_t cplNoted;          // the coupling mantissas of this block were read
+    double cplValues[kBins];   // their quantised values, for the later coupled channels
 
     // Per-block gains: mantissa, exponent and headroom shift per channel
     double gainMant[kAllChannels];

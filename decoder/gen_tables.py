@@ -35,5 +35,14 @@ emit("kXcos1", [-math.cos(2 * math.pi * (8 * k + 1) / 4096) for k in range(128)]
 emit("kXsin1", [-math.sin(2 * math.pi * (8 * k + 1) / 4096) for k in range(128)])
 emit("kXcos2", [-math.cos(2 * math.pi * (8 * k + 1) / 2048) for k in range(64)])
 emit("kXsin2", [-math.sin(2 * math.pi * (8 * k + 1) / 2048) for k in range(64)])
-emit("kFftCos", [math.cos(2 * math.pi * k / 128) for k in range(64)])
-emit("kFftSin", [math.sin(2 * math.pi * k / 128) for k in range(64)])
+# FFT twiddles (inverse transform, e^{+j 2 pi k / size}). Radix-4 passes of size 16
+# and 64: for each, W^k, W^2k, W^3k for k < size / 4 (W = e^{+j 2 pi / size}), one
+# run after another; then the radix-2 pass of size 128: W^k for k < 64.
+r4 = []
+for size in (16, 64):
+    for mult in (1, 2, 3):
+        r4 += [2 * math.pi * mult * k / size for k in range(size // 4)]
+emit("kR4Cos", [math.cos(a) for a in r4])
+emit("kR4Sin", [math.sin(a) for a in r4])
+emit("kR2Cos", [math.cos(2 * math.pi * k / 128) for k in range(64)])
+emit("kR2Sin", [math.sin(2 * math.pi * k / 128) for k in range(64)])

@@ -5,6 +5,16 @@
 
 #include "decoder/transform_tables.inc"
 
+// The transform, mixing and windowing loops also get a clone for processors with
+// AVX2 and FMA (x86-64-v3) where the platform can pick one at load time (GNU
+// ifunc; GCC on Linux).
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && \
+    !defined(__SANITIZE_ADDRESS__)
+#define TX_HOT __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define TX_HOT
+#endif
+
 const int8_t kSlotByMode[8][5] = {
     {0, 2, -1, -1, -1}, {1, -1, -1, -1, -1}, {0, 2, -1, -1, -1}, {0, 1, 2, -1, -1},
     {0, 2, 3, -1, -1},  {0, 1, 2, 3, -1},    {0, 2, 3, 4, -1},   {0, 1, 2, 3, 4},
@@ -35,8 +45,9 @@ static constexpr BitRevMaker kBitRev;
 static_assert(kBitRev.t[1] == 64 && kBitRev.t[127] == 127, "bit reversal");
 
 // In-place inverse complex FFT (e^{+j}) of n = 128 or 64 points whose input
-// already lies in bit-reversed order.
-static void InverseFft(double* re, double* im, int n) {
+// already lies in bit-reversed order: one pass of size 4, radix-4 passes of
+// size 16 and 64, and for 128 points a final radix-2 pass.
+static inline __attribute__((always_inline)) void InverseFft(double* re, double* im, int n) {
     // First two passes as one radix-4 pass (twiddles 1 and j).
     for (int i = 0; i < n; i += 4) {
         double ar = re[i] + re[i + 1], ai = im[i] + im[i + 1];
@@ -53,26 +64,61 @@ static void InverseFft(double* re, double* im, int n) {
         re[i + 3] = br + di;
         im[i + 3] = bi - dr;
     }
-    for (int size = 8; size <= n; size <<= 1) {
-        const int half = size >> 1;
-        const int step = 128 / size;
-        for (int i = 0; i < n; i += size) {
-            for (int k = 0; k < half; k++) {
-                const double wr = kFftCos[k * step], wi = kFftSin[k * step];
-                double* ar = re + i + k;
-                double* ai = im + i + k;
-                const double xr = ar[half], xi = ai[half];
-                const double tr = xr * wr - xi * wi, ti = xr * wi + xi * wr;
-                ar[half] = *ar - tr;
-                ai[half] = *ai - ti;
-                *ar += tr;
-                *ai += ti;
+    // Radix-4 passes (radix 2 x 2: two radix-2 stages at once, three twiddles).
+    const double* wc = kR4Cos;
+    const double* ws = kR4Sin;
+    for (int m = 4; m <= 16 && 4 * m <= n; m *= 4) {
+        const double* c1 = wc;
+        const double* s1 = ws;
+        const double* c2 = wc + m;
+        const double* s2 = ws + m;
+        const double* c3 = wc + 2 * m;
+        const double* s3 = ws + 2 * m;
+        for (int i = 0; i < n; i += 4 * m) {
+            double* __restrict r0 = re + i;
+            double* __restrict i0 = im + i;
+            double* __restrict r1 = re + i + m;
+            double* __restrict i1 = im + i + m;
+            double* __restrict r2 = re + i + 2 * m;
+            double* __restrict i2 = im + i + 2 * m;
+            double* __restrict r3 = re + i + 3 * m;
+            double* __restrict i3 = im + i + 3 * m;
+            for (int k = 0; k < m; k++) {
+                // a1 = W^2k x1, a2 = W^k x2, a3 = W^3k x3
+                const double a1r = r1[k] * c2[k] - i1[k] * s2[k], a1i = r1[k] * s2[k] + i1[k] * c2[k];
+                const double a2r = r2[k] * c1[k] - i2[k] * s1[k], a2i = r2[k] * s1[k] + i2[k] * c1[k];
+                const double a3r = r3[k] * c3[k] - i3[k] * s3[k], a3i = r3[k] * s3[k] + i3[k] * c3[k];
+                const double y0r = r0[k] + a1r, y0i = i0[k] + a1i, y1r = r0[k] - a1r, y1i = i0[k] - a1i;
+                const double z0r = a2r + a3r, z0i = a2i + a3i, z1r = a2r - a3r, z1i = a2i - a3i;
+                r0[k] = y0r + z0r;
+                i0[k] = y0i + z0i;
+                r2[k] = y0r - z0r;
+                i2[k] = y0i - z0i;
+                r1[k] = y1r - z1i;  // y1 + j z1
+                i1[k] = y1i + z1r;
+                r3[k] = y1r + z1i;  // y1 - j z1
+                i3[k] = y1i - z1r;
             }
+        }
+        wc += 3 * m;
+        ws += 3 * m;
+    }
+    if (n == 128) {  // the last radix-2 pass
+        double* __restrict ar = re;
+        double* __restrict ai = im;
+        double* __restrict br = re + 64;
+        double* __restrict bi = im + 64;
+        for (int k = 0; k < 64; k++) {
+            const double tr = br[k] * kR2Cos[k] - bi[k] * kR2Sin[k], ti = br[k] * kR2Sin[k] + bi[k] * kR2Cos[k];
+            br[k] = ar[k] - tr;
+            bi[k] = ai[k] - ti;
+            ar[k] += tr;
+            ai[k] += ti;
         }
     }
 }
 
-void ImdctLong(const double* X, double* V) {
+TX_HOT void ImdctLong(const double* X, double* V) {
     double re[128], im[128];
     for (int k = 0; k < 128; k++) {
         const double a = X[255 - 2 * k], b = X[2 * k];
@@ -87,7 +133,7 @@ void ImdctLong(const double* X, double* V) {
     }
 }
 
-void ImdctShort(const double* X, double* V) {
+TX_HOT void ImdctShort(const double* X, double* V) {
     double re1[64], im1[64], re2[64], im2[64];
     for (int k = 0; k < 64; k++) {
         const int p = kBitRev.t[k] >> 1;
@@ -224,7 +270,7 @@ void BeginMix(DecoderState& d) {
     for (int k = 0; k < kSlots; k++) d.hasLong[k] = d.hasShort[k] = 0;
 }
 
-void MixChannel(DecoderState& d, int ch) {
+TX_HOT void MixChannel(DecoderState& d, int ch) {
     const int in = InputSlot(d, ch);
     if (in < 0) return;
     const bool isShort = ch != kLfeIndex && d.block.blksw[ch];
@@ -270,24 +316,56 @@ void ClearOutputs(DecoderState& d) {
     for (int k = 0; k < kSlots; k++) d.written[k] = 0;
 }
 
-static inline double ClampOut(double v) { return v > 0.999999999 ? 0.999999999 : (v < -1.0 ? -1.0 : v); }
+// The window halves that WindowAndOutput pairs, in loop order and times 2:
+// [0][j] = 2 W[2j], [1][j] = 2 W[255 - 2j], [2][j] = 2 W[254 - 2j], [3][j] = 2 W[2j + 1].
+struct WindowPairs {
+    double w[4][64];
+};
+static WindowPairs MakeWindowPairs() {
+    WindowPairs p;
+    for (int j = 0; j < 64; j++) {
+        p.w[0][j] = 2.0 * kWindowHalf[2 * j];
+        p.w[1][j] = 2.0 * kWindowHalf[255 - 2 * j];
+        p.w[2][j] = 2.0 * kWindowHalf[254 - 2 * j];
+        p.w[3][j] = 2.0 * kWindowHalf[2 * j + 1];
+    }
+    return p;
+}
+static const WindowPairs kPairs = MakeWindowPairs();
 
-void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
+TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
     const double* A = d.accum[k];
     double* D = d.delay[k];
-    const double* W = kWindowHalf;
-    double O[kBins];
+    const double* w0 = kPairs.w[0];
+    const double* w1 = kPairs.w[1];
+    const double* w2 = kPairs.w[2];
+    const double* w3 = kPairs.w[3];
+    double even[64], evenBack[64], odd[64], oddBack[64];  // O[2j], O[255-2j], O[2j+1], O[254-2j]
+    double b[64], d2[64];
     for (int j = 0; j < 64; j++) {
-        const double a = A[192 + j], b = A[63 - j], d1 = D[j], d2 = D[127 - j];
-        O[2 * j] = -2.0 * (a * W[2 * j] + d1 * W[255 - 2 * j]);
-        O[255 - 2 * j] = 2.0 * (a * W[255 - 2 * j] - d1 * W[2 * j]);
-        O[2 * j + 1] = 2.0 * (d2 * W[254 - 2 * j] + b * W[2 * j + 1]);
-        O[254 - 2 * j] = 2.0 * (d2 * W[2 * j + 1] - b * W[254 - 2 * j]);
+        b[j] = A[63 - j];
+        d2[j] = D[127 - j];
+    }
+    auto clamp = [](double v) {
+        v = v > 0.999999999 ? 0.999999999 : v;
+        return v < -1.0 ? -1.0 : v;
+    };
+    for (int j = 0; j < 64; j++) {
+        const double a = A[192 + j], d1 = D[j];
+        even[j] = clamp(-(a * w0[j] + d1 * w1[j]));
+        evenBack[j] = clamp(a * w1[j] - d1 * w0[j]);
+        odd[j] = clamp(d2[j] * w2[j] + b[j] * w3[j]);
+        oddBack[j] = clamp(d2[j] * w3[j] - b[j] * w2[j]);
     }
     std::memcpy(D, A + 64, 128 * sizeof(double));
     const int slot = OutputSlot(d, k);
     double* dest = req.outSlots ? req.outSlots[slot] : nullptr;
     if (!dest) return;
-    const int stride = req.outStrides ? req.outStrides[slot] : 1;
-    for (int n = 0; n < kBins; n++) dest[n * stride] = ClampOut(O[n]);
+    const int s = req.outStrides ? req.outStrides[slot] : 1;
+    for (int j = 0; j < 64; j++) {
+        dest[2 * j * s] = even[j];
+        dest[(2 * j + 1) * s] = odd[j];
+        dest[(255 - 2 * j) * s] = evenBack[j];
+        dest[(254 - 2 * j) * s] = oddBack[j];
+    }
 }
