@@ -32,3 +32,11 @@ if(TX_KIND STREQUAL "native")
   pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavcodec libavutil)
   tx_benchmark(NAME decoder_bench SOURCES tests/bench_decoder.cpp LIBS txdecode_core PkgConfig::LIBAV)
 endif()
+
+# Channel by channel, natively: every channel of every stream through the core apart
+# (no downmix) against ffmpeg's channel, and the core's allocation against the test's model.
+if(TX_KIND STREQUAL "native")
+  tx_script_test(NAME decoder_peer_channels TIMEOUT 1200
+    COMMAND ${TX_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/tests/peer_compare.py
+            $<TARGET_FILE:a52peer> none ${CMAKE_CURRENT_BINARY_DIR}/peer_channels --channels)
+endif()

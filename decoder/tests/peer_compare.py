@@ -13,7 +13,10 @@ decoder's downmix prescribes for the stream's acmod, cmixlev and surmixlev. A si
 factor relates the two: our samples / 32768 = 1.5 x the nominal output (the library scales
 by 49152), asserted for every comparison; with it every channel must reach 60 dB SNR.
 
-usage: peer_compare.py A52PEER A52WAV_EXE WORKDIR [--quick]
+usage: peer_compare.py A52PEER A52WAV WORKDIR [--quick] [--channels] [--only=TEXT]
+  A52WAV: the win64 a52wav.exe (run under Wine) or the native a52wav.
+  --channels: no a52wav; every channel (LFE too) through the core apart, against ffmpeg's
+              channel without any downmix, and the core's allocation against the model.
 """
 import array
 import math
@@ -263,9 +266,50 @@ def check_stream(a52peer, a52wav, path, name, work, rows, failures, drc=True, sk
             os.remove(p)
 
 
+SLOTS = {"L": 0, "C": 1, "R": 2, "S": 3, "Ls": 3, "Rs": 4, "LFE": 5}
+
+
+def check_channels(a52peer, path, name, work, rows, failures, skip_first=0):
+    """Every channel of the stream, LFE included, decoded apart by the core (a52peer
+    multichannel, which also checks the core's exponents and bit allocation against the
+    test's own model) and compared with ffmpeg's channel at the nominal scale (gain 1)."""
+    info = stream_info(a52peer, path)
+    acmod, lfe = int(info["acmod"]), int(info["lfeon"])
+    undithered = path + ".nd.ac3"
+    run([a52peer, "undither", path, undithered])
+    out = path + ".f32"
+    r = subprocess.run([a52peer, "multichannel", undithered, out], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    text = r.stdout.decode(errors="replace").strip()
+    if r.returncode != 0 or "errors=0 allocation_mismatches=0" not in text:
+        failures.append("%s: core: %s" % (name, text.splitlines()[-3:] if text else r.stderr))
+    chans, layout = ffmpeg_decode(undithered, False)
+    names = channel_names(acmod, lfe, layout)
+    ours = array.array("f", open(out, "rb").read())
+    if acmod == 0:
+        slots = {"L": 0, "R": 2}
+    else:
+        slots = SLOTS
+    for nm, ref in zip(names, chans):
+        mine = ours[slots[nm]::6]
+        n = min(len(mine), len(ref))
+        err = sig = 0.0
+        for i in range(skip_first, n):
+            err += (mine[i] - ref[i]) ** 2
+            sig += ref[i] * ref[i]
+        snr = 10 * math.log10(sig / err) if err > 0 else 200.0
+        rows.append((name, NAMES[acmod] + ("+LFE" if lfe else ""), 0, "chan:" + nm, info["coupled_blocks"], 1.0, snr))
+        if len(mine) != len(ref):
+            failures.append("%s %s: %d samples, ffmpeg %d" % (name, nm, len(mine), len(ref)))
+        if snr < MIN_SNR_DB:
+            failures.append("%s %s: SNR %.1f dB below %.0f" % (name, nm, snr, MIN_SNR_DB))
+    os.remove(out)
+    os.remove(undithered)
+
+
 def main():
     a52peer, a52wav, work = (os.path.abspath(a) for a in sys.argv[1:4])
     quick = "--quick" in sys.argv
+    channels_only = "--channels" in sys.argv
     os.makedirs(work, exist_ok=True)
     rows, failures = [], []
     cases = []
@@ -288,7 +332,10 @@ def main():
         tag = "enc_%s%s_%d_%dk" % (NAMES[acmod].replace("/", ""), "lfe" if lfe else "", fs, kbps)
         path = encode(work, tag, acmod, lfe, fs, kbps)
         try:
-            check_stream(a52peer, a52wav, path, tag, work, rows, failures)
+            if channels_only:
+                check_channels(a52peer, path, tag, work, rows, failures)
+            else:
+                check_stream(a52peer, a52wav, path, tag, work, rows, failures)
         except Exception as e:  # a failure of one stream must not hide the others
             failures.append("%s: %s" % (tag, e))
         os.remove(path)
@@ -299,7 +346,15 @@ def main():
         path = os.path.join(work, "built_" + sc + ".ac3")
         try:
             run([a52peer, "build", sc, path, "30"])
-            if sc in OURS_ONLY:
+            if channels_only:
+                if sc in OURS_ONLY:
+                    r = subprocess.run([a52peer, "multichannel", path, path + ".f32"], stdout=subprocess.PIPE)
+                    if r.returncode != 0 or b"errors=0 allocation_mismatches=0" not in r.stdout:
+                        failures.append("%s: core: %s" % (sc, r.stdout.decode(errors="replace")[-300:]))
+                    os.remove(path + ".f32")
+                else:
+                    check_channels(a52peer, path, sc, work, rows, failures, skip_first=1536)
+            elif sc in OURS_ONLY:
                 nd = path + ".nd.ac3"
                 run([a52peer, "undither", path, nd])
                 for mono in (False, True):
