@@ -217,6 +217,8 @@ void SetupAllocation(DecoderState& d, const BlockRequest& req) {
 
 // ---- bit allocation ----------------------------------------------------------
 
+static const int kNeutralPsd = -32768;
+
 static inline int LogAdd(int a, int b) {
     int c = a - b;
     int address = (c >= 0 ? c : -c) >> 1;
@@ -248,25 +250,44 @@ void ComputeBap(const DecoderState& d, const int16_t* exps, uint8_t* bap, int st
         return;
     }
     const FrameHeader& h = d.header;
-    int psd[kBins];
+    // psd[kBins] is a neutral element of LogAdd: far below any PSD, it adds 0.
+    int psd[kBins + 1];
     int bndpsd[51] = {};
     int excite[50] = {};
     for (int bin = start; bin < end; bin++) psd[bin] = 3072 - (exps[bin] << 7);
+    psd[kBins] = kNeutralPsd;
 
-    // PSD integration per band
-    int j = start;
-    int k = kMaskTab[start];
-    int lastbin;
-    do {
-        lastbin = kBandEnd[k] < end ? kBandEnd[k] : end;
-        int p = psd[j++];
-        for (; j < lastbin; j++) p = LogAdd(p, psd[j]);
-        bndpsd[k++] = p;
-    } while (end > lastbin);
-
-    // Excitation
+    // PSD integration per band. Each band's sum is a chain of dependent
+    // log-additions; four bands run side by side so that their chains overlap,
+    // the shorter ones padded with the neutral element (same order, same sums).
     const int bndstrt = kMaskTab[start];
     const int bndend = kMaskTab[end - 1] + 1;
+    int k = bndstrt;
+    for (; k < bndend && kBandEnd[k] - (k ? kBandEnd[k - 1] : 0) == 1; k++) bndpsd[k] = psd[k];
+    if (k == bndstrt && k < bndend) {  // a first band that the range starts inside of
+        const int stop = kBandEnd[k] < end ? kBandEnd[k] : end;
+        int p = psd[start];
+        for (int j = start + 1; j < stop; j++) p = LogAdd(p, psd[j]);
+        bndpsd[k++] = p;
+    }
+    for (; k < bndend; k += 4) {
+        int lo[4], count[4], p[4];
+        int steps = 0;
+        for (int i = 0; i < 4; i++) {
+            const int band = k + i < bndend ? k + i : bndend - 1;
+            lo[i] = kBandEnd[band - 1];
+            const int hi = kBandEnd[band] < end ? kBandEnd[band] : end;
+            count[i] = k + i < bndend ? hi - lo[i] : 1;
+            p[i] = psd[lo[i]];
+            steps = count[i] > steps ? count[i] : steps;
+        }
+        for (int s = 1; s < steps; s++) {
+            for (int i = 0; i < 4; i++) p[i] = LogAdd(p[i], psd[s < count[i] ? lo[i] + s : kBins]);
+        }
+        for (int i = 0; i < 4 && k + i < bndend; i++) bndpsd[k + i] = p[i];
+    }
+
+    // Excitation
     const int fgain = fastGain, sgain = d.sgain, fdecay = d.fdecay, sdecay = d.sdecay;
     int begin;
     if (bndstrt == 0) {
