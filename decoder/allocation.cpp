@@ -367,25 +367,31 @@ static inline int ScaleOffset(int S) {
 }
 
 // Reads and dequantises the mantissas of bins start..end-1 into out: value x
-// factor x 2^-(exps[bin] - shift).
-static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* exps, int start, int end,
-                          bool dither, double factor, int shift, double* out, double* values = nullptr) {
-    // Reader, group and dither state in locals for the loop; stored back at the end.
+// factor x 2^-(exps[bin] - shift); with kValues also the plain values into values.
+// The reader's zero padding (kReaderPadBytes) covers a whole run of 256 reads of
+// 16 bits past the frame's end, so the loop reads without checking and the
+// position is brought back to the limit once at the end: the same zeros as
+// reads that stop at the limit.
+template <bool kValues, bool kDither>
+static void ReadMantissaRun(DecoderState& d, const uint8_t* bap, const int16_t* exps, int start, int end,
+                            double factor, int shift, double* out, double* values) {
+    static_assert(kReaderPadBytes >= kBins * 16 / 8 + 8, "padding for a run of unchecked reads");
     const uint8_t* bytes = d.reader.bytes;
-    const uint32_t limit = d.reader.limit;
     uint32_t pos = d.reader.pos;
     auto read = [&](int n) -> uint32_t {
         uint64_t v;
-        std::memcpy(&v, bytes + (pos >> 3), sizeof v);  // pos <= limit: inside bytes[]
+        std::memcpy(&v, bytes + (pos >> 3), sizeof v);  // pos <= limit + 16 x 256: inside bytes[]
         v = __builtin_bswap64(v) << (pos & 7);
         pos += (uint32_t)n;
-        pos = pos > limit ? limit : pos;
         return (uint32_t)(v >> (64 - n));
     };
     MantissaGroups g = d.groups;
     int16_t state = d.dither;
     const double ditherScale = (d.header.rateShift == 2 ? 0.5 : 0.70710678) * (1.0 / 32768.0);
+    // factor x 2^-(e - shift) for every exponent 0..24: exact, as the scale is a power of two.
     const double* scale = kScale.t + ScaleOffset(shift);
+    double mult[25];
+    for (int e = 0; e < 25; e++) mult[e] = factor * scale[e];
     for (int bin = start; bin < end; bin++) {
         // An if-chain in order of frequency: its branches predict far better than
         // the indirect jump of a switch over random-looking bap sequences.
@@ -393,7 +399,7 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
         const int b = bap[bin];
         if (b == 0) {
             v = 0.0;
-            if (dither) {
+            if (kDither) {
                 state = (int16_t)(uint16_t)((int32_t)state * -17547);
                 v = state * ditherScale;
             }
@@ -429,12 +435,23 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
         } else {
             v = kLevels5[read(4)];
         }
-        if (values) values[bin] = v;
-        out[bin] = v * factor * scale[exps[bin]];
+        if (kValues) values[bin] = v;
+        out[bin] = v * mult[exps[bin]];
     }
-    d.reader.pos = pos;
+    d.reader.pos = pos < d.reader.limit ? pos : d.reader.limit;
     d.groups = g;
     d.dither = state;
+}
+
+static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* exps, int start, int end,
+                          bool dither, double factor, int shift, double* out, double* values = nullptr) {
+    if (values) {
+        if (dither) ReadMantissaRun<true, true>(d, bap, exps, start, end, factor, shift, out, values);
+        else ReadMantissaRun<true, false>(d, bap, exps, start, end, factor, shift, out, values);
+    } else {
+        if (dither) ReadMantissaRun<false, true>(d, bap, exps, start, end, factor, shift, out, values);
+        else ReadMantissaRun<false, false>(d, bap, exps, start, end, factor, shift, out, values);
+    }
 }
 
 // The coupled range of channel ch, each 12-bin sub-band scaled by the channel's

@@ -60,7 +60,7 @@ void ReaderStart(BitReader& r, const void* data, int startBit, int wordFormat, i
         for (int i = 0; i < limitWords; i++) r.bytes[i] = src[2 * i];
         bytes = limitWords;
     }
-    std::memset(r.bytes + bytes, 0, kReaderPadBytes);  // reads stop at the limit: 8 bytes ahead at most
+    std::memset(r.bytes + bytes, 0, kReaderPadBytes);  // what any read past the limit finds
     r.limit = (uint32_t)bytes * 8;
     r.pos = 0;
     ReaderAdvance(r, (uint32_t)(startBit & (wordBits - 1)));
