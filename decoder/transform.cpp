@@ -65,71 +65,76 @@ static inline __attribute__((always_inline)) void FirstPass(double* re, double* 
     im[3] = bi - dr;
 }
 
-// The radix-4 passes of sizes 16 and (for 128 points) 64.
-static inline __attribute__((always_inline)) void MiddlePasses(double* re, double* im, int n) {
-    // Radix-4 passes (radix 2 x 2: two radix-2 stages at once, three twiddles).
-    const double* wc = kR4Cos;
-    const double* ws = kR4Sin;
-    for (int m = 4; m <= 16 && 4 * m <= n; m *= 4) {
-        const double* c1 = wc;
-        const double* s1 = ws;
-        const double* c2 = wc + m;
-        const double* s2 = ws + m;
-        const double* c3 = wc + 2 * m;
-        const double* s3 = ws + 2 * m;
-        for (int i = 0; i < n; i += 4 * m) {
-            double* __restrict r0 = re + i;
-            double* __restrict i0 = im + i;
-            double* __restrict r1 = re + i + m;
-            double* __restrict i1 = im + i + m;
-            double* __restrict r2 = re + i + 2 * m;
-            double* __restrict i2 = im + i + 2 * m;
-            double* __restrict r3 = re + i + 3 * m;
-            double* __restrict i3 = im + i + 3 * m;
-            for (int k = 0; k < m; k++) {
-                // a1 = W^2k x1, a2 = W^k x2, a3 = W^3k x3
-                const double a1r = r1[k] * c2[k] - i1[k] * s2[k], a1i = r1[k] * s2[k] + i1[k] * c2[k];
-                const double a2r = r2[k] * c1[k] - i2[k] * s1[k], a2i = r2[k] * s1[k] + i2[k] * c1[k];
-                const double a3r = r3[k] * c3[k] - i3[k] * s3[k], a3i = r3[k] * s3[k] + i3[k] * c3[k];
-                const double y0r = r0[k] + a1r, y0i = i0[k] + a1i, y1r = r0[k] - a1r, y1i = i0[k] - a1i;
-                const double z0r = a2r + a3r, z0i = a2i + a3i, z1r = a2r - a3r, z1i = a2i - a3i;
-                r0[k] = y0r + z0r;
-                i0[k] = y0i + z0i;
-                r2[k] = y0r - z0r;
-                i2[k] = y0i - z0i;
-                r1[k] = y1r - z1i;  // y1 + j z1
-                i1[k] = y1i + z1r;
-                r3[k] = y1r + z1i;  // y1 - j z1
-                i3[k] = y1i - z1r;
-            }
+// One radix-4 pass (radix 2 x 2: two radix-2 stages at once, three twiddles)
+// over blocks of 4 M of an N-point FFT; constant sizes let the inner loop
+// vectorise without run-time checks.
+template <int M, int N>
+static inline __attribute__((always_inline)) void RadixFourPass(double* re, double* im, const double* wc,
+                                                                const double* ws) {
+    const double* c1 = wc;
+    const double* s1 = ws;
+    const double* c2 = wc + M;
+    const double* s2 = ws + M;
+    const double* c3 = wc + 2 * M;
+    const double* s3 = ws + 2 * M;
+    for (int i = 0; i < N; i += 4 * M) {
+        double* __restrict r0 = re + i;
+        double* __restrict i0 = im + i;
+        double* __restrict r1 = re + i + M;
+        double* __restrict i1 = im + i + M;
+        double* __restrict r2 = re + i + 2 * M;
+        double* __restrict i2 = im + i + 2 * M;
+        double* __restrict r3 = re + i + 3 * M;
+        double* __restrict i3 = im + i + 3 * M;
+        for (int k = 0; k < M; k++) {
+            // a1 = W^2k x1, a2 = W^k x2, a3 = W^3k x3
+            const double a1r = r1[k] * c2[k] - i1[k] * s2[k], a1i = r1[k] * s2[k] + i1[k] * c2[k];
+            const double a2r = r2[k] * c1[k] - i2[k] * s1[k], a2i = r2[k] * s1[k] + i2[k] * c1[k];
+            const double a3r = r3[k] * c3[k] - i3[k] * s3[k], a3i = r3[k] * s3[k] + i3[k] * c3[k];
+            const double y0r = r0[k] + a1r, y0i = i0[k] + a1i, y1r = r0[k] - a1r, y1i = i0[k] - a1i;
+            const double z0r = a2r + a3r, z0i = a2i + a3i, z1r = a2r - a3r, z1i = a2i - a3i;
+            r0[k] = y0r + z0r;
+            i0[k] = y0i + z0i;
+            r2[k] = y0r - z0r;
+            i2[k] = y0i - z0i;
+            r1[k] = y1r - z1i;  // y1 + j z1
+            i1[k] = y1i + z1r;
+            r3[k] = y1r + z1i;  // y1 - j z1
+            i3[k] = y1i - z1r;
         }
-        wc += 3 * m;
-        ws += 3 * m;
     }
+}
+
+// The radix-4 passes of sizes 16 and 64 of an N-point FFT (N = 64 or 128).
+template <int N>
+static inline __attribute__((always_inline)) void MiddlePasses(double* re, double* im) {
+    RadixFourPass<4, N>(re, im, kR4Cos, kR4Sin);
+    RadixFourPass<16, N>(re, im, kR4Cos + 12, kR4Sin + 12);
 }
 
 // The 64-point FFT of the short transform.
 static inline __attribute__((always_inline)) void InverseFft64(double* re, double* im) {
     for (int i = 0; i < 64; i += 4)
         FirstPass(re + i, im + i, re[i], im[i], re[i + 1], im[i + 1], re[i + 2], im[i + 2], re[i + 3], im[i + 3]);
-    MiddlePasses(re, im, 64);
+    MiddlePasses<64>(re, im);
 }
 
-// The long transform with the pre-twiddle fused into the first FFT pass (four
-// bit-reversed inputs at a time) and the last radix-2 pass into the post-twiddle.
+// The long transform: the pre-twiddle in natural order, the first FFT pass
+// gathering its bit-reversed inputs, the last radix-2 pass fused with the
+// post-twiddle.
 TX_HOT void ImdctLong(const double* X, double* V) {
-    double re[128], im[128];
-    for (int i = 0; i < 128; i += 4) {
-        double r[4], m[4];
-        for (int j = 0; j < 4; j++) {
-            const int k = kBitRev.t[i + j];
-            const double a = X[255 - 2 * k], b = X[2 * k];
-            r[j] = a * kXcos1[k] - b * kXsin1[k];
-            m[j] = b * kXcos1[k] + a * kXsin1[k];
-        }
-        FirstPass(re + i, im + i, r[0], m[0], r[1], m[1], r[2], m[2], r[3], m[3]);
+    double zr[128], zi[128], re[128], im[128];
+    for (int k = 0; k < 128; k++) {  // pre-twiddle in natural order
+        const double a = X[255 - 2 * k], b = X[2 * k];
+        zr[k] = a * kXcos1[k] - b * kXsin1[k];
+        zi[k] = b * kXcos1[k] + a * kXsin1[k];
     }
-    MiddlePasses(re, im, 128);
+    for (int i = 0; i < 128; i += 4) {
+        // Positions i .. i + 3 hold inputs k, k + 64, k + 32, k + 96 (k = bit reversal of i).
+        const int k = kBitRev.t[i];
+        FirstPass(re + i, im + i, zr[k], zi[k], zr[k + 64], zi[k + 64], zr[k + 32], zi[k + 32], zr[k + 96], zi[k + 96]);
+    }
+    MiddlePasses<128>(re, im);
     const double* __restrict ar = re;
     const double* __restrict ai = im;
     const double* __restrict br = re + 64;
