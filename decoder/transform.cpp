@@ -361,6 +361,20 @@ static WindowPairs MakeWindowPairs() {
 }
 static const WindowPairs kPairs = MakeWindowPairs();
 
+// O[0..255] to dest at stride S (0: the run-time stride s): the common strides as
+// constants, so that every store has a fixed offset.
+template <int S>
+static inline __attribute__((always_inline)) void StoreOutput(double* dest, const double* even, const double* odd,
+                                                              const double* evenBack, const double* oddBack, int s) {
+    const int step = S ? S : s;
+    for (int j = 0; j < 64; j++) {
+        dest[2 * j * step] = even[j];
+        dest[(2 * j + 1) * step] = odd[j];
+        dest[(255 - 2 * j) * step] = evenBack[j];
+        dest[(254 - 2 * j) * step] = oddBack[j];
+    }
+}
+
 TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
     const double* A = d.accum[k];
     double* D = d.delay[k];
@@ -390,10 +404,11 @@ TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
     double* dest = req.outSlots ? req.outSlots[slot] : nullptr;
     if (!dest) return;
     const int s = req.outStrides ? req.outStrides[slot] : 1;
-    for (int j = 0; j < 64; j++) {
-        dest[2 * j * s] = even[j];
-        dest[(2 * j + 1) * s] = odd[j];
-        dest[(255 - 2 * j) * s] = evenBack[j];
-        dest[(254 - 2 * j) * s] = oddBack[j];
+    if (s == 2) {
+        StoreOutput<2>(dest, even, odd, evenBack, oddBack, 2);
+    } else if (s == 1) {
+        StoreOutput<1>(dest, even, odd, evenBack, oddBack, 1);
+    } else {
+        StoreOutput<0>(dest, even, odd, evenBack, oddBack, s);
     }
 }
