@@ -1,6 +1,7 @@
 // Inverse transform, downmix, windowing and output (A/52 sections 7.8 and 7.9).
 #include "decoder/transform.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "decoder/transform_tables.inc"
@@ -411,4 +412,28 @@ TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
     } else {
         StoreOutput<0>(dest, even, odd, evenBack, oddBack, s);
     }
+}
+
+// The same steps as ConvertSample, four samples at a time: saturating before
+// rounding gives the same results (32767.5 and -32768.5 truncate to the limits).
+typedef int64_t Int64x4 __attribute__((vector_size(32)));
+typedef int32_t Int32x4 __attribute__((vector_size(16)));
+typedef int16_t Int16x4 __attribute__((vector_size(8)));
+
+TX_HOT void ConvertToPcm(const double* x, short* out, int n) {
+    const Double4 hi = {32767.0, 32767.0, 32767.0, 32767.0}, lo = {-32768.0, -32768.0, -32768.0, -32768.0};
+    const Double4 half = {0.5, 0.5, 0.5, 0.5};
+    const Int64x4 sign = {INT64_MIN, INT64_MIN, INT64_MIN, INT64_MIN};
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        Double4 v;
+        std::memcpy(&v, x + i, sizeof v);
+        v = v * 49152.0;
+        v = v > hi ? hi : v;
+        v = v < lo ? lo : v;
+        const Double4 rounder = (Double4)(((Int64x4)v & sign) | (Int64x4)half);  // +-0.5 by the sign
+        const Int16x4 s = __builtin_convertvector(__builtin_convertvector(v + rounder, Int32x4), Int16x4);
+        std::memcpy(out + i, &s, sizeof s);
+    }
+    for (; i < n; i++) out[i] = ConvertSample(x[i]);
 }
