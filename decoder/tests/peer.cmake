@@ -6,6 +6,8 @@ if(TX_NATIVE)
   add_executable(a52peer tests/peer_tool.cpp)
   target_link_libraries(a52peer PRIVATE txdecode_peer txdecode_core)
 endif()
+tx_native_test(NAME decoder_peer_model_test SOURCES tests/peer_model_test.cpp
+               LIBS txdecode_peer txdecode_core)
 
 # The comparison with ffmpeg runs the win64 a52wav under Wine and the native a52peer tool
 # (the test suite builds the native preset first).
