@@ -42,3 +42,11 @@ if(TX_KIND STREQUAL "native")
     COMMAND ${TX_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/tests/peer_compare.py
             $<TARGET_FILE:a52peer> none ${CMAKE_CURRENT_BINARY_DIR}/peer_channels --channels)
 endif()
+
+# Output configurations the exports never ask for (the four dual-mono modes, 3/0, 2/1, 2/2, 3/1,
+# matrix-encoded surround, LFE output), through the core's own downmix, natively.
+if(TX_KIND STREQUAL "native")
+  tx_script_test(NAME decoder_peer_matrices TIMEOUT 600
+    COMMAND ${TX_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/tests/peer_compare.py
+            $<TARGET_FILE:a52peer> none ${CMAKE_CURRENT_BINARY_DIR}/peer_matrices --matrices)
+endif()
