@@ -217,6 +217,8 @@ void SetupAllocation(DecoderState& d, const BlockRequest& req) {
 
 // ---- bit allocation ----------------------------------------------------------
 
+static const int kNeutralPsd = -32768;
+
 static inline int LogAdd(int a, int b) {
     int c = a - b;
     int address = (c >= 0 ? c : -c) >> 1;
@@ -248,25 +250,44 @@ void ComputeBap(const DecoderState& d, const int16_t* exps, uint8_t* bap, int st
         return;
     }
     const FrameHeader& h = d.header;
-    int psd[kBins];
+    // psd[kBins] is a neutral element of LogAdd: far below any PSD, it adds 0.
+    int psd[kBins + 1];
     int bndpsd[51] = {};
     int excite[50] = {};
     for (int bin = start; bin < end; bin++) psd[bin] = 3072 - (exps[bin] << 7);
+    psd[kBins] = kNeutralPsd;
 
-    // PSD integration per band
-    int j = start;
-    int k = kMaskTab[start];
-    int lastbin;
-    do {
-        lastbin = kBandEnd[k] < end ? kBandEnd[k] : end;
-        int p = psd[j++];
-        for (; j < lastbin; j++) p = LogAdd(p, psd[j]);
-        bndpsd[k++] = p;
-    } while (end > lastbin);
-
-    // Excitation
+    // PSD integration per band. Each band's sum is a chain of dependent
+    // log-additions; four bands run side by side so that their chains overlap,
+    // the shorter ones padded with the neutral element (same order, same sums).
     const int bndstrt = kMaskTab[start];
     const int bndend = kMaskTab[end - 1] + 1;
+    int k = bndstrt;
+    for (; k < bndend && kBandEnd[k] - (k ? kBandEnd[k - 1] : 0) == 1; k++) bndpsd[k] = psd[k];
+    if (k == bndstrt && k < bndend) {  // a first band that the range starts inside of
+        const int stop = kBandEnd[k] < end ? kBandEnd[k] : end;
+        int p = psd[start];
+        for (int j = start + 1; j < stop; j++) p = LogAdd(p, psd[j]);
+        bndpsd[k++] = p;
+    }
+    for (; k < bndend; k += 4) {
+        int lo[4], count[4], p[4];
+        int steps = 0;
+        for (int i = 0; i < 4; i++) {
+            const int band = k + i < bndend ? k + i : bndend - 1;
+            lo[i] = kBandEnd[band - 1];
+            const int hi = kBandEnd[band] < end ? kBandEnd[band] : end;
+            count[i] = k + i < bndend ? hi - lo[i] : 1;
+            p[i] = psd[lo[i]];
+            steps = count[i] > steps ? count[i] : steps;
+        }
+        for (int s = 1; s < steps; s++) {
+            for (int i = 0; i < 4; i++) p[i] = LogAdd(p[i], psd[s < count[i] ? lo[i] + s : kBins]);
+        }
+        for (int i = 0; i < 4 && k + i < bndend; i++) bndpsd[k + i] = p[i];
+    }
+
+    // Excitation
     const int fgain = fastGain, sgain = d.sgain, fdecay = d.fdecay, sdecay = d.sdecay;
     int begin;
     if (bndstrt == 0) {
@@ -346,37 +367,43 @@ static inline int ScaleOffset(int S) {
 }
 
 // Reads and dequantises the mantissas of bins start..end-1 into out: value x
-// factor x 2^-(exps[bin] - shift).
-static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* exps, int start, int end,
-                          bool dither, double factor, int shift, double* out, double* values = nullptr) {
-    // Reader, group and dither state in locals for the loop; stored back at the end.
+// factor x 2^-(exps[bin] - shift); with kValues also the plain values into values.
+// The reader's zero padding (kReaderPadBytes) covers a whole run of 256 reads of
+// 16 bits past the frame's end, so the loop reads without checking and the
+// position is brought back to the limit once at the end: the same zeros as
+// reads that stop at the limit.
+template <bool kValues, bool kDither>
+static void ReadMantissaRun(DecoderState& d, const uint8_t* bap, const int16_t* exps, int start, int end,
+                            double factor, int shift, double* out, double* values) {
+    static_assert(kReaderPadBytes >= kBins * 16 / 8 + 8, "padding for a run of unchecked reads");
     const uint8_t* bytes = d.reader.bytes;
-    const uint32_t limit = d.reader.limit;
     uint32_t pos = d.reader.pos;
     auto read = [&](int n) -> uint32_t {
         uint64_t v;
-        std::memcpy(&v, bytes + (pos >> 3), sizeof v);  // pos <= limit: inside bytes[]
+        std::memcpy(&v, bytes + (pos >> 3), sizeof v);  // pos <= limit + 16 x 256: inside bytes[]
         v = __builtin_bswap64(v) << (pos & 7);
         pos += (uint32_t)n;
-        pos = pos > limit ? limit : pos;
         return (uint32_t)(v >> (64 - n));
     };
     MantissaGroups g = d.groups;
     int16_t state = d.dither;
     const double ditherScale = (d.header.rateShift == 2 ? 0.5 : 0.70710678) * (1.0 / 32768.0);
+    // factor x 2^-(e - shift) for every exponent 0..24: exact, as the scale is a power of two.
     const double* scale = kScale.t + ScaleOffset(shift);
+    double mult[25];
+    for (int e = 0; e < 25; e++) mult[e] = factor * scale[e];
     for (int bin = start; bin < end; bin++) {
+        // An if-chain in order of frequency: its branches predict far better than
+        // the indirect jump of a switch over random-looking bap sequences.
         double v;
-        switch (bap[bin]) {
-        case 0:
-            if (dither) {
+        const int b = bap[bin];
+        if (b == 0) {
+            v = 0.0;
+            if (kDither) {
                 state = (int16_t)(uint16_t)((int32_t)state * -17547);
                 v = state * ditherScale;
-            } else {
-                v = 0.0;
             }
-            break;
-        case 1:
+        } else if (b == 1) {
             if (g.count1 == 0) {
                 g.digits1 = kGroups.three[read(5)];
                 g.count1 = 3;
@@ -384,8 +411,12 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
             v = kLevels1[g.digits1 >> 12];
             g.digits1 = (uint16_t)(g.digits1 << 4);
             g.count1--;
-            break;
-        case 2:
+        } else if (b == 3) {
+            v = kLevels3[read(3)];
+        } else if (b >= 6) {
+            const int bits = kBapBits[b];
+            v = (int16_t)(uint16_t)(read(bits) << (16 - bits)) * (1.0 / 32768.0);
+        } else if (b == 2) {
             if (g.count2 == 0) {
                 g.digits2 = kBase5Groups[read(7)];
                 g.count2 = 3;
@@ -393,11 +424,7 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
             v = kLevels2[g.digits2 >> 12];
             g.digits2 = (uint16_t)(g.digits2 << 4);
             g.count2--;
-            break;
-        case 3:
-            v = kLevels3[read(3)];
-            break;
-        case 4:
+        } else if (b == 4) {
             if (g.count4 == 0) {
                 g.digits4 = kGroups.eleven[read(7)];
                 g.count4 = 2;
@@ -405,22 +432,26 @@ static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* ex
             v = kLevels4[g.digits4 >> 12];
             g.digits4 = (uint16_t)(g.digits4 << 4);
             g.count4--;
-            break;
-        case 5:
+        } else {
             v = kLevels5[read(4)];
-            break;
-        default: {
-            const int bits = kBapBits[bap[bin]];
-            v = (int16_t)(uint16_t)(read(bits) << (16 - bits)) * (1.0 / 32768.0);
-            break;
         }
-        }
-        if (values) values[bin] = v;
-        out[bin] = v * factor * scale[exps[bin]];
+        if (kValues) values[bin] = v;
+        out[bin] = v * mult[exps[bin]];
     }
-    d.reader.pos = pos;
+    d.reader.pos = pos < d.reader.limit ? pos : d.reader.limit;
     d.groups = g;
     d.dither = state;
+}
+
+static void ReadMantissas(DecoderState& d, const uint8_t* bap, const int16_t* exps, int start, int end,
+                          bool dither, double factor, int shift, double* out, double* values = nullptr) {
+    if (values) {
+        if (dither) ReadMantissaRun<true, true>(d, bap, exps, start, end, factor, shift, out, values);
+        else ReadMantissaRun<true, false>(d, bap, exps, start, end, factor, shift, out, values);
+    } else {
+        if (dither) ReadMantissaRun<false, true>(d, bap, exps, start, end, factor, shift, out, values);
+        else ReadMantissaRun<false, false>(d, bap, exps, start, end, factor, shift, out, values);
+    }
 }
 
 // The coupled range of channel ch, each 12-bin sub-band scaled by the channel's

@@ -50,15 +50,17 @@ void ReaderStart(BitReader& r, const void* data, int startBit, int wordFormat, i
     int bytes = 0;
     if (wordBits == 16) {
         for (int i = 0; i < limitWords; i++) {  // little-endian words, high byte first in the stream
-            r.bytes[2 * i] = src[2 * i + 1];
-            r.bytes[2 * i + 1] = src[2 * i];
+            uint16_t w;
+            std::memcpy(&w, src + 2 * i, 2);
+            w = __builtin_bswap16(w);
+            std::memcpy(r.bytes + 2 * i, &w, 2);
         }
         bytes = 2 * limitWords;
     } else {
         for (int i = 0; i < limitWords; i++) r.bytes[i] = src[2 * i];
         bytes = limitWords;
     }
-    std::memset(r.bytes + bytes, 0, kReaderPadBytes);  // reads stop at the limit: 8 bytes ahead at most
+    std::memset(r.bytes + bytes, 0, kReaderPadBytes);  // what any read past the limit finds
     r.limit = (uint32_t)bytes * 8;
     r.pos = 0;
     ReaderAdvance(r, (uint32_t)(startBit & (wordBits - 1)));

@@ -8,7 +8,7 @@
 #include <cstring>
 
 constexpr int kMaxFrameWords = 1920;  // largest A/52 frame: 3840 bytes
-constexpr int kReaderPadBytes = 16;   // zeros after the frame for the 64-bit loads
+constexpr int kReaderPadBytes = 520;  // zeros after the frame: 64-bit loads, a run of 256 16-bit reads
 
 // The reader copies the frame (at most its header's size) into its own buffer in
 // stream bit order, followed by zeros; every read is thereby bounded by the frame

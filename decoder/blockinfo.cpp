@@ -260,7 +260,29 @@ int DecodeExponents(BitReader& r, const ExponentRecord& rec, int16_t* exps, int 
     auto clamp = [](int v) { return (int16_t)(v < 0 ? 0 : (v > 24 ? 24 : v)); };
     if (startBin == 0) exps[bin++] = clamp(e);
     const int g = rec.groupSize;
-    for (int i = 0; i < rec.groupCount; i++) {
+    int i = 0;
+    // Whole groups: three exponents, each repeated g times.
+    for (; i < rec.groupCount && bin + 3 * g <= kBins; i++) {
+        const uint16_t digits = kBase5Groups[ReadUnsigned(r, 7)];
+        const int e1 = e + (digits >> 12) - 2;
+        const int e2 = e1 + ((digits >> 8) & 15) - 2;
+        e = e2 + ((digits >> 4) & 15) - 2;
+        const int16_t v1 = clamp(e1), v2 = clamp(e2), v3 = clamp(e);
+        if (g == 1) {
+            exps[bin] = v1;
+            exps[bin + 1] = v2;
+            exps[bin + 2] = v3;
+        } else {
+            for (int j = 0; j < g; j++) {
+                exps[bin + j] = v1;
+                exps[bin + g + j] = v2;
+                exps[bin + 2 * g + j] = v3;
+            }
+        }
+        bin += 3 * g;
+    }
+    // A last group that reaches past the final bin.
+    for (; i < rec.groupCount; i++) {
         uint16_t digits = kBase5Groups[ReadUnsigned(r, 7)];
         for (int k = 0; k < 3; k++) {
             e += (digits >> 12) - 2;

@@ -12,9 +12,13 @@ DecoderState g_decoder;
 
 static uint32_t Result(int status) { return (uint32_t)(uint16_t)status << 16 | kInterfaceRevision; }
 
+// The header (with additional information skipped, not read) lies within the
+// first 64 words, the size of the smallest frame.
+static const int kHeaderWords = 64;
+
 static int FrameInfo(DecoderState& d, const FrameInfoRequest& req) {
     int limit = FrameLimitWords(req.data, req.startBit, req.wordFormat);
-    ReaderStart(d.reader, req.data, req.startBit, req.wordFormat, limit);
+    ReaderStart(d.reader, req.data, req.startBit, req.wordFormat, limit < kHeaderWords ? limit : kHeaderWords);
     ParseFrameHeader(d.reader, d.header);
     int status = FrameHeaderStatus(d.header);
     BuildFrameInfoRecord(d.header, status, d.frameInfo);

@@ -44,26 +44,29 @@ struct BitRevMaker {
 static constexpr BitRevMaker kBitRev;
 static_assert(kBitRev.t[1] == 64 && kBitRev.t[127] == 127, "bit reversal");
 
-// In-place inverse complex FFT (e^{+j}) of n = 128 or 64 points whose input
-// already lies in bit-reversed order: one pass of size 4, radix-4 passes of
-// size 16 and 64, and for 128 points a final radix-2 pass.
-static inline __attribute__((always_inline)) void InverseFft(double* re, double* im, int n) {
-    // First two passes as one radix-4 pass (twiddles 1 and j).
-    for (int i = 0; i < n; i += 4) {
-        double ar = re[i] + re[i + 1], ai = im[i] + im[i + 1];
-        double br = re[i] - re[i + 1], bi = im[i] - im[i + 1];
-        double cr = re[i + 2] + re[i + 3], ci = im[i + 2] + im[i + 3];
-        double dr = re[i + 2] - re[i + 3], di = im[i + 2] - im[i + 3];
-        re[i] = ar + cr;
-        im[i] = ai + ci;
-        re[i + 2] = ar - cr;
-        im[i + 2] = ai - ci;
-        // (dr + j di) * j = -di + j dr
-        re[i + 1] = br - di;
-        im[i + 1] = bi + dr;
-        re[i + 3] = br + di;
-        im[i + 3] = bi - dr;
-    }
+// The inverse complex FFT (e^{+j}) of n = 128 or 64 points runs in place on
+// input in bit-reversed order: the first two radix-2 passes as one radix-4 pass,
+// radix-4 passes of size 16 and 64, and for 128 points a final radix-2 pass. The
+// long transform fuses the first and last passes with its twiddles.
+
+// The first two passes as one radix-4 pass (twiddles 1 and j) on four values.
+static inline __attribute__((always_inline)) void FirstPass(double* re, double* im, double r0, double i0, double r1,
+                                                             double i1, double r2, double i2, double r3, double i3) {
+    const double ar = r0 + r1, ai = i0 + i1, br = r0 - r1, bi = i0 - i1;
+    const double cr = r2 + r3, ci = i2 + i3, dr = r2 - r3, di = i2 - i3;
+    re[0] = ar + cr;
+    im[0] = ai + ci;
+    re[2] = ar - cr;
+    im[2] = ai - ci;
+    // (dr + j di) * j = -di + j dr
+    re[1] = br - di;
+    im[1] = bi + dr;
+    re[3] = br + di;
+    im[3] = bi - dr;
+}
+
+// The radix-4 passes of sizes 16 and (for 128 points) 64.
+static inline __attribute__((always_inline)) void MiddlePasses(double* re, double* im, int n) {
     // Radix-4 passes (radix 2 x 2: two radix-2 stages at once, three twiddles).
     const double* wc = kR4Cos;
     const double* ws = kR4Sin;
@@ -103,33 +106,42 @@ static inline __attribute__((always_inline)) void InverseFft(double* re, double*
         wc += 3 * m;
         ws += 3 * m;
     }
-    if (n == 128) {  // the last radix-2 pass
-        double* __restrict ar = re;
-        double* __restrict ai = im;
-        double* __restrict br = re + 64;
-        double* __restrict bi = im + 64;
-        for (int k = 0; k < 64; k++) {
-            const double tr = br[k] * kR2Cos[k] - bi[k] * kR2Sin[k], ti = br[k] * kR2Sin[k] + bi[k] * kR2Cos[k];
-            br[k] = ar[k] - tr;
-            bi[k] = ai[k] - ti;
-            ar[k] += tr;
-            ai[k] += ti;
-        }
-    }
 }
 
+// The 64-point FFT of the short transform.
+static inline __attribute__((always_inline)) void InverseFft64(double* re, double* im) {
+    for (int i = 0; i < 64; i += 4)
+        FirstPass(re + i, im + i, re[i], im[i], re[i + 1], im[i + 1], re[i + 2], im[i + 2], re[i + 3], im[i + 3]);
+    MiddlePasses(re, im, 64);
+}
+
+// The long transform with the pre-twiddle fused into the first FFT pass (four
+// bit-reversed inputs at a time) and the last radix-2 pass into the post-twiddle.
 TX_HOT void ImdctLong(const double* X, double* V) {
     double re[128], im[128];
-    for (int k = 0; k < 128; k++) {
-        const double a = X[255 - 2 * k], b = X[2 * k];
-        const int p = kBitRev.t[k];
-        re[p] = a * kXcos1[k] - b * kXsin1[k];
-        im[p] = b * kXcos1[k] + a * kXsin1[k];
+    for (int i = 0; i < 128; i += 4) {
+        double r[4], m[4];
+        for (int j = 0; j < 4; j++) {
+            const int k = kBitRev.t[i + j];
+            const double a = X[255 - 2 * k], b = X[2 * k];
+            r[j] = a * kXcos1[k] - b * kXsin1[k];
+            m[j] = b * kXcos1[k] + a * kXsin1[k];
+        }
+        FirstPass(re + i, im + i, r[0], m[0], r[1], m[1], r[2], m[2], r[3], m[3]);
     }
-    InverseFft(re, im, 128);
-    for (int n = 0; n < 128; n++) {
-        V[n] = re[n] * kXcos1[n] - im[n] * kXsin1[n];
-        V[128 + n] = im[n] * kXcos1[n] + re[n] * kXsin1[n];
+    MiddlePasses(re, im, 128);
+    const double* __restrict ar = re;
+    const double* __restrict ai = im;
+    const double* __restrict br = re + 64;
+    const double* __restrict bi = im + 64;
+    for (int k = 0; k < 64; k++) {
+        const double tr = br[k] * kR2Cos[k] - bi[k] * kR2Sin[k], ti = br[k] * kR2Sin[k] + bi[k] * kR2Cos[k];
+        const double lr = ar[k] + tr, li = ai[k] + ti;  // bin k
+        const double hr = ar[k] - tr, hi = ai[k] - ti;  // bin 64 + k
+        V[k] = lr * kXcos1[k] - li * kXsin1[k];
+        V[128 + k] = li * kXcos1[k] + lr * kXsin1[k];
+        V[64 + k] = hr * kXcos1[64 + k] - hi * kXsin1[64 + k];
+        V[192 + k] = hi * kXcos1[64 + k] + hr * kXsin1[64 + k];
     }
 }
 
@@ -144,8 +156,8 @@ TX_HOT void ImdctShort(const double* X, double* V) {
         re2[p] = a2 * kXcos2[k] - b2 * kXsin2[k];
         im2[p] = b2 * kXcos2[k] + a2 * kXsin2[k];
     }
-    InverseFft(re1, im1, 64);
-    InverseFft(re2, im2, 64);
+    InverseFft64(re1, im1);
+    InverseFft64(re2, im2);
     for (int n = 0; n < 64; n++) {
         V[n] = re1[n] * kXcos2[n] - im1[n] * kXsin2[n];         // yr1
         V[192 + n] = im1[n] * kXcos2[n] + re1[n] * kXsin2[n];   // yi1
