@@ -28,7 +28,7 @@ else()
 endif()
 
 set(TX_DIST ${CMAKE_SOURCE_DIR}/dist/${TX_KIND})
-set(TX_HARNESS ${CMAKE_BINARY_DIR}/harness)
+set(TX_HARNESS ${CMAKE_BINARY_DIR}/wine-harness)
 set(TX_PYTHON /usr/bin/python3)
 set(TX_WINE_RUN ${CMAKE_SOURCE_DIR}/harness/wine-run)
 message(STATUS "Build kind: ${TX_KIND}")

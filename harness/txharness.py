@@ -18,6 +18,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 WINE64 = "/usr/lib/wine/wine64"
@@ -28,7 +29,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 def harness_dir():
     d = os.environ.get("TX_HARNESS")
     if not d:
-        d = os.path.join(HERE, "..", "build", "win64", "harness")
+        d = os.path.join(HERE, "..", "build", "win64", "wine-harness")
     return os.path.abspath(d)
 
 
@@ -69,9 +70,30 @@ def windows_dir():
 
 
 def run(args, cwd=None, env=None, input=None, timeout=120, check=False):
-    """Run a win64 program under Wine to its end; returns CompletedProcess (bytes)."""
-    return subprocess.run([WINE64] + list(args), cwd=cwd, env=wine_env(env), input=input,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout, check=check)
+    """Run a win64 program under Wine to its end; returns CompletedProcess (bytes).
+
+    Output goes through temporary files, not pipes: Wine may leave helper processes
+    (services, the desktop) running that would hold a pipe open and hang the reader.
+    """
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err, \
+            tempfile.TemporaryFile() as inp:
+        if input is not None:
+            inp.write(input)
+            inp.seek(0)
+        proc = subprocess.Popen([WINE64] + list(args), cwd=cwd, env=wine_env(env), stdin=inp,
+                                stdout=out, stderr=err)
+        try:
+            code = proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            raise
+        out.seek(0)
+        err.seek(0)
+        result = subprocess.CompletedProcess(proc.args, code, out.read(), err.read())
+    if check:
+        result.check_returncode()
+    return result
 
 
 def start(args, cwd=None, env=None, **kw):
@@ -154,15 +176,15 @@ def up():
             raise SystemExit("Xvfb did not start on :%d (see %s/xvfb.log)" % (n, d))
         time.sleep(0.1)
     shutil.rmtree(prefix(), ignore_errors=True)
+    os.makedirs(prefix())
     t = time.time()
-    r = subprocess.run([WINE64, "wineboot", "-i"], env=wine_env(), stdout=subprocess.PIPE,
-                       stderr=subprocess.STDOUT, timeout=300)
-    subprocess.run([WINESERVER, "-w"], env=wine_env(), timeout=300)
-    if r.returncode != 0 or not os.path.isdir(windows_dir()):
-        sys.stdout.write(r.stdout.decode("latin-1"))
-        raise SystemExit("wineboot failed (%d)" % r.returncode)
     # A persistent server keeps later Wine starts quick; `down` ends it.
-    subprocess.Popen([WINESERVER, "-p"], env=wine_env())
+    subprocess.Popen([WINESERVER, "-p"], env=wine_env(), stdin=subprocess.DEVNULL,
+                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    r = run(["wineboot", "-i"], timeout=300)
+    if r.returncode != 0 or not os.path.isdir(windows_dir()):
+        sys.stdout.write((r.stdout + r.stderr).decode("latin-1"))
+        raise SystemExit("wineboot failed (%d)" % r.returncode)
     print("harness up: display :%d, prefix %s (wineboot %.1f s)" % (n, prefix(), time.time() - t))
 
 

@@ -6,7 +6,7 @@
 // 5.1 stream at 448 kb/s and 48 kHz and a 2/0 stream at 192 kb/s and 44.1 kHz, 60 seconds
 // each, then decodes every stream in this one run with our core (through dbInitDecoder /
 // dbDecode, stereo output) and with libavcodec (one thread, asked to downmix to stereo),
-// best of three passes each, and prints one line per stream:
+// best of seven alternating passes each, and prints one line per stream:
 //   stream=NAME ours_fps=N peer_fps=N ratio=R      (R = ours / peer)
 #include <stdio.h>
 #include <stdlib.h>
@@ -26,6 +26,8 @@ extern "C" {
 #include "decoder/interface.h"
 
 namespace {
+
+enum { kPasses = 7 };
 
 struct Stream {
   const char* name;
@@ -172,8 +174,14 @@ int main(int argc, char** argv) {
       fprintf(stderr, "decoder_bench: %s is not a stream of A/52 frames\n", path.c_str());
       return 2;
     }
-    double ours = oursFps(frames, 3);
-    double peer = peerFps(frames, 3);
+    // Passes alternate between the two decoders, so that a change of load on a shared
+    // machine hits both alike; the best pass of each counts.
+    double ours = 0, peer = 0;
+    for (int pass = 0; pass < kPasses && ours >= 0 && peer >= 0; ++pass) {
+      double o = oursFps(frames, 1), p = peerFps(frames, 1);
+      ours = o < 0 ? -1 : (o > ours ? o : ours);
+      peer = p < 0 ? -1 : (p > peer ? p : peer);
+    }
     if (ours <= 0 || peer <= 0) {
       fprintf(stderr, "decoder_bench: %s: a decoder failed (ours %.0f, peer %.0f)\n", s.name, ours, peer);
       status = 1;

@@ -6,6 +6,8 @@ if(TX_NATIVE)
   add_executable(a52peer tests/peer_tool.cpp)
   target_link_libraries(a52peer PRIVATE txdecode_peer txdecode_core)
 endif()
+tx_native_test(NAME decoder_peer_model_test SOURCES tests/peer_model_test.cpp
+               LIBS txdecode_peer txdecode_core)
 
 # The comparison with ffmpeg runs the win64 a52wav under Wine and the native a52peer tool
 # (the test suite builds the native preset first).
@@ -39,4 +41,12 @@ if(TX_KIND STREQUAL "native")
   tx_script_test(NAME decoder_peer_channels TIMEOUT 1200
     COMMAND ${TX_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/tests/peer_compare.py
             $<TARGET_FILE:a52peer> none ${CMAKE_CURRENT_BINARY_DIR}/peer_channels --channels)
+endif()
+
+# Output configurations the exports never ask for (the four dual-mono modes, 3/0, 2/1, 2/2, 3/1,
+# matrix-encoded surround, LFE output), through the core's own downmix, natively.
+if(TX_KIND STREQUAL "native")
+  tx_script_test(NAME decoder_peer_matrices TIMEOUT 600
+    COMMAND ${TX_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/tests/peer_compare.py
+            $<TARGET_FILE:a52peer> none ${CMAKE_CURRENT_BINARY_DIR}/peer_matrices --matrices)
 endif()

@@ -17,6 +17,8 @@ usage: peer_compare.py A52PEER A52WAV WORKDIR [--quick] [--channels] [--only=TEX
   A52WAV: the win64 a52wav.exe (run under Wine) or the native a52wav.
   --channels: no a52wav; every channel (LFE too) through the core apart, against ffmpeg's
               channel without any downmix, and the core's allocation against the model.
+  --matrices: no a52wav; the core's own downmix for other output configurations, the four
+              dual-mono modes and the LFE output, against ffmpeg's channels mixed as prescribed.
 """
 import array
 import math
@@ -306,8 +308,133 @@ def check_channels(a52peer, path, name, work, rows, failures, skip_first=0):
     os.remove(undithered)
 
 
+def expected_matrix(acmod, cmixlev, surmixlev, mode, dual, lfe_out):
+    """The downmix the decoder prescribes for an output mode, dual-mono mode and LFE flag:
+    {output slot: {input name: coefficient}}."""
+    clev, slev = CLEV[cmixlev], SLEV[surmixlev]
+    out_slots = {0: ["L", "R"], 1: ["C"], 2: ["L", "R"], 3: ["L", "C", "R"], 4: ["L", "R", "S"],
+                 5: ["L", "C", "R", "S"], 6: ["L", "R", "Ls", "Rs"], 7: ["L", "C", "R", "Ls", "Rs"]}[mode]
+    nfo = [2, 1, 2, 3, 2, 3, 2, 3][mode]
+    nso = [0, 0, 0, 0, 1, 1, 2, 2][mode]
+    m = {o: {} for o in out_slots}
+    if acmod == 0:
+        h = 0.5
+        if nfo == 1:
+            m["C"] = {1: {"L": 1.0}, 2: {"R": 1.0}}.get(dual, {"L": h, "R": h})
+        elif nfo == 2:
+            m["L"], m["R"] = [({"L": 1.0}, {"R": 1.0}), ({"L": C707}, {"L": C707}),
+                              ({"R": C707}, {"R": C707}), ({"L": h, "R": h}, {"L": h, "R": h})][dual]
+        else:
+            if dual == 0:
+                m["L"], m["R"] = {"L": 1.0}, {"R": 1.0}
+            else:
+                m["C"] = [None, {"L": 1.0}, {"R": 1.0}, {"L": h, "R": h}][dual]
+    else:
+        nf = [2, 1, 2, 3, 2, 3, 2, 3][acmod]
+        ns = [0, 0, 0, 0, 1, 1, 2, 2][acmod]
+        ins = {1: ["C"], 2: ["L", "R"], 3: ["L", "C", "R"], 4: ["L", "R", "S"], 5: ["L", "C", "R", "S"],
+               6: ["L", "R", "Ls", "Rs"], 7: ["L", "C", "R", "Ls", "Rs"]}[acmod]
+        slot_of = {"L": 0, "C": 1, "R": 2, "S": 3, "Ls": 3, "Rs": 4}
+        for o in out_slots:
+            for i in ins:
+                if slot_of[o] == slot_of[i]:
+                    m[o][i] = 1.0
+        if mode == 0:
+            if nf != 2:
+                m["L"]["C"] = m["R"]["C"] = C707
+            if ns == 1:
+                m["L"]["S"], m["R"]["S"] = -C707, C707
+            if ns == 2:
+                m["L"]["Ls"] = m["L"]["Rs"] = -C707
+                m["R"]["Ls"] = m["R"]["Rs"] = C707
+        elif mode == 1:
+            m["C"] = matrix(acmod, cmixlev, surmixlev, True)["C"]
+        else:
+            if nfo == 2:
+                if nf == 1:
+                    m["L"]["C"] = m["R"]["C"] = C707
+                if nf == 3:
+                    m["L"]["C"] = m["R"]["C"] = clev
+            if ns == 1:
+                if nso == 0:
+                    m["L"]["S"] = m["R"]["S"] = slev * C707
+                if nso == 2:
+                    m["Ls"]["S"] = m["Rs"]["S"] = C707
+            if ns == 2:
+                if nso == 0:
+                    m["L"]["Ls"], m["R"]["Rs"] = slev, slev
+                if nso == 1:
+                    m["S"] = {"Ls": C707, "Rs": C707}
+    if lfe_out:
+        m["LFE"] = {"LFE": 1.0}
+    return m
+
+
+def check_matrices(a52peer, path, name, configs, rows, failures, skip_first=0):
+    """Decodes the stream through the core with its own downmix for each (mode, dual, LFE)
+    and compares every output slot with ffmpeg's channels mixed as prescribed."""
+    info = stream_info(a52peer, path)
+    acmod, lfe = int(info["acmod"]), int(info["lfeon"])
+    undithered = path + ".nd.ac3"
+    run([a52peer, "undither", path, undithered])
+    chans, layout = ffmpeg_decode(undithered, False)
+    byname = dict(zip(channel_names(acmod, lfe, layout), chans))
+    for mode, dual, lfe_out in configs:
+        out = path + ".f32"
+        word = 0x2000 | (dual << 8) | (8 if lfe_out else 0) | mode
+        run([a52peer, "decode", undithered, out, str(word)])
+        ours = array.array("f", open(out, "rb").read())
+        os.remove(out)
+        for o, row in expected_matrix(acmod, int(info["cmixlev"]), int(info["surmixlev"]), mode, dual,
+                                      lfe_out and lfe).items():
+            mine = ours[SLOTS[o]::6]
+            n = min(len(mine), min(len(c) for c in chans))
+            err = sig = 0.0
+            for i in range(skip_first, n):
+                y = sum(c * byname[src][i] for src, c in row.items())
+                err += (mine[i] - y) ** 2
+                sig += y * y
+            if sig == 0.0:
+                snr = 200.0 if err == 0.0 else -200.0
+            else:
+                snr = 10 * math.log10(sig / err) if err > 0 else 200.0
+            label = "m%d d%d%s:%s" % (mode, dual, "+lfe" if lfe_out else "", o)
+            rows.append((name, NAMES[acmod] + ("+LFE" if lfe else ""), 0, label, info["coupled_blocks"], 1.0, snr))
+            if snr < MIN_SNR_DB:
+                failures.append("%s %s: SNR %.1f dB below %.0f" % (name, label, snr, MIN_SNR_DB))
+    os.remove(undithered)
+
+
+def matrices_main(a52peer, work):
+    rows, failures = [], []
+    dual = [(mode, d, False) for mode in (1, 2, 3) for d in range(4)]
+    for sc in ("dual_mono_10", "dual_mono_extras"):
+        path = os.path.join(work, "mx_" + sc + ".ac3")
+        run([a52peer, "build", sc, path, "12"])
+        check_matrices(a52peer, path, sc, dual, rows, failures, skip_first=1536)
+        os.remove(path)
+    for acmod, lfe, configs in ((7, 1, [(0, 0, False), (6, 0, False), (4, 0, False), (3, 0, False),
+                                        (7, 0, True), (5, 0, True), (2, 0, True)]),
+                                (4, 0, [(0, 0, False), (1, 0, False), (6, 0, False), (7, 0, False)]),
+                                (1, 0, [(2, 0, False), (3, 0, False), (0, 0, False)])):
+        tag = "mx_enc_%d%s" % (acmod, "lfe" if lfe else "")
+        path = encode(work, tag, acmod, lfe, 48000, RATES[[0, 1, 2, 3, 3, 4, 4, 5][acmod]][1])
+        check_matrices(a52peer, path, tag, configs, rows, failures)
+        os.remove(path)
+    print("%-28s %-10s %-14s %7s" % ("stream", "layout", "output", "SNR dB"))
+    for r in rows:
+        print("%-28s %-10s %-14s %7.1f" % (r[0], r[1], r[3], r[6]))
+    print("matrix comparisons=%d min_snr=%.1f" % (len(rows), min(r[6] for r in rows)))
+    for f in failures:
+        print("FAIL:", f)
+    return 1 if failures else 0
+
+
 def main():
     a52peer, a52wav, work = (os.path.abspath(a) for a in sys.argv[1:4])
+    if "--matrices" in sys.argv:
+        os.makedirs(work, exist_ok=True)
+        return matrices_main(a52peer, work)
     quick = "--quick" in sys.argv
     channels_only = "--channels" in sys.argv
     os.makedirs(work, exist_ok=True)

@@ -6,6 +6,8 @@
 //                                                  frames of a frame-builder scenario
 //   a52peer check IN.ac3                            parse every frame, check the CRCs
 //   a52peer multichannel IN.ac3 OUT.f32             every channel through the core, apart
+//   a52peer decode IN.ac3 OUT.f32 MODEWORD          through the core with its own downmix for
+//                                                  the request's mode word (6 slots written)
 //   a52peer scenarios                               list the frame-builder scenarios
 //
 // Input is in A/52 byte order (0x0B 0x77 first, as encoders write .ac3 files); output is
@@ -177,7 +179,7 @@ int check(const char* in) {
 // Decodes every channel of the stream separately through the core's block command (output
 // configuration 3/2 with LFE and an identity matrix), writing 32-bit floats interleaved in
 // slot order L, C, R, Ls/S, Rs, LFE at the nominal scale (full scale 1.0).
-int multichannel(const char* in, const char* out) {
+int multichannel(const char* in, const char* out, int modeWord = 0x2000 | 8 | 7, bool identity6 = true) {
   std::vector<uint8_t> data;
   if (!readFile(in, &data)) return 2;
   FILE* f = fopen(out, "wb");
@@ -214,9 +216,10 @@ int multichannel(const char* in, const char* out) {
     req.outSlots = outSlots;
     req.outStrides = strides;
     req.reservedTable = reserved;
-    req.modeWord = 0x2000 | 8 | 7;
+    req.modeWord = (int16_t)modeWord;
     req.pcmScale = 1.0;
-    req.customDownmix = identity;
+    req.customDownmix = identity6 ? identity : nullptr;
+    for (int c = 0; c < 6; ++c) memset(slots[c], 0, sizeof(slots[c]));
     bool failed = false;
     static peer::Frame model;
     int parsed = peer::parseFrame(data.data() + pos, bytes, &model);
@@ -262,6 +265,8 @@ int main(int argc, char** argv) {
   if (args == 5 && strcmp(argv[1], "build") == 0) return build(argv[2], argv[3], atoi(argv[4]), wordsLe);
   if (args == 3 && strcmp(argv[1], "check") == 0) return check(argv[2]);
   if (args == 4 && strcmp(argv[1], "multichannel") == 0) return multichannel(argv[2], argv[3]);
+  if (args == 5 && strcmp(argv[1], "decode") == 0)
+    return multichannel(argv[2], argv[3], (int)strtol(argv[4], nullptr, 0), false);
   if (args == 2 && strcmp(argv[1], "scenarios") == 0) {
     for (const BuildSpec* s = kBuildScenarios; s->name; ++s) printf("%s\n", s->name);
     return 0;

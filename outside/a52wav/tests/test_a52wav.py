@@ -50,9 +50,14 @@ def main():
     subprocess.run(["ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                     "sine=f=500:r=44100:d=0.5", "-ac", "2", "-c:a", "ac3", "-b:a", "128k", ac3], check=True)
     data = open(ac3, "rb").read()
-    frame_bytes = 2 * (128 * 96000 // 44100)  # frmsizecod 16 at 44.1 kHz: 278 words
-    frames = len(data) // frame_bytes
-    check(len(data) % frame_bytes == 0 and frames >= 10, "test stream: %d frames of %d bytes" % (frames, frame_bytes))
+    # 128 kb/s at 44.1 kHz: frames of 278 or 279 words (frame-size codes 16 and 17).
+    sizes, pos = [], 0
+    while pos + 6 <= len(data) and data[pos:pos + 2] == b"\x0b\x77":
+        sizes.append(2 * (278 + (data[pos + 4] & 1)))
+        pos += sizes[-1]
+    frames = len(sizes)
+    frame_bytes = sizes[3] if frames > 3 else 0
+    check(pos == len(data) and frames >= 10, "test stream: %d frames of 556 or 558 bytes" % frames)
 
     # Ordinary .ac3 byte order.
     out = os.path.join(work, "a.wav")
@@ -77,7 +82,8 @@ def main():
 
     # Garbage before and between frames is skipped (including a false sync word).
     junk = b"\x00\x11garbage\x0b\x77\xff\xff\xff\xff"
-    mixed = junk + data[:3 * frame_bytes] + b"\x55" * 7 + data[3 * frame_bytes:]
+    cut = sum(sizes[:3])
+    mixed = junk + data[:cut] + b"\x55" * 7 + data[cut:]
     gpath = os.path.join(work, "garbage.ac3")
     open(gpath, "wb").write(mixed)
     out_g = os.path.join(work, "g.wav")

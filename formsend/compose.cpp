@@ -1,0 +1,246 @@
+// formsend: the header, the substituted template and the quoted-printable encoder.
+#include "formsend/compose.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+void textInit(Text *t)
+{
+    t->data = NULL;
+    t->length = 0;
+    t->capacity = 0;
+    t->failed = 0;
+}
+
+void textFree(Text *t)
+{
+    free(t->data);
+    textInit(t);
+}
+
+void textAppend(Text *t, const char *s, size_t n)
+{
+    if (t->failed) {
+        return;
+    }
+    if (t->length + n + 1 > t->capacity) {
+        size_t want = t->capacity ? t->capacity : 4096;
+        while (want < t->length + n + 1) {
+            want *= 2;
+        }
+        char *grown = (char *)realloc(t->data, want);
+        if (!grown) {
+            t->failed = 1;
+            return;
+        }
+        t->data = grown;
+        t->capacity = want;
+    }
+    memcpy(t->data + t->length, s, n);
+    t->length += n;
+    t->data[t->length] = '\0';
+}
+
+void textAppendString(Text *t, const char *s)
+{
+    textAppend(t, s, strlen(s));
+}
+
+// Appends a group of recipients in form order: the table holds each group in reverse.
+static void appendRecipients(Text *t, const MailJob *job, int first, int count)
+{
+    for (int i = first + count - 1; i >= first; --i) {
+        textAppendString(t, job->recipients[i]);
+        if (i > first) {
+            textAppendString(t, ", ");
+        }
+    }
+}
+
+int composeHeader(Text *t, const MailJob *job, int encoded)
+{
+    t->length = 0;
+    t->failed = 0;
+    textAppend(t, "", 0);
+    if (encoded) {
+        textAppendString(t, "From: =?");
+        textAppendString(t, job->charset);
+        textAppendString(t, "?Q?");
+        textAppendString(t, job->senderName);
+        textAppendString(t, "?= <");
+    } else {
+        textAppendString(t, "From: ");
+        textAppendString(t, job->senderName);
+        textAppendString(t, " <");
+    }
+    textAppendString(t, job->senderAddress);
+    textAppendString(t, ">");
+    textAppendString(t, "\nTo: ");
+    appendRecipients(t, job, job->ccCount + job->bccCount, job->toCount);
+    if (job->ccCount > 0) {
+        textAppendString(t, "\nCc: ");
+        appendRecipients(t, job, 0, job->ccCount);
+    }
+    if (job->subject[0]) {
+        if (encoded) {
+            textAppendString(t, "\nSubject: =?");
+            textAppendString(t, job->charset);
+            textAppendString(t, "?Q?");
+            textAppendString(t, job->subject);
+            textAppendString(t, "?=\n\n");
+        } else {
+            textAppendString(t, "\nSubject: ");
+            textAppendString(t, job->subject);
+            textAppendString(t, "\n");
+        }
+    }
+    textAppendString(t, "\n");
+    return !t->failed;
+}
+
+// Replaces piece[at, at+oldLen) by `with`, cutting the result at kPieceCapacity-1
+// characters. Returns the offset right after the inserted text (within the result).
+static size_t replaceInPiece(char *piece, size_t at, size_t oldLen, const char *with)
+{
+    char result[kPieceCapacity];
+    size_t room = sizeof(result) - 1;
+    size_t pieceLen = strlen(piece);
+    size_t withLen = strlen(with);
+    size_t n = 0;
+    memcpy(result, piece, at);  // at <= pieceLen <= room
+    n = at;
+    size_t take = withLen < room - n ? withLen : room - n;
+    memcpy(result + n, with, take);
+    n += take;
+    size_t after = n;
+    const char *rest = piece + at + oldLen;
+    size_t restLen = pieceLen - at - oldLen;
+    take = restLen < room - n ? restLen : room - n;
+    memcpy(result + n, rest, take);
+    n += take;
+    result[n] = '\0';
+    memcpy(piece, result, n + 1);
+    return after;
+}
+
+void substitutePiece(char *piece, const FormTable *table, const FormSettings *settings)
+{
+    for (int i = 0; i <= table->last; ++i) {
+        const FormField *f = &table->fields[i];
+        size_t nameLen = strlen(f->name);
+        if (nameLen == 0) {
+            continue;
+        }
+        size_t pos = 0;
+        const char *hit;
+        while ((hit = strstr(piece + pos, f->name)) != NULL) {
+            pos = replaceInPiece(piece, (size_t)(hit - piece), nameLen, f->value);
+        }
+    }
+    if (settings->optionalGiven) {
+        size_t pos = 0;
+        const char *hit;
+        while ((hit = strstr(piece + pos, "$Opt.")) != NULL) {
+            const char *end = strchr(hit + 5, '$');
+            if (!end) {
+                break;  // an unended marker stays as it is
+            }
+            pos = replaceInPiece(piece, (size_t)(hit - piece), (size_t)(end - hit) + 1,
+                                 settings->optionalText);
+        }
+    }
+}
+
+TemplateResult appendTemplate(Text *t, const FormTable *table, const FormSettings *settings)
+{
+    FILE *f = fopen(settings->templatePath, "r");
+    if (!f) {
+        return kTemplateUnopened;
+    }
+    char piece[kPieceCapacity];
+    static_assert(kTemplatePieceChars + 1 <= kPieceCapacity, "a read piece fits the buffer");
+    while (fgets(piece, kTemplatePieceChars + 1, f)) {
+        substitutePiece(piece, table, settings);
+        if (piece[0] == '.') {
+            textAppend(t, ".", 1);
+        }
+        // A value that brought in a line break may start a line with "." as well: it
+        // gets its extra "." too, so that no value can end the message early.
+        const char *start = piece;
+        const char *p = piece;
+        while ((p = strchr(p, '\n')) != NULL) {
+            ++p;
+            if (*p == '.') {
+                textAppend(t, start, (size_t)(p - start));
+                textAppend(t, ".", 1);
+                start = p;
+            }
+        }
+        textAppendString(t, start);
+    }
+    fclose(f);
+    return t->failed ? kTemplateNoMemory : kTemplateOk;
+}
+
+int encodeQuotedPrintable(const Text *in, Text *out)
+{
+    // Every input character becomes at most 3 output characters, a "." at a line
+    // start 2, and a soft break adds 3 per at least 24 characters: 4 per input
+    // character bounds the whole output, which is written in place.
+    textInit(out);
+    size_t room = in->length * 4 + 1;
+    out->data = (char *)malloc(room);
+    if (!out->data) {
+        out->failed = 1;
+        return 0;
+    }
+    out->capacity = room;
+    static const char kHex[] = "0123456789ABCDEF";
+    const unsigned char *text = (const unsigned char *)in->data;
+    const size_t n = in->length;
+    char *o = out->data;
+    size_t column = 0;
+    for (size_t i = 0; i < n; ++i) {
+        int ch = text[i];
+        int prev1 = i >= 1 ? text[i - 1] : -1;
+        int prev2 = i >= 2 ? text[i - 2] : -1;
+        int next1 = i + 1 < n ? text[i + 1] : -1;
+        int next2 = i + 2 < n ? text[i + 2] : -1;
+        if (ch >= '!' && ch <= '~' && ch != '=' && ch != '?') {
+            *o++ = (char)ch;
+            ++column;
+            if (ch == '.' && column == 1 && next1 != '.') {
+                *o++ = '.';
+                ++column;
+            }
+        } else if (ch == '\n') {
+            *o++ = '\r';
+            *o++ = '\n';
+            column = 0;
+        } else if (ch == '\t' || (ch == ' ' && next1 != '\n')) {
+            *o++ = (char)ch;
+            ++column;
+        } else if (ch == '=' && (prev1 == '?' || next1 == '?')) {
+            *o++ = (char)ch;
+            ++column;
+        } else if ((ch == '?' && prev1 == '=') || next1 == '=' || (prev1 == 'Q' && prev2 == '?') ||
+                   (next1 == 'Q' && next2 == '?')) {
+            *o++ = (char)ch;
+            ++column;
+        } else {
+            *o++ = '=';
+            *o++ = kHex[ch >> 4];
+            *o++ = kHex[ch & 15];
+            column += 3;
+        }
+        if (column >= kQpBreakColumn) {
+            *o++ = '=';
+            *o++ = '\r';
+            *o++ = '\n';
+            column = 0;
+        }
+    }
+    *o = '\0';
+    out->length = (size_t)(o - out->data);
+    return 1;
+}

@@ -1,0 +1,51 @@
+// formsend: composing the message texts: the short header (From, To, Cc, Subject),
+// the template with the form's values put in, and quoted-printable encoding.
+// Portable: no Windows header.
+#ifndef FORMSEND_COMPOSE_H
+#define FORMSEND_COMPOSE_H
+
+#include "formsend/form.h"
+
+enum {
+    kTemplatePieceChars = 994,  // a piece read from the template, line end included
+    kPieceCapacity = 1000,      // a piece after substitution: 999 characters and the zero
+    kQpBreakColumn = 72,
+    kQpLineCapacity = 79,
+};
+
+// A heap text that grows as it is appended to. `data` is always zero-ended once
+// the text has been started; `failed` is set when memory could not be had, after
+// which appends do nothing.
+struct Text {
+    char *data;
+    size_t length;
+    size_t capacity;
+    int failed;
+};
+
+void textInit(Text *t);
+void textFree(Text *t);
+void textAppend(Text *t, const char *s, size_t n);
+void textAppendString(Text *t, const char *s);
+
+// Replaces the contents of `t` with the header of the message; encoded selects the
+// encoded words of the quoted-printable text. Returns 1, or 0 when memory failed.
+int composeHeader(Text *t, const MailJob *job, int encoded);
+
+// Result of appendTemplate.
+enum TemplateResult { kTemplateOk = 0, kTemplateNoMemory = 1, kTemplateUnopened = 2 };
+
+// Appends the template named by the settings, with every field's name replaced by its
+// value, the "$Opt." markers by the optional text when given, and lines that begin
+// with "." (at the start of a piece or after a line break that a value brought in)
+// given an extra ".". Pieces are cut at 999 characters.
+TemplateResult appendTemplate(Text *t, const FormTable *table, const FormSettings *settings);
+
+// Substitutes one piece in place (room kPieceCapacity); the core of appendTemplate.
+void substitutePiece(char *piece, const FormTable *table, const FormSettings *settings);
+
+// Returns the quoted-printable form of `in` as a new text in `out` (lines end "\r\n",
+// broken with "=\r\n" at 72 characters). Returns 1, or 0 when memory failed.
+int encodeQuotedPrintable(const Text *in, Text *out);
+
+#endif
