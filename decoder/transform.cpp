@@ -70,6 +70,18 @@ static inline __attribute__((always_inline)) void FirstPass(double* re, double* 
 // whatever vector width the target has, or to plain scalar code.
 typedef double Double4 __attribute__((vector_size(32)));
 
+// Rows a, b, c, d become the columns of the 4 x 4 matrix they form.
+static inline __attribute__((always_inline)) void Transpose4(Double4& a, Double4& b, Double4& c, Double4& d) {
+    const Double4 t0 = __builtin_shufflevector(a, b, 0, 4, 2, 6);  // a0 b0 a2 b2
+    const Double4 t1 = __builtin_shufflevector(a, b, 1, 5, 3, 7);  // a1 b1 a3 b3
+    const Double4 t2 = __builtin_shufflevector(c, d, 0, 4, 2, 6);  // c0 d0 c2 d2
+    const Double4 t3 = __builtin_shufflevector(c, d, 1, 5, 3, 7);  // c1 d1 c3 d3
+    a = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    b = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    c = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    d = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
+
 // One radix-4 pass (radix 2 x 2: two radix-2 stages at once, three twiddles)
 // over blocks of 4 M of an N-point FFT, four butterflies at a time.
 template <int M, int N>
@@ -141,10 +153,35 @@ TX_HOT void ImdctLong(const double* X, double* V) {
         zr[k] = xa[k] * kXcos1[k] - xb[k] * kXsin1[k];
         zi[k] = xb[k] * kXcos1[k] + xa[k] * kXsin1[k];
     }
-    for (int i = 0; i < 128; i += 4) {
-        // Positions i .. i + 3 hold inputs k, k + 64, k + 32, k + 96 (k = bit reversal of i).
-        const int k = kBitRev.t[i];
-        FirstPass(re + i, im + i, zr[k], zi[k], zr[k + 64], zi[k + 64], zr[k + 32], zi[k + 32], zr[k + 96], zi[k + 96]);
+    // The first pass: the four values at positions p .. p + 3 come from inputs
+    // k, k + 64, k + 32, k + 96 for p = bit reversal of k (k < 32). Four k at a
+    // time: their butterflies side by side, then transposed so that each k's
+    // four results go to its positions in one store.
+    for (int k = 0; k < 32; k += 4) {
+        Double4 r0, i0, r1, i1, r2, i2, r3, i3;
+        std::memcpy(&r0, zr + k, 32);
+        std::memcpy(&i0, zi + k, 32);
+        std::memcpy(&r1, zr + k + 64, 32);
+        std::memcpy(&i1, zi + k + 64, 32);
+        std::memcpy(&r2, zr + k + 32, 32);
+        std::memcpy(&i2, zi + k + 32, 32);
+        std::memcpy(&r3, zr + k + 96, 32);
+        std::memcpy(&i3, zi + k + 96, 32);
+        const Double4 ar = r0 + r1, ai = i0 + i1, br = r0 - r1, bi = i0 - i1;
+        const Double4 cr = r2 + r3, ci = i2 + i3, dr = r2 - r3, di = i2 - i3;
+        Double4 o0r = ar + cr, o0i = ai + ci, o2r = ar - cr, o2i = ai - ci;
+        Double4 o1r = br - di, o1i = bi + dr;  // (dr + j di) * j = -di + j dr
+        Double4 o3r = br + di, o3i = bi - dr;
+        Transpose4(o0r, o1r, o2r, o3r);
+        Transpose4(o0i, o1i, o2i, o3i);
+        std::memcpy(re + kBitRev.t[k], &o0r, 32);
+        std::memcpy(im + kBitRev.t[k], &o0i, 32);
+        std::memcpy(re + kBitRev.t[k + 1], &o1r, 32);
+        std::memcpy(im + kBitRev.t[k + 1], &o1i, 32);
+        std::memcpy(re + kBitRev.t[k + 2], &o2r, 32);
+        std::memcpy(im + kBitRev.t[k + 2], &o2i, 32);
+        std::memcpy(re + kBitRev.t[k + 3], &o3r, 32);
+        std::memcpy(im + kBitRev.t[k + 3], &o3i, 32);
     }
     MiddlePasses<128>(re, im);
     const double* __restrict ar = re;
