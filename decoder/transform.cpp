@@ -413,14 +413,19 @@ static inline __attribute__((always_inline)) void StoreOutput(double* dest, cons
     }
 }
 
-TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
+// Output channel k windowed and overlapped: O[2j], O[2j + 1], O[255 - 2j] and
+// O[254 - 2j] for j = 0..63. Updates k's delay line.
+struct WindowedBlock {
+    double even[64], odd[64], evenBack[64], oddBack[64];
+};
+
+static inline __attribute__((always_inline)) void WindowChannel(DecoderState& d, int k, WindowedBlock& o) {
     const double* A = d.accum[k];
     double* D = d.delay[k];
     const double* w0 = kPairs.w[0];
     const double* w1 = kPairs.w[1];
     const double* w2 = kPairs.w[2];
     const double* w3 = kPairs.w[3];
-    double even[64], evenBack[64], odd[64], oddBack[64];  // O[2j], O[255-2j], O[2j+1], O[254-2j]
     double b[64], d2[64];
     for (int j = 0; j < 64; j++) {
         b[j] = A[63 - j];
@@ -432,23 +437,64 @@ TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
     };
     for (int j = 0; j < 64; j++) {
         const double a = A[192 + j], d1 = D[j];
-        even[j] = clamp(-(a * w0[j] + d1 * w1[j]));
-        evenBack[j] = clamp(a * w1[j] - d1 * w0[j]);
-        odd[j] = clamp(d2[j] * w2[j] + b[j] * w3[j]);
-        oddBack[j] = clamp(d2[j] * w3[j] - b[j] * w2[j]);
+        o.even[j] = clamp(-(a * w0[j] + d1 * w1[j]));
+        o.evenBack[j] = clamp(a * w1[j] - d1 * w0[j]);
+        o.odd[j] = clamp(d2[j] * w2[j] + b[j] * w3[j]);
+        o.oddBack[j] = clamp(d2[j] * w3[j] - b[j] * w2[j]);
     }
     std::memcpy(D, A + 64, 128 * sizeof(double));
+}
+
+TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
+    WindowedBlock o;
+    WindowChannel(d, k, o);
     const int slot = OutputSlot(d, k);
     double* dest = req.outSlots ? req.outSlots[slot] : nullptr;
     if (!dest) return;
     const int s = req.outStrides ? req.outStrides[slot] : 1;
     if (s == 2) {
-        StoreOutput<2>(dest, even, odd, evenBack, oddBack, 2);
+        StoreOutput<2>(dest, o.even, o.odd, o.evenBack, o.oddBack, 2);
     } else if (s == 1) {
-        StoreOutput<1>(dest, even, odd, evenBack, oddBack, 1);
+        StoreOutput<1>(dest, o.even, o.odd, o.evenBack, o.oddBack, 1);
     } else {
-        StoreOutput<0>(dest, even, odd, evenBack, oddBack, s);
+        StoreOutput<0>(dest, o.even, o.odd, o.evenBack, o.oddBack, s);
     }
+}
+
+TX_HOT bool WindowAndOutputStereo(DecoderState& d, const BlockRequest& req) {
+    if (OutputChannelCount(d) != 2 || OutputSlot(d, 0) != L || OutputSlot(d, 1) != R || !req.outSlots ||
+        !req.outStrides || req.outStrides[L] != 2 || req.outStrides[R] != 2 || !req.outSlots[L] ||
+        req.outSlots[R] != req.outSlots[L] + 1)
+        return false;
+    WindowedBlock l, r;
+    WindowChannel(d, 0, l);
+    WindowChannel(d, 1, r);
+    // Samples n = 2j, 2j + 1 lie at dest[4j .. 4j + 3] as L, R, L, R; samples
+    // 254 - 2j, 255 - 2j at dest[508 - 4j .. 511 - 4j]. Four j at a time,
+    // transposed so that each j's four values go out in one store.
+    double* dest = req.outSlots[L];
+    for (int j = 0; j < 64; j += 4) {
+        Double4 a, b, c, e;
+        std::memcpy(&a, l.even + j, 32);
+        std::memcpy(&b, r.even + j, 32);
+        std::memcpy(&c, l.odd + j, 32);
+        std::memcpy(&e, r.odd + j, 32);
+        Transpose4(a, b, c, e);
+        std::memcpy(dest + 4 * j, &a, 32);
+        std::memcpy(dest + 4 * j + 4, &b, 32);
+        std::memcpy(dest + 4 * j + 8, &c, 32);
+        std::memcpy(dest + 4 * j + 12, &e, 32);
+        std::memcpy(&a, l.oddBack + j, 32);
+        std::memcpy(&b, r.oddBack + j, 32);
+        std::memcpy(&c, l.evenBack + j, 32);
+        std::memcpy(&e, r.evenBack + j, 32);
+        Transpose4(a, b, c, e);
+        std::memcpy(dest + 508 - 4 * j, &a, 32);
+        std::memcpy(dest + 504 - 4 * j, &b, 32);
+        std::memcpy(dest + 500 - 4 * j, &c, 32);
+        std::memcpy(dest + 496 - 4 * j, &e, 32);
+    }
+    return true;
 }
 
 // The same steps as ConvertSample, four samples at a time: saturating before
