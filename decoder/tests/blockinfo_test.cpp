@@ -367,6 +367,9 @@ TEST(Exponents, ClampEachValueButKeepTheRunningSum) {
         {20, 2, {124, 124, 0, 0, 62}},       // the same with pairs
         {3, 1, {0, 0, 0, 127, 124, 124}},    // below 0 (127 reads as -2 -2 -2) and back up
         {3, 4, {0, 0, 0, 124, 124, 124}},
+        {1, 1, {33, 124, 124}},              // just below 0 (0, -1, 0) and back up
+        {23, 1, {91, 0, 0}},                 // just above 24 (24, 25, 24) and back down
+        {24, 2, {66}},                       // 24, 25, 24: out of range inside one group
     };
     for (const Case& c : cases) {
         BitWriter w;
