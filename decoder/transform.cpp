@@ -140,9 +140,9 @@ static inline __attribute__((always_inline)) void InverseFft64(double* re, doubl
     MiddlePasses<64>(re, im);
 }
 
-// The long transform: the pre-twiddle in natural order, the first FFT pass
-// gathering its bit-reversed inputs, the last radix-2 pass fused with the
-// post-twiddle.
+// The long transform: the pre-twiddle in natural order, the first FFT pass four
+// butterflies at a time with their results transposed into bit-reversed place,
+// the last radix-2 pass fused with the post-twiddle.
 TX_HOT void ImdctLong(const double* X, double* V) {
     double xa[128], xb[128], zr[128], zi[128], re[128], im[128];
     for (int j = 0; j < 128; j++) {  // the transform's input pairs, gathered first
