@@ -235,6 +235,13 @@ static int InputSlot(const DecoderState& d, int ch) {
 void BuildMatrix(DecoderState& d, const BlockRequest& req) {
     double (&m)[kSlots][kSlots] = d.matrix;
     const FrameHeader& h = d.header;
+    // Everything the standard matrix depends on; the same inputs as last time
+    // leave matrix and overload flag as they are.
+    const int32_t key = 1 | (h.acmod & 7) << 1 | (h.cmixlev & 3) << 4 | (h.surmixlev & 3) << 6 |
+                        (h.karaoke ? 1 : 0) << 8 | (h.lfeon ? 1 : 0) << 9 | (d.outMode & 7) << 10 |
+                        (d.outLfe ? 1 : 0) << 13 | (d.dualMode & 3) << 14;
+    if (!req.customDownmix && key == d.matrixKey) return;
+    d.matrixKey = req.customDownmix ? 0 : key;
     if (req.customDownmix) {
         for (int o = 0; o < kSlots; o++)
             for (int i = 0; i < kSlots; i++) m[o][i] = req.customDownmix[o * kSlots + i];

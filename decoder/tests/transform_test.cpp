@@ -253,6 +253,44 @@ TEST(Downmix, CallerMatrixIsTakenAsGiven) {
     EXPECT_EQ(d.overload, 1);
 }
 
+// The matrix follows every change of its inputs from block to block, also after
+// a custom matrix, and stays when nothing changed.
+TEST(Matrix, FollowsItsInputsFromBlockToBlock) {
+    DecoderState& d = g_state;
+    std::memset(&d, 0, sizeof d);
+    d.header.acmod = 7;
+    d.outMode = 2;
+    BlockRequest req = {};
+    BuildMatrix(d, req);
+    EXPECT_DOUBLE_EQ(d.matrix[0][1], 0.707106781);  // centre at clev 0.707
+    d.header.cmixlev = 2;
+    BuildMatrix(d, req);
+    EXPECT_DOUBLE_EQ(d.matrix[0][1], 0.5) << "centre mix level changed";
+    d.header.surmixlev = 2;
+    BuildMatrix(d, req);
+    EXPECT_EQ(d.matrix[0][3], 0.0) << "surround mix level changed";
+    d.header.lfeon = 1;
+    d.outLfe = 1;
+    BuildMatrix(d, req);
+    EXPECT_EQ(d.matrix[5][5], 1.0) << "LFE switched on";
+    d.header.acmod = 2;
+    BuildMatrix(d, req);
+    EXPECT_EQ(d.matrix[0][1], 0.0) << "no centre in 2/0";
+    EXPECT_EQ(d.matrix[0][0], 1.0);
+    double custom[36] = {};
+    custom[0 * 6 + 4] = 0.25;
+    req.customDownmix = custom;
+    BuildMatrix(d, req);
+    EXPECT_EQ(d.matrix[0][0], 0.0) << "custom matrix";
+    req.customDownmix = nullptr;
+    BuildMatrix(d, req);
+    EXPECT_EQ(d.matrix[0][0], 1.0) << "standard matrix again after the custom one";
+    EXPECT_EQ(d.matrix[0][4], 0.0);
+    d.matrix[0][0] = 7.0;  // nothing changed: the matrix is kept as it is
+    BuildMatrix(d, req);
+    EXPECT_EQ(d.matrix[0][0], 7.0);
+}
+
 // ---- windowing and output ----
 
 TEST(Window, OverlapAddAndClamp) {
