@@ -242,6 +242,30 @@ static inline int LowComp(int a, int b0, int b1, int band) {
 
 static inline int Max(int a, int b) { return a > b ? a : b; }
 
+// kBapTab by an unclamped address ((3072 - mask) >> 5) - 4 e, which lies in
+// -279 .. 160 for masks -2048 .. 8912 and exponents 0 .. 24.
+constexpr int kBapAddressBias = 280;
+struct BapByAddressMaker {
+    uint8_t t[448];
+    constexpr BapByAddressMaker() : t() {
+        for (int i = 0; i < 448; i++) {
+            const int a = i - kBapAddressBias;
+            t[i] = kBapTabC[a < 0 ? 0 : (a > 63 ? 63 : a)];
+        }
+    }
+    static constexpr uint8_t kBapTabC[64] = {
+        0,  1,  1,  1,  1,  1,  2,  2,  3,  3,  3,  4,  4,  5,  5,  6,  6,  6,  6,  7,  7,  7,
+        7,  8,  8,  8,  8,  9,  9,  9,  9,  10, 10, 10, 10, 11, 11, 11, 11, 12, 12, 12, 12, 13,
+        13, 13, 13, 14, 14, 14, 14, 14, 14, 14, 14, 15, 15, 15, 15, 15, 15, 15, 15, 15,
+    };
+};
+static constexpr BapByAddressMaker kBapByAddress;
+static_assert(kBapAddressBias + ((3072 - 8912) >> 5) - 4 * 24 >= 0 && kBapAddressBias + ((3072 + 2048) >> 5) < 448,
+              "every address of a mask and exponent lies in the table");
+static_assert(kBapByAddress.t[kBapAddressBias - 1] == 0 && kBapByAddress.t[kBapAddressBias + 63] == 15 &&
+                  kBapByAddress.t[447] == 15 && kBapByAddress.t[kBapAddressBias + 13] == 5,
+              "clamped allocation table");
+
 void ComputeBap(const DecoderState& d, const int16_t* exps, uint8_t* bap, int start, int end, int fastGain,
                 int snrOffset, int fastLeak, int slowLeak, const int16_t* delta) {
     if (start >= end) return;
@@ -325,8 +349,9 @@ void ComputeBap(const DecoderState& d, const int16_t* exps, uint8_t* bap, int st
         excite[band] = Max(fastLeak, slowLeak);
     }
 
-    // Masking curve and allocation
-    int mask[50];
+    // Masking curve and allocation, band by band. With psd = 3072 - 128 e,
+    // (psd - mask) >> 5 = ((3072 - mask) >> 5) - 4 e: one subtraction per bin and
+    // a table that holds the clamp of the address to 0..63.
     const int16_t* hth = kHth[h.fscod < 3 ? h.fscod : 0];
     const int floorLevel = d.floorLevel, dbknee = d.dbknee;
     for (int band = bndstrt; band < bndend; band++) {
@@ -334,12 +359,11 @@ void ComputeBap(const DecoderState& d, const int16_t* exps, uint8_t* bap, int st
         if (bndpsd[band] < dbknee) e += (dbknee - bndpsd[band]) >> 2;
         int m = Max(e, hth[band >> h.rateShift]) + delta[band] - snrOffset - floorLevel;
         if (m < 0) m = 0;
-        mask[band] = (m & 0x1FE0) + floorLevel;
-    }
-    for (int bin = start; bin < end; bin++) {
-        int address = (psd[bin] - mask[kMaskTab[bin]]) >> 5;
-        address = address < 0 ? 0 : (address > 63 ? 63 : address);
-        bap[bin] = kBapTab[address];
+        const int mask = (m & 0x1FE0) + floorLevel;
+        const uint8_t* row = kBapByAddress.t + kBapAddressBias + ((3072 - mask) >> 5);
+        const int lo = band == bndstrt ? start : kBandEnd[band - 1];
+        const int hi = kBandEnd[band] < end ? kBandEnd[band] : end;
+        for (int bin = lo; bin < hi; bin++) bap[bin] = row[-4 * exps[bin]];
     }
 }
 

@@ -5,11 +5,9 @@
 
 #include <cmath>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "decoder/core.h"
+#include "decoder/transform.h"
 
 static const int kRates[6] = {8000, 11025, 16000, 22050, 32000, 44100};
 static const int16_t kStrides[kSlots] = {2, 1, 2, 1, 1, 1};
@@ -33,27 +31,6 @@ short ConvertSample(double x) {
     v = v > 32767.0 ? 32767.0 : v;
     v = v < -32768.0 ? -32768.0 : v;
     return (short)(int)(v + std::copysign(0.5, v));
-}
-
-// ConvertSample over n values; two at a time with SSE2 where the build has it.
-static void ConvertSamples(const double* x, short* out, int n) {
-    int i = 0;
-#if defined(__SSE2__)
-    const __m128d scale = _mm_set1_pd(49152.0), hi = _mm_set1_pd(32767.0), lo = _mm_set1_pd(-32768.0);
-    const __m128d half = _mm_set1_pd(0.5), sign = _mm_set1_pd(-0.0);
-    for (; i + 4 <= n; i += 4) {
-        __m128d v0 = _mm_mul_pd(_mm_loadu_pd(x + i), scale);
-        __m128d v1 = _mm_mul_pd(_mm_loadu_pd(x + i + 2), scale);
-        v0 = _mm_max_pd(_mm_min_pd(v0, hi), lo);
-        v1 = _mm_max_pd(_mm_min_pd(v1, hi), lo);
-        v0 = _mm_add_pd(v0, _mm_or_pd(half, _mm_and_pd(v0, sign)));  // +-0.5 by the sign
-        v1 = _mm_add_pd(v1, _mm_or_pd(half, _mm_and_pd(v1, sign)));
-        __m128i i0 = _mm_cvttpd_epi32(v0), i1 = _mm_cvttpd_epi32(v1);
-        __m128i packed = _mm_packs_epi32(_mm_unpacklo_epi64(i0, i1), _mm_setzero_si128());
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), packed);
-    }
-#endif
-    for (; i < n; i++) out[i] = ConvertSample(x[i]);
 }
 
 extern "C" int TX_WINAPI dbInitDecoder(int sampleRate, int channels, int* samplesPerFrame) {
@@ -103,7 +80,7 @@ extern "C" int TX_WINAPI dbDecode(const void* frame, short* pcm, int flags) {
         req.blockIndex = (int16_t)b;
         if ((DecoderCommand(kCmdDecodeBlock, &req) >> 16) != 0) failed = true;
     }
-    ConvertSamples(d.staging, pcm, samples);
+    ConvertToPcm(d.staging, pcm, samples);
     if (!failed && source != d.lastGood) std::memcpy(d.lastGood, source, (size_t)words * 2);
     return failed ? -1 : 0;
 }

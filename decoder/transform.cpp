@@ -1,6 +1,7 @@
 // Inverse transform, downmix, windowing and output (A/52 sections 7.8 and 7.9).
 #include "decoder/transform.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "decoder/transform_tables.inc"
@@ -65,71 +66,87 @@ static inline __attribute__((always_inline)) void FirstPass(double* re, double* 
     im[3] = bi - dr;
 }
 
-// The radix-4 passes of sizes 16 and (for 128 points) 64.
-static inline __attribute__((always_inline)) void MiddlePasses(double* re, double* im, int n) {
-    // Radix-4 passes (radix 2 x 2: two radix-2 stages at once, three twiddles).
-    const double* wc = kR4Cos;
-    const double* ws = kR4Sin;
-    for (int m = 4; m <= 16 && 4 * m <= n; m *= 4) {
-        const double* c1 = wc;
-        const double* s1 = ws;
-        const double* c2 = wc + m;
-        const double* s2 = ws + m;
-        const double* c3 = wc + 2 * m;
-        const double* s3 = ws + 2 * m;
-        for (int i = 0; i < n; i += 4 * m) {
-            double* __restrict r0 = re + i;
-            double* __restrict i0 = im + i;
-            double* __restrict r1 = re + i + m;
-            double* __restrict i1 = im + i + m;
-            double* __restrict r2 = re + i + 2 * m;
-            double* __restrict i2 = im + i + 2 * m;
-            double* __restrict r3 = re + i + 3 * m;
-            double* __restrict i3 = im + i + 3 * m;
-            for (int k = 0; k < m; k++) {
-                // a1 = W^2k x1, a2 = W^k x2, a3 = W^3k x3
-                const double a1r = r1[k] * c2[k] - i1[k] * s2[k], a1i = r1[k] * s2[k] + i1[k] * c2[k];
-                const double a2r = r2[k] * c1[k] - i2[k] * s1[k], a2i = r2[k] * s1[k] + i2[k] * c1[k];
-                const double a3r = r3[k] * c3[k] - i3[k] * s3[k], a3i = r3[k] * s3[k] + i3[k] * c3[k];
-                const double y0r = r0[k] + a1r, y0i = i0[k] + a1i, y1r = r0[k] - a1r, y1i = i0[k] - a1i;
-                const double z0r = a2r + a3r, z0i = a2i + a3i, z1r = a2r - a3r, z1i = a2i - a3i;
-                r0[k] = y0r + z0r;
-                i0[k] = y0i + z0i;
-                r2[k] = y0r - z0r;
-                i2[k] = y0i - z0i;
-                r1[k] = y1r - z1i;  // y1 + j z1
-                i1[k] = y1i + z1r;
-                r3[k] = y1r + z1i;  // y1 - j z1
-                i3[k] = y1i - z1r;
-            }
+// Four doubles as one value (GCC and clang vector extension): lowered to
+// whatever vector width the target has, or to plain scalar code.
+typedef double Double4 __attribute__((vector_size(32)));
+
+// One radix-4 pass (radix 2 x 2: two radix-2 stages at once, three twiddles)
+// over blocks of 4 M of an N-point FFT, four butterflies at a time.
+template <int M, int N>
+static inline __attribute__((always_inline)) void RadixFourPass(double* re, double* im, const double* wc,
+                                                                const double* ws) {
+    static_assert(M % 4 == 0, "four butterflies at a time");
+    for (int i = 0; i < N; i += 4 * M) {
+        for (int k = 0; k < M; k += 4) {
+            Double4 c1, s1, c2, s2, c3, s3, x0r, x0i, x1r, x1i, x2r, x2i, x3r, x3i;
+            std::memcpy(&c1, wc + k, 32);
+            std::memcpy(&s1, ws + k, 32);
+            std::memcpy(&c2, wc + M + k, 32);
+            std::memcpy(&s2, ws + M + k, 32);
+            std::memcpy(&c3, wc + 2 * M + k, 32);
+            std::memcpy(&s3, ws + 2 * M + k, 32);
+            std::memcpy(&x0r, re + i + k, 32);
+            std::memcpy(&x0i, im + i + k, 32);
+            std::memcpy(&x1r, re + i + M + k, 32);
+            std::memcpy(&x1i, im + i + M + k, 32);
+            std::memcpy(&x2r, re + i + 2 * M + k, 32);
+            std::memcpy(&x2i, im + i + 2 * M + k, 32);
+            std::memcpy(&x3r, re + i + 3 * M + k, 32);
+            std::memcpy(&x3i, im + i + 3 * M + k, 32);
+            // a1 = W^2k x1, a2 = W^k x2, a3 = W^3k x3
+            const Double4 a1r = x1r * c2 - x1i * s2, a1i = x1r * s2 + x1i * c2;
+            const Double4 a2r = x2r * c1 - x2i * s1, a2i = x2r * s1 + x2i * c1;
+            const Double4 a3r = x3r * c3 - x3i * s3, a3i = x3r * s3 + x3i * c3;
+            const Double4 y0r = x0r + a1r, y0i = x0i + a1i, y1r = x0r - a1r, y1i = x0i - a1i;
+            const Double4 z0r = a2r + a3r, z0i = a2i + a3i, z1r = a2r - a3r, z1i = a2i - a3i;
+            const Double4 o0r = y0r + z0r, o0i = y0i + z0i, o2r = y0r - z0r, o2i = y0i - z0i;
+            const Double4 o1r = y1r - z1i, o1i = y1i + z1r;  // y1 + j z1
+            const Double4 o3r = y1r + z1i, o3i = y1i - z1r;  // y1 - j z1
+            std::memcpy(re + i + k, &o0r, 32);
+            std::memcpy(im + i + k, &o0i, 32);
+            std::memcpy(re + i + M + k, &o1r, 32);
+            std::memcpy(im + i + M + k, &o1i, 32);
+            std::memcpy(re + i + 2 * M + k, &o2r, 32);
+            std::memcpy(im + i + 2 * M + k, &o2i, 32);
+            std::memcpy(re + i + 3 * M + k, &o3r, 32);
+            std::memcpy(im + i + 3 * M + k, &o3i, 32);
         }
-        wc += 3 * m;
-        ws += 3 * m;
     }
+}
+
+// The radix-4 passes of sizes 16 and 64 of an N-point FFT (N = 64 or 128).
+template <int N>
+static inline __attribute__((always_inline)) void MiddlePasses(double* re, double* im) {
+    RadixFourPass<4, N>(re, im, kR4Cos, kR4Sin);
+    RadixFourPass<16, N>(re, im, kR4Cos + 12, kR4Sin + 12);
 }
 
 // The 64-point FFT of the short transform.
 static inline __attribute__((always_inline)) void InverseFft64(double* re, double* im) {
     for (int i = 0; i < 64; i += 4)
         FirstPass(re + i, im + i, re[i], im[i], re[i + 1], im[i + 1], re[i + 2], im[i + 2], re[i + 3], im[i + 3]);
-    MiddlePasses(re, im, 64);
+    MiddlePasses<64>(re, im);
 }
 
-// The long transform with the pre-twiddle fused into the first FFT pass (four
-// bit-reversed inputs at a time) and the last radix-2 pass into the post-twiddle.
+// The long transform: the pre-twiddle in natural order, the first FFT pass
+// gathering its bit-reversed inputs, the last radix-2 pass fused with the
+// post-twiddle.
 TX_HOT void ImdctLong(const double* X, double* V) {
-    double re[128], im[128];
-    for (int i = 0; i < 128; i += 4) {
-        double r[4], m[4];
-        for (int j = 0; j < 4; j++) {
-            const int k = kBitRev.t[i + j];
-            const double a = X[255 - 2 * k], b = X[2 * k];
-            r[j] = a * kXcos1[k] - b * kXsin1[k];
-            m[j] = b * kXcos1[k] + a * kXsin1[k];
-        }
-        FirstPass(re + i, im + i, r[0], m[0], r[1], m[1], r[2], m[2], r[3], m[3]);
+    double xa[128], xb[128], zr[128], zi[128], re[128], im[128];
+    for (int j = 0; j < 128; j++) {  // the transform's input pairs, gathered first
+        xb[j] = X[2 * j];
+        xa[127 - j] = X[2 * j + 1];
     }
-    MiddlePasses(re, im, 128);
+    for (int k = 0; k < 128; k++) {  // pre-twiddle in natural order
+        zr[k] = xa[k] * kXcos1[k] - xb[k] * kXsin1[k];
+        zi[k] = xb[k] * kXcos1[k] + xa[k] * kXsin1[k];
+    }
+    for (int i = 0; i < 128; i += 4) {
+        // Positions i .. i + 3 hold inputs k, k + 64, k + 32, k + 96 (k = bit reversal of i).
+        const int k = kBitRev.t[i];
+        FirstPass(re + i, im + i, zr[k], zi[k], zr[k + 64], zi[k + 64], zr[k + 32], zi[k + 32], zr[k + 96], zi[k + 96]);
+    }
+    MiddlePasses<128>(re, im);
     const double* __restrict ar = re;
     const double* __restrict ai = im;
     const double* __restrict br = re + 64;
@@ -345,6 +362,20 @@ static WindowPairs MakeWindowPairs() {
 }
 static const WindowPairs kPairs = MakeWindowPairs();
 
+// O[0..255] to dest at stride S (0: the run-time stride s): the common strides as
+// constants, so that every store has a fixed offset.
+template <int S>
+static inline __attribute__((always_inline)) void StoreOutput(double* dest, const double* even, const double* odd,
+                                                              const double* evenBack, const double* oddBack, int s) {
+    const int step = S ? S : s;
+    for (int j = 0; j < 64; j++) {
+        dest[2 * j * step] = even[j];
+        dest[(2 * j + 1) * step] = odd[j];
+        dest[(255 - 2 * j) * step] = evenBack[j];
+        dest[(254 - 2 * j) * step] = oddBack[j];
+    }
+}
+
 TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
     const double* A = d.accum[k];
     double* D = d.delay[k];
@@ -374,10 +405,35 @@ TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
     double* dest = req.outSlots ? req.outSlots[slot] : nullptr;
     if (!dest) return;
     const int s = req.outStrides ? req.outStrides[slot] : 1;
-    for (int j = 0; j < 64; j++) {
-        dest[2 * j * s] = even[j];
-        dest[(2 * j + 1) * s] = odd[j];
-        dest[(255 - 2 * j) * s] = evenBack[j];
-        dest[(254 - 2 * j) * s] = oddBack[j];
+    if (s == 2) {
+        StoreOutput<2>(dest, even, odd, evenBack, oddBack, 2);
+    } else if (s == 1) {
+        StoreOutput<1>(dest, even, odd, evenBack, oddBack, 1);
+    } else {
+        StoreOutput<0>(dest, even, odd, evenBack, oddBack, s);
     }
+}
+
+// The same steps as ConvertSample, four samples at a time: saturating before
+// rounding gives the same results (32767.5 and -32768.5 truncate to the limits).
+typedef int64_t Int64x4 __attribute__((vector_size(32)));
+typedef int32_t Int32x4 __attribute__((vector_size(16)));
+typedef int16_t Int16x4 __attribute__((vector_size(8)));
+
+TX_HOT void ConvertToPcm(const double* x, short* out, int n) {
+    const Double4 hi = {32767.0, 32767.0, 32767.0, 32767.0}, lo = {-32768.0, -32768.0, -32768.0, -32768.0};
+    const Double4 half = {0.5, 0.5, 0.5, 0.5};
+    const Int64x4 sign = {INT64_MIN, INT64_MIN, INT64_MIN, INT64_MIN};
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        Double4 v;
+        std::memcpy(&v, x + i, sizeof v);
+        v = v * 49152.0;
+        v = v > hi ? hi : v;
+        v = v < lo ? lo : v;
+        const Double4 rounder = (Double4)(((Int64x4)v & sign) | (Int64x4)half);  // +-0.5 by the sign
+        const Int16x4 s = __builtin_convertvector(__builtin_convertvector(v + rounder, Int32x4), Int16x4);
+        std::memcpy(out + i, &s, sizeof s);
+    }
+    for (; i < n; i++) out[i] = ConvertSample(x[i]);
 }

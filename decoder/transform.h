@@ -37,6 +37,9 @@ void ClearOutputs(DecoderState& d);
 // Windows, overlaps and writes output channel k to its slot of the request.
 void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k);
 
+// ConvertSample over n staged samples into out (the frame driver's last step).
+void ConvertToPcm(const double* x, short* out, int n);
+
 // Number of output channels of the current output configuration.
 int OutputChannelCount(const DecoderState& d);
 
