@@ -232,7 +232,7 @@ int multichannel(const char* in, const char* out, int modeWord = 0x2000 | 8 | 7,
       for (int ch = 0; parsed && ch < peer::NCH; ++ch) {
         bool present = ch < peer::nfchans(model.bsi.acmod) || (ch == CPL_CH && b.cplinu) ||
                        (ch == LFE_CH && model.bsi.lfeon);
-        if (!present || (ch < 5 && b.cplinu && b.chincpl[ch] && false)) continue;
+        if (!present) continue;
         for (int bin = b.strtmant[ch]; bin < b.endmant[ch]; ++bin) {
           if (g_decoder.exps[ch][bin] != b.exps[ch][bin] || g_decoder.bap[ch][bin] != b.bap[ch][bin]) {
             ++mismatches;
