@@ -199,12 +199,16 @@ void SetupAllocation(DecoderState& d, const BlockRequest& req) {
 
     const double L = LogGain(d, req, b.dynrng, h.compre, h.compr);
     const double L2 = h.acmod == 0 ? LogGain(d, req, b.dynrng2, h.compr2e, h.compr2) : L;
+    // Every channel shares one gain but the second of a dual-mono pair.
+    double mainM = 0.0, secondM = 0.0;
+    int mainS = 0, secondS = 0;
+    ChannelGain(L, h.dialnorm, d.compMode, req.pcmScale, &mainM, &mainS);
+    if (h.acmod == 0) ChannelGain(L2, h.dialnorm2, d.compMode, req.pcmScale, &secondM, &secondS);
     for (int ch = 0; ch < kAllChannels; ch++) {
         if (ch == kCplIndex) continue;
         const bool second = h.acmod == 0 && ch == 1;
-        double m;
-        int S;
-        ChannelGain(second ? L2 : L, second ? h.dialnorm2 : h.dialnorm, d.compMode, req.pcmScale, &m, &S);
+        const double m = second ? secondM : mainM;
+        const int S = second ? secondS : mainS;
         int range = ch < kMaxChannels ? b.gainrng[ch] : 0;
         if (b.anyRematrix && ch < 2) range = b.gainrng[0] < b.gainrng[1] ? b.gainrng[0] : b.gainrng[1];
         int hr = range - S + (m == 0.5 ? 1 : 0);

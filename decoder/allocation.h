@@ -26,7 +26,7 @@ void ChannelGain(double logGain, int dialnorm, int compMode, double pcmScale, do
 
 // A/52 parametric bit allocation of bins start..end-1 of one channel into bap.
 // fastLeak and slowLeak are the coupling channel's initial leaks (ignored when
-// start is 0).
+// start is 0). The exponents must lie in 0..24, as DecodeExponents leaves them.
 void ComputeBap(const DecoderState& d, const int16_t* exps, uint8_t* bap, int start, int end,
                 int fastGain, int snrOffset, int fastLeak, int slowLeak, const int16_t* delta);
 

@@ -260,14 +260,20 @@ int DecodeExponents(BitReader& r, const ExponentRecord& rec, int16_t* exps, int 
     auto clamp = [](int v) { return (int16_t)(v < 0 ? 0 : (v > 24 ? 24 : v)); };
     if (startBin == 0) exps[bin++] = clamp(e);
     const int g = rec.groupSize;
+    const int first = bin;
     int i = 0;
-    // Whole groups: three exponents, each repeated g times.
+    // Whole groups: three exponents, each repeated g times, stored unclamped.
+    // `range` ORs each value v and v + 7 as unsigned numbers: for v in 0..24 both
+    // stay within 0..31; a negative v wraps to a huge number and 25..31 + 7 reach
+    // 32, so range > 31 exactly when some value left 0..24 (never in valid streams).
+    uint32_t range = 0;
     for (; i < rec.groupCount && bin + 3 * g <= kBins; i++) {
         const uint16_t digits = kBase5Groups[ReadUnsigned(r, 7)];
         const int e1 = e + (digits >> 12) - 2;
         const int e2 = e1 + ((digits >> 8) & 15) - 2;
         e = e2 + ((digits >> 4) & 15) - 2;
-        const int16_t v1 = clamp(e1), v2 = clamp(e2), v3 = clamp(e);
+        range |= (uint32_t)e1 | (uint32_t)(e1 + 7) | (uint32_t)e2 | (uint32_t)(e2 + 7) | (uint32_t)e | (uint32_t)(e + 7);
+        const int16_t v1 = (int16_t)e1, v2 = (int16_t)e2, v3 = (int16_t)e;
         if (g == 1) {
             exps[bin] = v1;
             exps[bin + 1] = v2;
@@ -280,7 +286,13 @@ int DecodeExponents(BitReader& r, const ExponentRecord& rec, int16_t* exps, int 
             }
         }
         bin += 3 * g;
+        if (range > 31) {  // an exponent out of range: clamp, the rest group by group below
+            i++;
+            break;
+        }
     }
+    if (range > 31)
+        for (int k = first; k < bin; k++) exps[k] = clamp(exps[k]);
     // A last group that reaches past the final bin.
     for (; i < rec.groupCount; i++) {
         uint16_t digits = kBase5Groups[ReadUnsigned(r, 7)];

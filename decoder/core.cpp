@@ -93,7 +93,8 @@ static int DecodeBlock(DecoderState& d, const BlockRequest& req) {
         ClearOutputs(d);
     }
     const int count = OutputChannelCount(d);
-    for (int k = 0; k < count; k++) WindowAndOutput(d, req, k);
+    if (!WindowAndOutputStereo(d, req))
+        for (int k = 0; k < count; k++) WindowAndOutput(d, req, k);
     return d.status;
 }
 

@@ -149,6 +149,7 @@ struct DecoderState {
     // Output side: matrix, frequency-domain mix, accumulators, delay lines
     int16_t outMode, outLfe, dualMode, compMode, prevOutMode, prevOutLfe;
     double matrix[kSlots][kSlots];
+    int32_t matrixKey;  // the inputs the standard matrix was built from; 0: none (or custom)
     double mixLong[kSlots][kBins], mixShort[kSlots][kBins];
     int16_t hasLong[kSlots], hasShort[kSlots];
     double accum[kSlots][kBins];

@@ -70,6 +70,18 @@ static inline __attribute__((always_inline)) void FirstPass(double* re, double* 
 // whatever vector width the target has, or to plain scalar code.
 typedef double Double4 __attribute__((vector_size(32)));
 
+// Rows a, b, c, d become the columns of the 4 x 4 matrix they form.
+static inline __attribute__((always_inline)) void Transpose4(Double4& a, Double4& b, Double4& c, Double4& d) {
+    const Double4 t0 = __builtin_shufflevector(a, b, 0, 4, 2, 6);  // a0 b0 a2 b2
+    const Double4 t1 = __builtin_shufflevector(a, b, 1, 5, 3, 7);  // a1 b1 a3 b3
+    const Double4 t2 = __builtin_shufflevector(c, d, 0, 4, 2, 6);  // c0 d0 c2 d2
+    const Double4 t3 = __builtin_shufflevector(c, d, 1, 5, 3, 7);  // c1 d1 c3 d3
+    a = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    b = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    c = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    d = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
+
 // One radix-4 pass (radix 2 x 2: two radix-2 stages at once, three twiddles)
 // over blocks of 4 M of an N-point FFT, four butterflies at a time.
 template <int M, int N>
@@ -128,9 +140,9 @@ static inline __attribute__((always_inline)) void InverseFft64(double* re, doubl
     MiddlePasses<64>(re, im);
 }
 
-// The long transform: the pre-twiddle in natural order, the first FFT pass
-// gathering its bit-reversed inputs, the last radix-2 pass fused with the
-// post-twiddle.
+// The long transform: the pre-twiddle in natural order, the first FFT pass four
+// butterflies at a time with their results transposed into bit-reversed place,
+// the last radix-2 pass fused with the post-twiddle.
 TX_HOT void ImdctLong(const double* X, double* V) {
     double xa[128], xb[128], zr[128], zi[128], re[128], im[128];
     for (int j = 0; j < 128; j++) {  // the transform's input pairs, gathered first
@@ -141,10 +153,35 @@ TX_HOT void ImdctLong(const double* X, double* V) {
         zr[k] = xa[k] * kXcos1[k] - xb[k] * kXsin1[k];
         zi[k] = xb[k] * kXcos1[k] + xa[k] * kXsin1[k];
     }
-    for (int i = 0; i < 128; i += 4) {
-        // Positions i .. i + 3 hold inputs k, k + 64, k + 32, k + 96 (k = bit reversal of i).
-        const int k = kBitRev.t[i];
-        FirstPass(re + i, im + i, zr[k], zi[k], zr[k + 64], zi[k + 64], zr[k + 32], zi[k + 32], zr[k + 96], zi[k + 96]);
+    // The first pass: the four values at positions p .. p + 3 come from inputs
+    // k, k + 64, k + 32, k + 96 for p = bit reversal of k (k < 32). Four k at a
+    // time: their butterflies side by side, then transposed so that each k's
+    // four results go to its positions in one store.
+    for (int k = 0; k < 32; k += 4) {
+        Double4 r0, i0, r1, i1, r2, i2, r3, i3;
+        std::memcpy(&r0, zr + k, 32);
+        std::memcpy(&i0, zi + k, 32);
+        std::memcpy(&r1, zr + k + 64, 32);
+        std::memcpy(&i1, zi + k + 64, 32);
+        std::memcpy(&r2, zr + k + 32, 32);
+        std::memcpy(&i2, zi + k + 32, 32);
+        std::memcpy(&r3, zr + k + 96, 32);
+        std::memcpy(&i3, zi + k + 96, 32);
+        const Double4 ar = r0 + r1, ai = i0 + i1, br = r0 - r1, bi = i0 - i1;
+        const Double4 cr = r2 + r3, ci = i2 + i3, dr = r2 - r3, di = i2 - i3;
+        Double4 o0r = ar + cr, o0i = ai + ci, o2r = ar - cr, o2i = ai - ci;
+        Double4 o1r = br - di, o1i = bi + dr;  // (dr + j di) * j = -di + j dr
+        Double4 o3r = br + di, o3i = bi - dr;
+        Transpose4(o0r, o1r, o2r, o3r);
+        Transpose4(o0i, o1i, o2i, o3i);
+        std::memcpy(re + kBitRev.t[k], &o0r, 32);
+        std::memcpy(im + kBitRev.t[k], &o0i, 32);
+        std::memcpy(re + kBitRev.t[k + 1], &o1r, 32);
+        std::memcpy(im + kBitRev.t[k + 1], &o1i, 32);
+        std::memcpy(re + kBitRev.t[k + 2], &o2r, 32);
+        std::memcpy(im + kBitRev.t[k + 2], &o2i, 32);
+        std::memcpy(re + kBitRev.t[k + 3], &o3r, 32);
+        std::memcpy(im + kBitRev.t[k + 3], &o3i, 32);
     }
     MiddlePasses<128>(re, im);
     const double* __restrict ar = re;
@@ -198,6 +235,13 @@ static int InputSlot(const DecoderState& d, int ch) {
 void BuildMatrix(DecoderState& d, const BlockRequest& req) {
     double (&m)[kSlots][kSlots] = d.matrix;
     const FrameHeader& h = d.header;
+    // Everything the standard matrix depends on; the same inputs as last time
+    // leave matrix and overload flag as they are.
+    const int32_t key = 1 | (h.acmod & 7) << 1 | (h.cmixlev & 3) << 4 | (h.surmixlev & 3) << 6 |
+                        (h.karaoke ? 1 : 0) << 8 | (h.lfeon ? 1 : 0) << 9 | (d.outMode & 7) << 10 |
+                        (d.outLfe ? 1 : 0) << 13 | (d.dualMode & 3) << 14;
+    if (!req.customDownmix && key == d.matrixKey) return;
+    d.matrixKey = req.customDownmix ? 0 : key;
     if (req.customDownmix) {
         for (int o = 0; o < kSlots; o++)
             for (int i = 0; i < kSlots; i++) m[o][i] = req.customDownmix[o * kSlots + i];
@@ -376,14 +420,19 @@ static inline __attribute__((always_inline)) void StoreOutput(double* dest, cons
     }
 }
 
-TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
+// Output channel k windowed and overlapped: O[2j], O[2j + 1], O[255 - 2j] and
+// O[254 - 2j] for j = 0..63. Updates k's delay line.
+struct WindowedBlock {
+    double even[64], odd[64], evenBack[64], oddBack[64];
+};
+
+static inline __attribute__((always_inline)) void WindowChannel(DecoderState& d, int k, WindowedBlock& o) {
     const double* A = d.accum[k];
     double* D = d.delay[k];
     const double* w0 = kPairs.w[0];
     const double* w1 = kPairs.w[1];
     const double* w2 = kPairs.w[2];
     const double* w3 = kPairs.w[3];
-    double even[64], evenBack[64], odd[64], oddBack[64];  // O[2j], O[255-2j], O[2j+1], O[254-2j]
     double b[64], d2[64];
     for (int j = 0; j < 64; j++) {
         b[j] = A[63 - j];
@@ -395,23 +444,64 @@ TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
     };
     for (int j = 0; j < 64; j++) {
         const double a = A[192 + j], d1 = D[j];
-        even[j] = clamp(-(a * w0[j] + d1 * w1[j]));
-        evenBack[j] = clamp(a * w1[j] - d1 * w0[j]);
-        odd[j] = clamp(d2[j] * w2[j] + b[j] * w3[j]);
-        oddBack[j] = clamp(d2[j] * w3[j] - b[j] * w2[j]);
+        o.even[j] = clamp(-(a * w0[j] + d1 * w1[j]));
+        o.evenBack[j] = clamp(a * w1[j] - d1 * w0[j]);
+        o.odd[j] = clamp(d2[j] * w2[j] + b[j] * w3[j]);
+        o.oddBack[j] = clamp(d2[j] * w3[j] - b[j] * w2[j]);
     }
     std::memcpy(D, A + 64, 128 * sizeof(double));
+}
+
+TX_HOT void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k) {
+    WindowedBlock o;
+    WindowChannel(d, k, o);
     const int slot = OutputSlot(d, k);
     double* dest = req.outSlots ? req.outSlots[slot] : nullptr;
     if (!dest) return;
     const int s = req.outStrides ? req.outStrides[slot] : 1;
     if (s == 2) {
-        StoreOutput<2>(dest, even, odd, evenBack, oddBack, 2);
+        StoreOutput<2>(dest, o.even, o.odd, o.evenBack, o.oddBack, 2);
     } else if (s == 1) {
-        StoreOutput<1>(dest, even, odd, evenBack, oddBack, 1);
+        StoreOutput<1>(dest, o.even, o.odd, o.evenBack, o.oddBack, 1);
     } else {
-        StoreOutput<0>(dest, even, odd, evenBack, oddBack, s);
+        StoreOutput<0>(dest, o.even, o.odd, o.evenBack, o.oddBack, s);
     }
+}
+
+TX_HOT bool WindowAndOutputStereo(DecoderState& d, const BlockRequest& req) {
+    if (OutputChannelCount(d) != 2 || OutputSlot(d, 0) != L || OutputSlot(d, 1) != R || !req.outSlots ||
+        !req.outStrides || req.outStrides[L] != 2 || req.outStrides[R] != 2 || !req.outSlots[L] ||
+        req.outSlots[R] != req.outSlots[L] + 1)
+        return false;
+    WindowedBlock l, r;
+    WindowChannel(d, 0, l);
+    WindowChannel(d, 1, r);
+    // Samples n = 2j, 2j + 1 lie at dest[4j .. 4j + 3] as L, R, L, R; samples
+    // 254 - 2j, 255 - 2j at dest[508 - 4j .. 511 - 4j]. Four j at a time,
+    // transposed so that each j's four values go out in one store.
+    double* dest = req.outSlots[L];
+    for (int j = 0; j < 64; j += 4) {
+        Double4 a, b, c, e;
+        std::memcpy(&a, l.even + j, 32);
+        std::memcpy(&b, r.even + j, 32);
+        std::memcpy(&c, l.odd + j, 32);
+        std::memcpy(&e, r.odd + j, 32);
+        Transpose4(a, b, c, e);
+        std::memcpy(dest + 4 * j, &a, 32);
+        std::memcpy(dest + 4 * j + 4, &b, 32);
+        std::memcpy(dest + 4 * j + 8, &c, 32);
+        std::memcpy(dest + 4 * j + 12, &e, 32);
+        std::memcpy(&a, l.oddBack + j, 32);
+        std::memcpy(&b, r.oddBack + j, 32);
+        std::memcpy(&c, l.evenBack + j, 32);
+        std::memcpy(&e, r.evenBack + j, 32);
+        Transpose4(a, b, c, e);
+        std::memcpy(dest + 508 - 4 * j, &a, 32);
+        std::memcpy(dest + 504 - 4 * j, &b, 32);
+        std::memcpy(dest + 500 - 4 * j, &c, 32);
+        std::memcpy(dest + 496 - 4 * j, &e, 32);
+    }
+    return true;
 }
 
 // The same steps as ConvertSample, four samples at a time: saturating before

@@ -37,6 +37,11 @@ void ClearOutputs(DecoderState& d);
 // Windows, overlaps and writes output channel k to its slot of the request.
 void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k);
 
+// WindowAndOutput of outputs 0 and 1 at once when they are L and R written
+// interleaved (stride 2, R one past L), as the frame driver's stereo staging
+// lies; false (nothing done) for any other layout.
+bool WindowAndOutputStereo(DecoderState& d, const BlockRequest& req);
+
 // ConvertSample over n staged samples into out (the frame driver's last step).
 void ConvertToPcm(const double* x, short* out, int n);
 

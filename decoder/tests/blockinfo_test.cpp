@@ -2,6 +2,7 @@
 // allocation and the consistency checks of an audio block.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -354,6 +355,41 @@ TEST(Exponents, StayWithinTheirRange) {
     for (int i = 0; i < 25; i++) {
         EXPECT_GE(exps[i], 0);
         EXPECT_LE(exps[i], 24);
+    }
+}
+
+// Each stored exponent is the running value clamped to 0..24; the running value
+// itself goes on unclamped (A/52 leaves such streams undefined; the decoder
+// only has to stay in range and in step).
+TEST(Exponents, ClampEachValueButKeepTheRunningSum) {
+    struct Case { int first, size; std::vector<int> codes; } cases[] = {
+        {20, 1, {124, 124, 0, 0, 62}},       // up past 24 and back down
+        {20, 2, {124, 124, 0, 0, 62}},       // the same with pairs
+        {3, 1, {0, 0, 0, 127, 124, 124}},    // below 0 (127 reads as -2 -2 -2) and back up
+        {3, 4, {0, 0, 0, 124, 124, 124}},
+        {1, 1, {33, 124, 124}},              // just below 0 (0, -1, 0) and back up
+        {23, 1, {91, 0, 0}},                 // just above 24 (24, 25, 24) and back down
+        {24, 2, {66}},                       // 24, 25, 24: out of range inside one group
+    };
+    for (const Case& c : cases) {
+        BitWriter w;
+        for (int code : c.codes) w.Put((uint32_t)code, 7);
+        g_bytes = w.Bytes(8);
+        ReaderStart(g_state.reader, g_bytes.data(), 0, 0, 8);
+        ExponentRecord rec = {(int16_t)c.size, (int16_t)c.codes.size(), (int16_t)c.first, 0};
+        int16_t exps[kBins] = {};
+        const int end = DecodeExponents(g_state.reader, rec, exps, 0);
+        std::vector<int> want = {std::min(24, std::max(0, c.first))};
+        int e = c.first;
+        for (int code : c.codes) {
+            const int digits[3] = {code < 125 ? code / 25 : 0, code < 125 ? code / 5 % 5 : 0, code < 125 ? code % 5 : 0};
+            for (int d : digits) {
+                e += d - 2;
+                for (int j = 0; j < c.size; j++) want.push_back(std::min(24, std::max(0, e)));
+            }
+        }
+        ASSERT_EQ(end, (int)want.size()) << c.first << " " << c.size;
+        for (int i = 0; i < end; i++) EXPECT_EQ(exps[i], want[i]) << "start " << c.first << " size " << c.size << " bin " << i;
     }
 }
 

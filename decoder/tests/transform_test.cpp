@@ -253,6 +253,44 @@ TEST(Downmix, CallerMatrixIsTakenAsGiven) {
     EXPECT_EQ(d.overload, 1);
 }
 
+// The matrix follows every change of its inputs from block to block, also after
+// a custom matrix, and stays when nothing changed.
+TEST(Matrix, FollowsItsInputsFromBlockToBlock) {
+    DecoderState& d = g_state;
+    std::memset(&d, 0, sizeof d);
+    d.header.acmod = 7;
+    d.outMode = 2;
+    BlockRequest req = {};
+    BuildMatrix(d, req);
+    EXPECT_DOUBLE_EQ(d.matrix[0][1], 0.707106781);  // centre at clev 0.707
+    d.header.cmixlev = 2;
+    BuildMatrix(d, req);
+    EXPECT_DOUBLE_EQ(d.matrix[0][1], 0.5) << "centre mix level changed";
+    d.header.surmixlev = 2;
+    BuildMatrix(d, req);
+    EXPECT_EQ(d.matrix[0][3], 0.0) << "surround mix level changed";
+    d.header.lfeon = 1;
+    d.outLfe = 1;
+    BuildMatrix(d, req);
+    EXPECT_EQ(d.matrix[5][5], 1.0) << "LFE switched on";
+    d.header.acmod = 2;
+    BuildMatrix(d, req);
+    EXPECT_EQ(d.matrix[0][1], 0.0) << "no centre in 2/0";
+    EXPECT_EQ(d.matrix[0][0], 1.0);
+    double custom[36] = {};
+    custom[0 * 6 + 4] = 0.25;
+    req.customDownmix = custom;
+    BuildMatrix(d, req);
+    EXPECT_EQ(d.matrix[0][0], 0.0) << "custom matrix";
+    req.customDownmix = nullptr;
+    BuildMatrix(d, req);
+    EXPECT_EQ(d.matrix[0][0], 1.0) << "standard matrix again after the custom one";
+    EXPECT_EQ(d.matrix[0][4], 0.0);
+    d.matrix[0][0] = 7.0;  // nothing changed: the matrix is kept as it is
+    BuildMatrix(d, req);
+    EXPECT_EQ(d.matrix[0][0], 7.0);
+}
+
 // ---- windowing and output ----
 
 TEST(Window, OverlapAddAndClamp) {
@@ -309,6 +347,50 @@ TEST(Window, StridesPlaceTheSamples) {
     for (int n = 0; n < 256; n++) EXPECT_EQ(staging[2 * n + 1], 9.0);
     WindowAndOutput(d, req, 1);
     for (int n = 0; n < 512; n++) EXPECT_NE(staging[n], 9.0);
+}
+
+// The interleaved stereo path gives exactly what the two single-channel calls
+// give (samples and delay lines), and declines every other layout untouched.
+TEST(Window, StereoPathEqualsTwoChannelCalls) {
+    static DecoderState a, b;
+    std::memset(&a, 0, sizeof a);
+    a.outMode = 2;
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> u(-0.8, 0.8);
+    for (int k = 0; k < 2; k++) {
+        for (double& v : a.accum[k]) v = u(rng);
+        for (double& v : a.delay[k]) v = u(rng);
+    }
+    a.accum[1][200] = 3.0;  // clamped at the top
+    std::memcpy(&b, &a, sizeof a);
+    double one[512], two[512];
+    for (int n = 0; n < 512; n++) one[n] = two[n] = 9.0;
+    double* slotsOne[6] = {one, nullptr, one + 1, nullptr, nullptr, nullptr};
+    double* slotsTwo[6] = {two, nullptr, two + 1, nullptr, nullptr, nullptr};
+    const int16_t strides[6] = {2, 1, 2, 1, 1, 1};
+    BlockRequest req = {};
+    req.outStrides = strides;
+    req.outSlots = slotsOne;
+    ASSERT_TRUE(WindowAndOutputStereo(a, req));
+    req.outSlots = slotsTwo;
+    WindowAndOutput(b, req, 0);
+    WindowAndOutput(b, req, 1);
+    EXPECT_EQ(std::memcmp(one, two, sizeof one), 0);
+    EXPECT_EQ(std::memcmp(a.delay, b.delay, sizeof a.delay), 0);
+
+    struct Case { const char* what; int outMode; int rightOffset; int16_t stride; } cases[] = {
+        {"mono output", 1, 1, 2}, {"three outputs", 7, 1, 2}, {"R not next to L", 2, 3, 2}, {"stride 1", 2, 1, 1},
+    };
+    for (const Case& c : cases) {
+        std::memcpy(&b, &a, sizeof a);
+        b.outMode = (int16_t)c.outMode;
+        double* slots[6] = {two, two, two + c.rightOffset, nullptr, nullptr, nullptr};
+        const int16_t caseStrides[6] = {c.stride, 1, c.stride, 1, 1, 1};
+        req.outSlots = slots;
+        req.outStrides = caseStrides;
+        EXPECT_FALSE(WindowAndOutputStereo(b, req)) << c.what;
+        EXPECT_EQ(std::memcmp(a.delay, b.delay, sizeof a.delay), 0) << c.what;
+    }
 }
 
 TEST(Mix, SameTransformTypeIsMixedBeforeTheTransform) {
