@@ -25,9 +25,8 @@ struct Rng {
   bool chance(int percent) { return (int)(next() % 100) < percent; }
 };
 
-// Exponent groups for bins strt..end-1 as a random walk inside [lo, hi]; fills the group
-// codes and returns the absolute exponent to send.
-void randomExponents(Rng& r, Block& b, int ch, int first, int grpsize, int ngrps, int lo, int hi) {
+// Exponent group codes of channel ch as a random walk from `first` that stays inside [lo, hi].
+void randomExponents(Rng& r, Block& b, int ch, int first, int ngrps, int lo, int hi) {
   int e = first;
   for (int g = 0; g < ngrps; ++g) {
     int d[3];
@@ -41,7 +40,6 @@ void randomExponents(Rng& r, Block& b, int ch, int first, int grpsize, int ngrps
     }
     b.expgrp[ch][g] = 25 * d[0] + 5 * d[1] + d[2];
   }
-  (void)grpsize;
 }
 
 void fillMantissas(Rng& r, Block& b) {
@@ -131,7 +129,7 @@ void chooseBlock(const BuildSpec& s, Rng& r, Frame& f, int k) {
     b.endmant[ch] = b.cplinu && b.chincpl[ch] ? cplstrt : 3 * b.chbwcod[ch] + 73;
     int g = 1 << (b.expstr[ch] - 1);
     b.absexp[ch] = r.range(s.expLow, s.expHigh > 15 ? 15 : s.expHigh);
-    randomExponents(r, b, ch, b.absexp[ch], g, (b.endmant[ch] - 1 + 3 * g - 1) / (3 * g), s.expLow,
+    randomExponents(r, b, ch, b.absexp[ch], (b.endmant[ch] - 1 + 3 * g - 1) / (3 * g), s.expLow,
                     s.expHigh);
     b.gainrng[ch] = r.range(0, 3);
   }
@@ -140,7 +138,7 @@ void chooseBlock(const BuildSpec& s, Rng& r, Frame& f, int k) {
     if (b.expstr[CPL]) {
       int g = 1 << (b.expstr[CPL] - 1);
       b.absexp[CPL] = r.range((s.expLow + 1) / 2, s.expHigh / 2 > 15 ? 15 : s.expHigh / 2);
-      randomExponents(r, b, CPL, b.absexp[CPL] << 1, g, (cplend - cplstrt) / (3 * g), s.expLow,
+      randomExponents(r, b, CPL, b.absexp[CPL] << 1, (cplend - cplstrt) / (3 * g), s.expLow,
                       s.expHigh);
     }
   }
@@ -148,7 +146,7 @@ void chooseBlock(const BuildSpec& s, Rng& r, Frame& f, int k) {
     b.expstr[LFE] = k == 0 || !s.reuse || r.chance(50);
     if (b.expstr[LFE]) {
       b.absexp[LFE] = r.range(s.expLow, s.expHigh > 15 ? 15 : s.expHigh);
-      randomExponents(r, b, LFE, b.absexp[LFE], 1, 2, s.expLow, s.expHigh);
+      randomExponents(r, b, LFE, b.absexp[LFE], 2, s.expLow, s.expHigh);
     }
   }
   b.baie = fresh;

@@ -18,7 +18,8 @@ usage: peer_compare.py A52PEER A52WAV WORKDIR [--quick] [--channels] [--only=TEX
   --channels: no a52wav; every channel (LFE too) through the core apart, against ffmpeg's
               channel without any downmix, and the core's allocation against the model.
   --matrices: no a52wav; the core's own downmix for other output configurations, the four
-              dual-mono modes and the LFE output, against ffmpeg's channels mixed as prescribed.
+              dual-mono modes and the LFE output, against ffmpeg's channels mixed as prescribed;
+              and delta-allocation frames against the direct formulas (a52peer reference).
 """
 import array
 import math
@@ -421,6 +422,33 @@ def matrices_main(a52peer, work):
         path = encode(work, tag, acmod, lfe, 48000, RATES[[0, 1, 2, 3, 3, 4, 4, 5][acmod]][1])
         check_matrices(a52peer, path, tag, configs, rows, failures)
         os.remove(path)
+    # Streams the peer cannot judge (delta bit allocation) against the direct formulas:
+    # a52peer reference dequantises the model's mantissas and evaluates the inverse
+    # transform's defining sum, window and overlap; an encoder stream without coupling or
+    # short blocks first shows that the formulas and the core agree where ffmpeg agrees too.
+    plain = encode(work, "ref_enc_30", 3, 0, 32000, 448)
+    built = os.path.join(work, "ref_delta_alloc_30.ac3")
+    run([a52peer, "build", "delta_alloc_30", built, "30"])
+    for name, path in (("ref_enc_30", plain), ("delta_alloc_30", built)):
+        nd = path + ".nd.ac3"
+        run([a52peer, "undither", path, nd])
+        run([a52peer, "reference", nd, path + ".ref.f32"])
+        r = subprocess.run([a52peer, "multichannel", nd, path + ".core.f32"], stdout=subprocess.PIPE)
+        if r.returncode != 0:
+            failures.append("%s: core: %s" % (name, r.stdout.decode(errors="replace")[-200:]))
+        ref = array.array("f", open(path + ".ref.f32", "rb").read())
+        core = array.array("f", open(path + ".core.f32", "rb").read())
+        for slot, label in ((0, "L"), (1, "C"), (2, "R")):
+            x, y = ref[slot::6], core[slot::6]
+            n = min(len(x), len(y))
+            err = sum((y[i] - x[i]) ** 2 for i in range(n))
+            sig = sum(v * v for v in x[:n])
+            snr = 10 * math.log10(sig / err) if err > 0 else 200.0
+            rows.append((name, "3/0", 0, "formulas:" + label, "-", 1.0, snr))
+            if len(x) != len(y) or sig == 0.0 or snr < MIN_SNR_DB:
+                failures.append("%s formulas %s: SNR %.1f dB" % (name, label, snr))
+        for q in (path, nd, path + ".ref.f32", path + ".core.f32"):
+            os.remove(q)
     print("%-28s %-10s %-14s %7s" % ("stream", "layout", "output", "SNR dB"))
     for r in rows:
         print("%-28s %-10s %-14s %7.1f" % (r[0], r[1], r[3], r[6]))

@@ -13,6 +13,7 @@
 // Input is in A/52 byte order (0x0B 0x77 first, as encoders write .ac3 files); output is
 // in that order too, or with --words-le in the decoder library's little-endian word order.
 // The check words are recomputed with the decoder core's own Crc command.
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -231,7 +232,7 @@ int multichannel(const char* in, const char* out, int modeWord = 0x2000 | 8 | 7,
       for (int ch = 0; parsed && ch < peer::NCH; ++ch) {
         bool present = ch < peer::nfchans(model.bsi.acmod) || (ch == CPL_CH && b.cplinu) ||
                        (ch == LFE_CH && model.bsi.lfeon);
-        if (!present || (ch < 5 && b.cplinu && b.chincpl[ch] && false)) continue;
+        if (!present) continue;
         for (int bin = b.strtmant[ch]; bin < b.endmant[ch]; ++bin) {
           if (g_decoder.exps[ch][bin] != b.exps[ch][bin] || g_decoder.bap[ch][bin] != b.bap[ch][bin]) {
             ++mismatches;
@@ -256,6 +257,105 @@ int multichannel(const char* in, const char* out, int modeWord = 0x2000 | 8 | 7,
   return mismatches ? 1 : 0;
 }
 
+// The stream decoded by direct formulas for blocks without coupling, short blocks, dither,
+// rematrixing or dynamic range words (the model refuses others): coefficients from the model's
+// mantissas and exponents, the inverse transform as its defining sum, the Kaiser-Bessel-derived
+// window (alpha 5) from its definition, and overlap-add. Writes every channel as 32-bit floats
+// in slot order L, C, R, Ls/S, Rs, LFE at the nominal scale.
+int reference(const char* in, const char* out) {
+  std::vector<uint8_t> data;
+  if (!readFile(in, &data)) return 2;
+  // Window: w[n] = sqrt(sum_{j<=n} K[j] / sum_{j<=256} K[j]), K the Kaiser-Bessel kernel.
+  static double window[512];
+  {
+    double kernel[257], total = 0;
+    for (int j = 0; j <= 256; ++j) {
+      double x = 3.14159265358979323846 * 5.0 * sqrt(1.0 - pow(2.0 * j / 256.0 - 1.0, 2.0));
+      double term = 1.0, sum = 1.0;
+      for (int k = 1; k < 60; ++k) {
+        term *= (x / (2.0 * k)) * (x / (2.0 * k));
+        sum += term;
+      }
+      kernel[j] = sum;
+      total += sum;
+    }
+    double run = 0;
+    for (int n = 0; n < 256; ++n) {
+      run += kernel[n];
+      window[n] = sqrt(run / total);
+      window[511 - n] = window[n];
+    }
+  }
+  static double cosTable[512][256];
+  for (int n = 0; n < 512; ++n)
+    for (int k = 0; k < 256; ++k)
+      cosTable[n][k] = cos(2.0 * 3.14159265358979323846 / 2048.0 * (2.0 * n + 1.0 + 256.0) * (2.0 * k + 1.0));
+  static double delay[6][256];
+  memset(delay, 0, sizeof(delay));
+  FILE* f = fopen(out, "wb");
+  if (!f) return 2;
+  static peer::Frame model;
+  static float pcm[6 * 256];
+  size_t pos = 0;
+  long frames = 0;
+  const int slotOf[8][6] = {{0, 2}, {1}, {0, 2}, {0, 1, 2}, {0, 2, 3}, {0, 1, 2, 3}, {0, 2, 3, 4}, {0, 1, 2, 3, 4}};
+  while (pos + 6 <= data.size() && data[pos] == 0x0B && data[pos + 1] == 0x77) {
+    size_t bytes = (size_t)peer::frameWords(data[pos + 4] >> 6, data[pos + 4] & 0x3F) * 2;
+    if (bytes == 0 || pos + bytes > data.size() || !peer::parseFrame(data.data() + pos, bytes, &model)) {
+      fprintf(stderr, "a52peer: frame %ld does not parse\n", frames);
+      return 2;
+    }
+    int nf = peer::nfchans(model.bsi.acmod);
+    for (int k = 0; k < 6; ++k) {
+      const peer::Block& b = model.blk[k];
+      bool unsupported = b.cplinu || b.dynrng != 0 || (model.bsi.acmod == 2 && (b.rematflg[0] | b.rematflg[1] | b.rematflg[2] | b.rematflg[3])) ||
+                         model.bsi.dialnorm != 31;
+      for (int ch = 0; ch < nf; ++ch) unsupported = unsupported || b.blksw[ch] || b.dithflag[ch];
+      if (unsupported) {
+        fprintf(stderr, "a52peer: frame %ld block %d needs more than the direct formulas here\n", frames, k);
+        return 2;
+      }
+      memset(pcm, 0, sizeof(pcm));
+      int chans = nf + model.bsi.lfeon;
+      for (int c = 0; c < chans; ++c) {
+        int ch = c < nf ? c : peer::LFE;
+        int slot = c < nf ? slotOf[model.bsi.acmod][c] : 5;
+        double X[256] = {0};
+        for (int bin = 0; bin < b.endmant[ch]; ++bin) {
+          int bap = b.bap[ch][bin], m = b.mant[ch][bin];
+          double v = 0;
+          int levels = peer::mantissaLevels(bap);
+          if (levels) {
+            v = (2.0 * m - (levels - 1)) / levels;
+          } else if (bap >= 6) {
+            int bits = peer::mantissaBits(bap);
+            int sv = m >= (1 << (bits - 1)) ? m - (1 << bits) : m;
+            v = sv / (double)(1 << (bits - 1));
+          }
+          X[bin] = v * pow(2.0, -b.exps[ch][bin]);
+        }
+        double x[512];
+        for (int n = 0; n < 512; ++n) {
+          double sum = 0;
+          for (int kk = 0; kk < 256; ++kk) sum += X[kk] * cosTable[n][kk];
+          x[n] = -2.0 * sum;  // the inverse transform of A/52 section 7.9.4 (with its factor 2 of pcm = 2 x (x + delay))
+        }
+        for (int n = 0; n < 256; ++n) {
+          double v = x[n] * window[n] + delay[slot][n];
+          pcm[6 * n + slot] = (float)v;
+          delay[slot][n] = x[256 + n] * window[256 + n];
+        }
+      }
+      fwrite(pcm, sizeof(float), 6 * 256, f);
+    }
+    pos += bytes;
+    ++frames;
+  }
+  fclose(f);
+  printf("frames=%ld\n", frames);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -265,6 +365,7 @@ int main(int argc, char** argv) {
   if (args == 5 && strcmp(argv[1], "build") == 0) return build(argv[2], argv[3], atoi(argv[4]), wordsLe);
   if (args == 3 && strcmp(argv[1], "check") == 0) return check(argv[2]);
   if (args == 4 && strcmp(argv[1], "multichannel") == 0) return multichannel(argv[2], argv[3]);
+  if (args == 4 && strcmp(argv[1], "reference") == 0) return reference(argv[2], argv[3]);
   if (args == 5 && strcmp(argv[1], "decode") == 0)
     return multichannel(argv[2], argv[3], (int)strtol(argv[4], nullptr, 0), false);
   if (args == 2 && strcmp(argv[1], "scenarios") == 0) {
