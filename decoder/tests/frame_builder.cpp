@@ -262,13 +262,13 @@ const BuildSpec* findScenario(const char* name) {
   return nullptr;
 }
 
-size_t buildStream(const BuildSpec& spec, int frames, uint8_t* out, size_t cap) {
+size_t buildStream(const BuildSpec& plan, int frames, uint8_t* out, size_t cap) {
   static Frame f;
-  Rng r{spec.seed * 2654435761u + 1};
+  Rng r{plan.seed * 2654435761u + 1};
   size_t used = 0;
   for (int n = 0; n < frames; ++n) {
-    chooseHeader(spec, r, f);
-    for (int k = 0; k < 6; ++k) chooseBlock(spec, r, f, k);
+    chooseHeader(plan, r, f);
+    for (int k = 0; k < 6; ++k) chooseBlock(plan, r, f, k);
     // The walk computes the bit allocation; mantissas are then drawn for the baps found,
     // block by block (a block's allocation does not depend on mantissas).
     f.bsi.frmsizecod = 37;
@@ -276,9 +276,9 @@ size_t buildStream(const BuildSpec& spec, int frames, uint8_t* out, size_t cap) 
     for (int k = 0; k < 6; ++k) fillMantissas(r, f.blk[k]);
     size_t need = peer::contentBits(&f);
     int code = 0;
-    while (code < 38 && (size_t)peer::frameWords(spec.fscod, code) * 16 < need) ++code;
+    while (code < 38 && (size_t)peer::frameWords(plan.fscod, code) * 16 < need) ++code;
     if (code == 38) {
-      fprintf(stderr, "frame_builder: %s needs %lu bits\n", spec.name, (unsigned long)need);
+      fprintf(stderr, "frame_builder: %s needs %lu bits\n", plan.name, (unsigned long)need);
       return 0;
     }
     f.bsi.frmsizecod = code;

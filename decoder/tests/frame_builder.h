@@ -34,7 +34,7 @@ extern const BuildSpec kBuildScenarios[];
 // Builds `frames` frames of the scenario into out (A/52 byte order, frames back to back).
 // Returns the number of bytes written, 0 when a frame could not be built (content too
 // large even at the largest frame size, or the capacity too small).
-size_t buildStream(const BuildSpec& spec, int frames, uint8_t* out, size_t cap);
+size_t buildStream(const BuildSpec& plan, int frames, uint8_t* out, size_t cap);
 
 // Finds a scenario by name; null when there is none.
 const BuildSpec* findScenario(const char* name);

@@ -115,13 +115,13 @@ int undither(const char* in, const char* out, bool wordsLe) {
 }
 
 int build(const char* name, const char* out, int frames, bool wordsLe) {
-  const BuildSpec* spec = findScenario(name);
-  if (!spec) {
+  const BuildSpec* plan = findScenario(name);
+  if (!plan) {
     fprintf(stderr, "a52peer: no scenario %s\n", name);
     return 2;
   }
   std::vector<uint8_t> data((size_t)frames * peer::MAX_FRAME_BYTES);
-  size_t n = buildStream(*spec, frames, data.data(), data.size());
+  size_t n = buildStream(*plan, frames, data.data(), data.size());
   if (n == 0) {
     fprintf(stderr, "a52peer: scenario %s does not fit a frame\n", name);
     return 2;
@@ -142,7 +142,7 @@ int build(const char* name, const char* out, int frames, bool wordsLe) {
     return 2;
   }
   printf("scenario=%s frames=%d bytes=%lu fscod=%d bsid=%d acmod=%d lfeon=%d\n", name, frames,
-         (unsigned long)n, spec->fscod, spec->bsid, spec->acmod, spec->lfeon);
+         (unsigned long)n, plan->fscod, plan->bsid, plan->acmod, plan->lfeon);
   return 0;
 }
 
