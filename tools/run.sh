@@ -17,9 +17,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
 bash tools/install-deps.sh
-if [ ! -f build/win64/build.ninja ]; then
-  cmake --preset win64 >/dev/null
-fi
+cmake --preset win64 >/dev/null
 cmake --build --preset win64 --target TABLNK -j "${TX_JOBS:-2}"
 exe="$top/dist/win64/TABLNK.exe"
 
