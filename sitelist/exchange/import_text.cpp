@@ -162,8 +162,14 @@ static int Fill(ImportLineReader* r) {
 int ImportLinesOpen(ImportLineReader* r, const char* path) {
   memset(r, 0, sizeof *r);
   errno = 0;
-  r->file = fopen(path, "rb");
-  if (!r->file) return errno ? errno : ENOENT;
+  FILE* f = fopen(path, "rb");
+  if (!f) return errno ? errno : ENOENT;
+  return ImportLinesAttach(r, f);
+}
+
+int ImportLinesAttach(ImportLineReader* r, FILE* file) {
+  memset(r, 0, sizeof *r);
+  r->file = file;
   if (fseek(r->file, 0, SEEK_END) == 0) {
     long end = ftell(r->file);
     if (end > 0) r->size = (uint64_t)end;

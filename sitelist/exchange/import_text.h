@@ -58,6 +58,9 @@ struct ImportLineReader {
 // Opens path for reading. 0 on success, else the errno of the failed open
 // (ENOENT when the file is missing).
 int ImportLinesOpen(ImportLineReader* r, const char* path);
+// Reads from a file already open for binary reading (the reader closes it).
+// 0, or ENOMEM (the file is then closed).
+int ImportLinesAttach(ImportLineReader* r, FILE* file);
 // The next line: *line points to it (valid until the next call), *len is its
 // length. Returns 1 for a line, 0 at the end of the file, -1 on a read error
 // (r->error says which).

@@ -1,12 +1,13 @@
-// libFuzzer target over the import's reading and parsing: the input is taken
-// as a file's bytes, its first byte choosing the type ('H', 'C' or 'A'). It is
-// split into lines as the reader splits them, converted from UTF-8 when the
-// head says so, and every line given to that type's parser, whose reports are
-// checked to lie inside the line and the heading inside its width.
+// libFuzzer target over the import's reading and parsing: after a first byte
+// that chooses the type ('H', 'C' or 'A'), the input is a file's bytes, read
+// by the line reader (UTF-8 conversion included) and each line given to that
+// type's parser, whose reports are checked to lie inside the line and the
+// heading inside its width.
 #include "sitelist/exchange/import_parsers.h"
 #include "sitelist/exchange/import_text.h"
 
 #include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -43,36 +44,31 @@ void OnNote(void* context, ImportParser*, const char* note, size_t nl) { Check((
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   char type = "HCA"[data[0] % 3];
-  const char* text = (const char*)data + 1;
-  size_t n = size - 1;
-  int utf8 = ImportDeclaresUtf8(text, n < (size_t)kImportHeadScan ? n : (size_t)kImportHeadScan);
+  // The rest is the file, read by the import's own line reader.
+  std::vector<char> bytes(data + 1, data + size);
+  FILE* f = fmemopen(bytes.empty() ? nullptr : bytes.data(), bytes.size(), "rb");
+  if (!f) return 0;
+  ImportLineReader reader;
+  if (ImportLinesAttach(&reader, f) != 0) return 0;
   Bounds bounds = {nullptr, 0};
   ImportSink sink = {&bounds, OnSite, OnNote};
   ImportParser p;
   ImportParserInit(&p, &sink, type == 'C' ? "New" : "");
-  std::vector<char> converted;
-  size_t start = 0;
-  while (start <= n) {
-    size_t end = start;
-    while (end < n && text[end] != '\n' && text[end] != '\r') end++;
-    // Copy the line so that reading past it is caught.
-    std::vector<char> line(text + start, text + end);
-    const char* l = line.data();
-    size_t len = line.size();
-    if (utf8) {
-      converted.resize(ImportAnsiBound(len));
-      len = Utf8ToAnsi(l, len, converted.data(), converted.size());
-      if (len > converted.size()) abort();
-      converted.resize(len);
-      line.assign(converted.begin(), converted.end());
-      l = line.data();
-    }
-    bounds.line = l;
+  const char* line;
+  size_t len;
+  int last = 0;
+  while (ImportLinesNext(&reader, &line, &len) == 1) {
+    if (len > (size_t)kImportLineMax * 4 || line[len] != '\0') abort();
+    int percent = ImportLinesPercent(&reader);
+    if (percent < last || percent > 100) abort();
+    last = percent;
+    // A copy of exactly the line, so that reading past it is caught.
+    std::vector<char> copy(line, line + len);
+    bounds.line = copy.data();
     bounds.len = len;
-    ImportParseLine(&p, type, len ? l : "", len);
-    if (end >= n) break;
-    start = end + 1;
+    ImportParseLine(&p, type, len ? copy.data() : "", len);
   }
   ImportParserFree(&p);
+  ImportLinesClose(&reader);
   return 0;
 }
