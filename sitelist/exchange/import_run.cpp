@@ -38,15 +38,8 @@ void PutMemo(char* memo, size_t cap, const char* value, size_t n) {
   memo[cut] = '\0';
 }
 
-void Tell(const ImportUi* ui, const char* title, const char* text) {
-  if (ui->tell) ui->tell(ui->context, title, text);
-}
-
-// The message of an add that failed for another reason than a duplicate.
 void TellAddFailed(const ImportUi* ui, int rc) {
-  char text[160];
-  snprintf(text, sizeof text, "%s (%d) adding location", ks_error_text(rc), rc);
-  Tell(ui, "Import", text);
+  if (ui->add_failed) ui->add_failed(ui->context, rc);
 }
 
 // Makes sure a category of this name exists, adding it when it does not. A
@@ -191,17 +184,6 @@ void ImportClose(ImportRun* r) {
   ImportParserFree(&r->parser);
 }
 
-void ImportSummary(const ImportCounts* c, char* out, size_t cap) {
-  int n = snprintf(out, cap, "%ld site%s added, %ld skipped as duplicate%s", c->added, c->added == 1 ? "" : "s",
-                   c->duplicates, c->duplicates == 1 ? "" : "s");
-  if (n > 0 && (size_t)n < cap && c->failed > 0)
-    snprintf(out + n, cap - (size_t)n, ", %ld could not be added", c->failed);
-}
-
-void ImportOpenFailure(const char* name, int error, char* out, size_t cap) {
-  snprintf(out, cap, "Error: (%s) attempting to open the file %s.  Nothing was imported.", strerror(error), name);
-}
-
 // ---- The merge ------------------------------------------------------------------------------
 
 int MergeNameAccepted(const char* name) {
@@ -283,9 +265,4 @@ void MergeClose(MergeRun* r) {
   if (r->source) ks_close(r->source);
   r->cursor = nullptr;
   r->source = nullptr;
-}
-
-void MergeOpenFailure(const char* name, int error, char* out, size_t cap) {
-  snprintf(out, cap, "Error: (%s (%d)) attempting to open the Tabulink database %s.  Nothing was imported.",
-           ks_error_text(error), error, name);
 }

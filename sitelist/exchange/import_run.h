@@ -37,8 +37,10 @@ struct ImportUi {
   // user selected a category (its name in category, capacity cap), else 0.
   // NULL: every site gets "New", as if "&Use Best Guess" were pressed.
   int (*ask_category)(void* context, const SiteRecord* site, const char* best_guess, char* category, size_t cap);
-  // Tells the user something (a site that could not be added). NULL: nothing shown.
-  void (*tell)(void* context, const char* title, const char* text);
+  // A site could not be added for another reason than a duplicate location:
+  // error is the store's code (the window shows its text + " adding location").
+  // NULL: nothing shown. The run goes on with the next site either way.
+  void (*add_failed)(void* context, int error);
 };
 
 struct ImportCounts {
@@ -83,13 +85,6 @@ void ImportClose(ImportRun* run);
 const char* ImportTypeText(const char* value);
 const char* ImportMethodText(const char* value);
 
-// The line that tells the end state: "12 sites added, 3 skipped as
-// duplicates" with failures and notes when there were any.
-void ImportSummary(const ImportCounts* counts, char* out, size_t cap);
-
-// The message of an input file that cannot be opened (errno `error`).
-void ImportOpenFailure(const char* name, int error, char* out, size_t cap);
-
 // ---- The merge ---------------------------------------------------------------------------
 
 // 1 when name may be merged from: it holds "URL_L.KSF" (compared in upper case).
@@ -115,5 +110,3 @@ int MergeOpen(MergeRun* run, const char* name, const ImportUi* ui);
 int MergeStep(MergeRun* run, int max_records);
 int MergePercent(const MergeRun* run);
 void MergeClose(MergeRun* run);
-// The message of a merge source that cannot be opened (store code `error`).
-void MergeOpenFailure(const char* name, int error, char* out, size_t cap);
