@@ -85,6 +85,7 @@ void Complete(HWND dialog, ProgressState* s) {
   LoadText(IDS_PROGRESS_OK, ok, sizeof ok);
   SetDlgItemTextA(dialog, IDCANCEL, ok);
   ShowButtonRow(dialog, s, true);
+  ShowWindow(GetDlgItem(dialog, IDC_PROGRESS_LINE), SW_SHOW);
   EnableWindow(GetDlgItem(dialog, IDCANCEL), TRUE);
   SetFocus(GetDlgItem(dialog, IDCANCEL));
   s->holding = true;

@@ -928,6 +928,7 @@ struct EndWatch {
   StepWork* work;
   std::string percent, line, button;
   bool buttonVisible;
+  bool lineVisible;
   int polls;
 };
 EndWatch* g_watch = nullptr;
@@ -942,6 +943,7 @@ void CALLBACK WatchEnd(HWND, UINT, UINT_PTR id, DWORD) {
   e->line = ItemText(w, IDC_PROGRESS_LINE);
   e->button = ItemText(w, IDCANCEL);
   e->buttonVisible = IsWindowVisible(GetDlgItem(w, IDCANCEL)) != FALSE;
+  e->lineVisible = IsWindowVisible(GetDlgItem(w, IDC_PROGRESS_LINE)) != FALSE;
   Screenshot(w, "tablnk-progress-end-line.bmp");
   PostMessageA(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
@@ -949,7 +951,7 @@ void CALLBACK WatchEnd(HWND, UINT, UINT_PTR id, DWORD) {
 TEST_F(RunnerTest, AnEndLineStaysUntilOk) {
   StepWork w = Work();
   w.endLine = "1,234 sites added, 5 skipped as duplicates";
-  EndWatch watch = {&w, "", "", "", false, 0};
+  EndWatch watch = {&w, "", "", "", false, false, 0};
   g_watch = &watch;
   UINT_PTR timer = SetTimer(nullptr, 0, 20, WatchEnd);
   EXPECT_EQ(Run(&w, true), kProgressCompleted);
@@ -959,6 +961,7 @@ TEST_F(RunnerTest, AnEndLineStaysUntilOk) {
   EXPECT_EQ(watch.line, "1,234 sites added, 5 skipped as duplicates");
   EXPECT_EQ(watch.button, "OK");
   EXPECT_TRUE(watch.buttonVisible);
+  EXPECT_TRUE(watch.lineVisible);
   EXPECT_FALSE(IsWindow(w.window));
 }
 
