@@ -294,6 +294,39 @@ TEST_F(ImportRunTest, DefaultsAndFirstLetters) {
   EXPECT_EQ((std::vector<std::string>{"Bookmarks", "Favorites bar"}), Categories());
 }
 
+std::vector<int> g_failures;
+void RecordFailure(void*, int error) { g_failures.push_back(error); }
+
+TEST_F(ImportRunTest, AFailedAddIsToldAndTheImportGoesOn) {
+  // Inside a transaction of this thread the store can be told to fail the
+  // third change; the import's adds are those changes.
+  KsFile* files[] = {RecordFile(RF_TABLNK)};
+  KsTxn* t = nullptr;
+  ASSERT_EQ(KS_OK, ks_begin(files, 1, 2000, &t));
+  ks_debug_fail_after(3);
+  g_failures.clear();
+  ImportSettings s = {};
+  snprintf(s.name, sizeof s.name, "%s", FixturePath("edge_favorites.html").c_str());
+  snprintf(s.type, sizeof s.type, "H");
+  snprintf(s.method, sizeof s.method, "S");
+  ImportUi ui = {nullptr, nullptr, RecordFailure};
+  ImportRun* run = new ImportRun;
+  ASSERT_EQ(0, ImportOpen(run, &s, &ui));
+  while (ImportStep(run, 100)) {
+  }
+  ks_debug_fail_after(0);
+  EXPECT_EQ(2, run->counts.added);
+  EXPECT_EQ(1, run->counts.failed);
+  EXPECT_EQ(0, run->counts.duplicates);
+  EXPECT_EQ(std::vector<int>{KS_ERR_IO}, g_failures);
+  ImportClose(run);
+  delete run;
+  EXPECT_EQ(KS_OK, ks_commit(t));
+  std::map<std::string, Site> sites = Sites();
+  EXPECT_EQ(2u, sites.size());
+  EXPECT_EQ(0u, sites.count("https://docs.example.com/guide#install"));  // the third site failed
+}
+
 TEST_F(ImportRunTest, MissingFileIsReportedNotCreated) {
   ImportSettings s = {};
   snprintf(s.name, sizeof s.name, "%s", Path("bookmark.htm").c_str());
