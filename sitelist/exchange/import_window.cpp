@@ -24,7 +24,7 @@
 namespace {
 
 const char kSection[] = "Import";
-const DWORD kStepBudgetMs = 40;   // work per timer tick, so the window stays responsive
+const DWORD kStepBudgetMs = 40;  // work per timer tick, so the window stays responsive
 const int kLinesPerCall = 64;
 const size_t kMessage = 1024;
 
@@ -292,8 +292,15 @@ INT_PTR CALLBACK CategoryFormProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM l
 }
 
 const int kCategoryFormFiles[] = {RF_CATEGORIES};
-const FormSpec kCategoryFormSpec = {"UpdateCategoriesNoMDI", IDD_UPDATE_CATEGORY_NOMDI, CategoryFormProc, false,
-                                    nullptr, nullptr, 0, kCategoryFormFiles, 1};
+const FormSpec kCategoryFormSpec = {"UpdateCategoriesNoMDI",
+                                    IDD_UPDATE_CATEGORY_NOMDI,
+                                    CategoryFormProc,
+                                    false,
+                                    nullptr,
+                                    nullptr,
+                                    0,
+                                    kCategoryFormFiles,
+                                    1};
 
 // ---- ImportMain ---------------------------------------------------------------------------
 
@@ -454,8 +461,9 @@ INT_PTR CALLBACK ImportMainProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lPa
 }
 
 const int kImportMainFiles[] = {RF_TABLNK, RF_CATEGORIES, RF_HISTORY};
-const WindowSpec kImportMainSpec = {"ImportMain", IDD_IMPORT_MAIN, kMdiChildWindow, ImportMainProc,
-                                    kImportMainFiles, 3, false, nullptr, nullptr, 0, false};
+const WindowSpec kImportMainSpec = {
+    "ImportMain", IDD_IMPORT_MAIN, kMdiChildWindow, ImportMainProc, kImportMainFiles, 3, false, nullptr, nullptr, 0,
+    false};
 
 // ---- ImportTABLNK -------------------------------------------------------------------------
 
@@ -505,8 +513,8 @@ INT_PTR CALLBACK MergeProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) 
 }
 
 const int kMergeFiles[] = {RF_TABLNK};
-const WindowSpec kMergeSpec = {"ImportTABLNK", IDD_IMPORT_TABLNK, kMdiChildWindow, MergeProc,
-                               kMergeFiles, 1, false, nullptr, nullptr, 0, false};
+const WindowSpec kMergeSpec = {"ImportTABLNK", IDD_IMPORT_TABLNK, kMdiChildWindow, MergeProc, kMergeFiles, 1,
+                               false,          nullptr,           nullptr,         0,         false};
 
 }  // namespace
 

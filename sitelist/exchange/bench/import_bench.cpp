@@ -19,9 +19,7 @@
 
 namespace {
 
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 int QuietPrompt(const RecordMessage* m) {
   fprintf(stderr, "prompt: %s: %s\n", m->title, m->text);
@@ -48,10 +46,11 @@ void WriteBookmarks(const char* path, int links, int folders) {
       fprintf(f, "    <DT><H3 ADD_DATE=\"1700000000\" LAST_MODIFIED=\"1700000001\">Folder %d</H3>\n    <DL><p>\n",
               i / per);
     }
-    fprintf(f, "        <DT><A HREF=\"https://site%d.example.com/page/%d\" ADD_DATE=\"%d\" LAST_MODIFIED=\"%d\"%s%s%s>"
-               "Site number %d \xE2\x80\x93 Caf\xC3\xA9</A>\n",
-            i, i * 7, 1700000000 + i, 1700000000 + i, i % 10 == 0 ? " ICON=\"" : "",
-            i % 10 == 0 ? icon.c_str() : "", i % 10 == 0 ? "\"" : "", i);
+    fprintf(f,
+            "        <DT><A HREF=\"https://site%d.example.com/page/%d\" ADD_DATE=\"%d\" LAST_MODIFIED=\"%d\"%s%s%s>"
+            "Site number %d \xE2\x80\x93 Caf\xC3\xA9</A>\n",
+            i, i * 7, 1700000000 + i, 1700000000 + i, i % 10 == 0 ? " ICON=\"" : "", i % 10 == 0 ? icon.c_str() : "",
+            i % 10 == 0 ? "\"" : "", i);
   }
   fprintf(f, "    </DL><p>\n</DL><p>\n");
   fclose(f);
@@ -69,8 +68,7 @@ double RunImport(const char* path, ImportCounts* counts) {
     fprintf(stderr, "cannot open %s\n", path);
     exit(1);
   }
-  while (ImportStep(&run, 1000)) {
-  }
+  while (ImportStep(&run, 1000)) {}
   *counts = run.counts;
   ImportClose(&run);
   return Now() - t;

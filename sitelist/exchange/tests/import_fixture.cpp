@@ -102,8 +102,7 @@ int Source(const char* dir, int n) {
   std::string name = std::string(dir) + "\\URL_L.KSF";
   CreateDirectoryA(dir, nullptr);
   KsFile* f = nullptr;
-  if (ks_create(&ImportSource_Decl, name.c_str()) || ks_open(&ImportSource_Decl, name.c_str(), KS_SHARED, &f))
-    return 1;
+  if (ks_create(&ImportSource_Decl, name.c_str()) || ks_open(&ImportSource_Decl, name.c_str(), KS_SHARED, &f)) return 1;
   for (int i = 0; i <= n; ++i) {
     SiteRecord s;
     ks_clear(&ImportSource_Decl, &s);

@@ -374,6 +374,22 @@ class ImportTest(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(WORK, "no_such_file.htm")))
         self.assertEqual(sites(), {})
 
+    def test_cancel_tells_what_was_done(self):
+        big_bookmarks(os.path.join(WORK, "big.html"), 100000, 500)
+        self.start()
+        w = self.open_window(IDM_FILE_IMPORT, "Import")
+        self.fill_import(w, "big.html", "H", "M")
+        self.press(w, IDOK)
+        progress = self.ctl.wait(lambda: self.ctl.find("#32770", "Processing Records"))
+        self.assertTrue(progress)
+        self.ctl.ok("click", progress, "Cancel")
+        box = self.expect_box("Import", "Import cancelled at")
+        text = " ".join(box["texts"])
+        added = int(text.split(": ")[1].split(" ")[0])
+        self.assertLess(added, 100000)
+        self.assertIn("%d sites added, 0 skipped as duplicates" % added, text)
+        self.assertEqual(len(sites()), added)
+
     # ---- the merge ----------------------------------------------------------------------
 
     def test_merge_from_another_directory(self):
