@@ -475,6 +475,7 @@ void NewSection(ExportRun* r, const char* category, size_t n) {
 void AppendFlat(std::string* l, const char* s, size_t n) {
   size_t start = l->size();
   l->append(s, n);
+  if (!memchr(s, '\r', n) && !memchr(s, '\n', n) && !memchr(s, '\t', n)) return;
   for (size_t i = start; i < l->size(); i++) {
     char c = (*l)[i];
     if (c == '\r' || c == '\n' || c == '\t') (*l)[i] = ' ';
