@@ -12,6 +12,8 @@ PACKAGES=(
   wine wine64 xvfb x11-utils x11-apps imagemagick xdotool python3
   # peers the tests run against
   ffmpeg libavcodec-dev python3-aiosmtpd lighttpd curl libsqlite3-dev
+  # the exported pages in a real browser, and the export benchmark's peer
+  chromium buku
 )
 
 missing=()
