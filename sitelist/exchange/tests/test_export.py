@@ -387,6 +387,26 @@ class ExportTest(unittest.TestCase):
         name = self.ctl.ask("combo", dialog, IDC["name"])
         self.assertEqual((name["text"], name["items"]), ("links.htm", ["links.htm"]))
 
+    def test_browse_offers_the_file_dialog(self):
+        self.start()
+        dialog = self.open_export()
+        self.fill(dialog, type="ASCII")
+        self.assertTrue(self.ctl.ask("press", dialog, IDC["browse"])["ok"])
+        chooser = self.ctl.wait("#32770", "Choose a File", timeout=30)
+        self.assertTrue(chooser, "no file dialog")
+        # The file type list of the dialog (cmb1) holds the three filters.
+        types = self.ctl.ask("combo", chooser, 0x470)
+        self.assertEqual(types["items"][:3], ["All Files", "HTML files", "ASCII files"])
+        time.sleep(0.5)
+        self.shot("export-browse.png")
+        # A name chosen without a "." gets the text types' ".txt".
+        target = h.winpath(os.path.join(WORK, "chosen"))
+        name_box = 0x47c if self.ctl.ask("combo", chooser, 0x47c)["ok"] else 0x480
+        self.assertTrue(self.ctl.ask("settext", chooser, name_box, target)["ok"])
+        self.assertTrue(self.ctl.ask("press", chooser, IDOK)["ok"])
+        self.assertTrue(self.ctl.wait("#32770", "Choose a File", timeout=15, gone=True))
+        self.assertEqual(self.ctl.ask("combo", dialog, IDC["name"])["text"], target + ".txt")
+
     def test_each_type_and_option_through_the_window(self):
         self.start()
         # HTML - Simple, ratings without notes.
