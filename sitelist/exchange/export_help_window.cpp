@@ -27,8 +27,8 @@ struct HelpState {
   FILE* file;
   long size;
   long done;
-  std::string text;     // the lines, each ended by CR LF, for the edit control
-  size_t lineLength;    // characters in the line being read
+  std::string text;   // the lines, each ended by CR LF, for the edit control
+  size_t lineLength;  // characters in the line being read
   bool lastWasCR;
 };
 
@@ -153,14 +153,9 @@ void OnRead(HWND dialog, HelpState* s) {
 
 INT_PTR CALLBACK HelpProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_INITDIALOG:
-      return OnInitDialog(dialog, reinterpret_cast<HelpState*>(lParam));
-    case WM_APP:
-      OnRead(dialog, WindowStateOf<HelpState>(dialog));
-      return TRUE;
-    case WM_SIZE:
-      Layout(dialog);
-      return FALSE;
+    case WM_INITDIALOG: return OnInitDialog(dialog, reinterpret_cast<HelpState*>(lParam));
+    case WM_APP: OnRead(dialog, WindowStateOf<HelpState>(dialog)); return TRUE;
+    case WM_SIZE: Layout(dialog); return FALSE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDC_EXPORT_HELP_CLOSE || LOWORD(wParam) == IDCANCEL) {
         CloseWindowRun(dialog);
@@ -171,8 +166,8 @@ INT_PTR CALLBACK HelpProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   return FALSE;
 }
 
-const WindowSpec kHelpSpec = {"ExportHelp", IDD_EXPORT_HELP, kMdiChildWindow, HelpProc, nullptr, 0, true,
-                              nullptr,      nullptr,         0,               false};
+const WindowSpec kHelpSpec = {"ExportHelp", IDD_EXPORT_HELP, kMdiChildWindow, HelpProc, nullptr, 0,
+                              true,         nullptr,         nullptr,         0,        false};
 
 }  // namespace
 

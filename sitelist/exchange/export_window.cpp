@@ -32,7 +32,7 @@ static_assert(sizeof kTypeButtons / sizeof kTypeButtons[0] == kExportTypeCount, 
 const int kExportFiles[] = {RF_TABLNK, RF_CATEGORIES, RF_CATHTML, RF_HISTORY};
 
 struct ExportWindowState {
-  ExportSettings settings;   // this window's own: never the program-wide buffers
+  ExportSettings settings;  // this window's own: never the program-wide buffers
 };
 
 // ---- Settings in TABLNK.INI -----------------------------------------------------------
@@ -73,7 +73,7 @@ void FillCategories(HWND dialog) {
   HWND combo = GetDlgItem(dialog, IDC_EXPORT_CATEGORY);
   KsCursor* c = nullptr;
   if (ks_cursor_open(RecordFile(RF_CATEGORIES), CAT_K_Category, nullptr, &c) != KS_OK) return;
-  CategoryRecord cat;   // this window's buffer, not g_CAT
+  CategoryRecord cat;  // this window's buffer, not g_CAT
   char name[sizeof cat.Category + 1];
   if (ks_set(c, nullptr) == KS_OK) {
     while (ks_next(c, &cat) == KS_OK) {
@@ -204,24 +204,30 @@ BOOL OnInitDialog(HWND dialog, ExportWindowState* state) {
 
 INT_PTR CALLBACK ExportProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_INITDIALOG:
-      return OnInitDialog(dialog, reinterpret_cast<ExportWindowState*>(lParam));
-    case WM_COMMAND:
-      return DispatchWindowCommand(kCommands, dialog, LOWORD(wParam)) ? TRUE : FALSE;
+    case WM_INITDIALOG: return OnInitDialog(dialog, reinterpret_cast<ExportWindowState*>(lParam));
+    case WM_COMMAND: return DispatchWindowCommand(kCommands, dialog, LOWORD(wParam)) ? TRUE : FALSE;
   }
   return FALSE;
 }
 
-const WindowSpec kExportSpec = {
-    "ExportMain", IDD_EXPORT, kMdiChildWindow, ExportProc, kExportFiles,
-    (int)(sizeof kExportFiles / sizeof kExportFiles[0]), false, nullptr, nullptr, 0, false};
+const WindowSpec kExportSpec = {"ExportMain",
+                                IDD_EXPORT,
+                                kMdiChildWindow,
+                                ExportProc,
+                                kExportFiles,
+                                (int)(sizeof kExportFiles / sizeof kExportFiles[0]),
+                                false,
+                                nullptr,
+                                nullptr,
+                                0,
+                                false};
 
 // ---- The run ------------------------------------------------------------------------------------
 
 struct ExportFileWork {
   const ExportSettings* settings;
   ExportRun* run;
-  HWND owner;          // where the problems are shown (the progress window once it runs)
+  HWND owner;  // where the problems are shown (the progress window once it runs)
   int result;
 };
 

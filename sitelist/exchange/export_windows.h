@@ -16,10 +16,10 @@ int ExportMain(void* unused);
 
 // What ExportFile answers.
 enum ExportFileResult {
-  kExportFileCompleted = 1,   // every site was read and the files written ("Process Completed")
-  kExportFileCancelled,       // the user chose "Cancel"
-  kExportFileNotCreated,      // the export file could not be created (the user was told)
-  kExportFileFailed,          // reading the sites failed, or the run could not start (the user was told)
+  kExportFileCompleted = 1,  // every site was read and the files written ("Process Completed")
+  kExportFileCancelled,      // the user chose "Cancel"
+  kExportFileNotCreated,     // the export file could not be created (the user was told)
+  kExportFileFailed,         // reading the sites failed, or the run could not start (the user was told)
 };
 
 // ExportFile: exports the site file with the settings, showing "Processing

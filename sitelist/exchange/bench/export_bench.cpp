@@ -43,9 +43,10 @@ void Check(bool ok, const char* what) {
   }
 }
 
-const char* kWords[] = {"web", "news", "daily", "music", "art", "science", "world", "guide", "home", "page",
-                        "online", "free", "best", "club", "review", "travel", "photo", "game", "sport", "weather",
-                        "library", "museum", "radio", "video", "market", "store", "city", "local", "open", "archive"};
+const char* kWords[] = {"web",    "news",  "daily",  "music",   "art",     "science", "world",  "guide",
+                        "home",   "page",  "online", "free",    "best",    "club",    "review", "travel",
+                        "photo",  "game",  "sport",  "weather", "library", "museum",  "radio",  "video",
+                        "market", "store", "city",   "local",   "open",    "archive"};
 const int kNumWords = sizeof kWords / sizeof kWords[0];
 
 std::string Words(std::mt19937& rng, int lo, int hi) {
@@ -91,8 +92,10 @@ std::string Escape(const std::string& s) {
 void WriteBookmarks(const std::string& path, const std::vector<Site>& sites) {
   FILE* f = fopen(path.c_str(), "w");
   Check(f != nullptr, "bookmark file");
-  fputs("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
-        "<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n", f);
+  fputs(
+      "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
+      "<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n",
+      f);
   std::string open;
   for (const Site& s : sites) {
     if (s.category != open) {
@@ -146,7 +149,6 @@ void Fill(KsFile* url, KsFile* htm, const std::vector<Site>& sites, const std::v
       Check(ks_add(htm, &h) == KS_OK, "add text");
     }
   Check(ks_commit(txn) == KS_OK, "commit texts");
-
 }
 
 }  // namespace

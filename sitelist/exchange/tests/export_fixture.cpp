@@ -66,7 +66,8 @@ int OpenAll(Files* f, bool fresh) {
   for (int i = 0; i < 4; ++i) {
     if (fresh && ks_create(decls[i], nullptr) != KS_OK) return 1;
     int rc = ks_open(decls[i], nullptr, KS_SHARED, outs[i]);
-    if (rc == KS_ERR_NO_FILE && ks_create(decls[i], nullptr) == KS_OK) rc = ks_open(decls[i], nullptr, KS_SHARED, outs[i]);
+    if (rc == KS_ERR_NO_FILE && ks_create(decls[i], nullptr) == KS_OK)
+      rc = ks_open(decls[i], nullptr, KS_SHARED, outs[i]);
     if (rc != KS_OK) {
       fprintf(stderr, "open %s: %d\n", decls[i]->label, rc);
       return 1;
