@@ -39,7 +39,16 @@ bool StartsWithNoCase(const char* s, size_t n, const char* prefix) {
 }
 
 // Length of a padded field or memo without its trailing spaces (and zeros).
+// Fields are mostly padding (a location uses a fifth of its 255 characters),
+// so the padding is skipped eight characters at a time.
 size_t Trimmed(const char* s, size_t width) {
+  static const uint64_t kSpaces = 0x2020202020202020ull;
+  while (width >= 8) {
+    uint64_t w;
+    memcpy(&w, s + width - 8, 8);
+    if (w != kSpaces) break;
+    width -= 8;
+  }
   while (width > 0 && (s[width - 1] == ' ' || s[width - 1] == '\0')) width--;
   return width;
 }
