@@ -45,14 +45,19 @@ static int parse_position(const KsFile* f, const KsPosition* pos, int* key, uint
   return KS_OK;
 }
 
+// The preamble of the calls given a position: enter_keyed, then the position read.
+static int enter_position(KsFile* f, std::unique_lock<std::mutex>& lk, const KsPosition* pos, int* key,
+                          uint32_t* id) {
+  int rc = enter_keyed(f, lk, 1);
+  return rc == KS_OK ? parse_position(f, pos, key, id) : rc;
+}
+
 int ks_reget(KsFile* f, const KsPosition* pos, void* rec) {
   if (!f || !pos || !rec) return KS_ERR_NOT_OPEN;
   std::unique_lock<std::mutex> lk(f->mu);
-  int rc = enter_keyed(f, lk, 1);
-  if (rc != KS_OK) return rc;
   int key;
   uint32_t id;
-  rc = parse_position(f, pos, &key, &id);
+  int rc = enter_position(f, lk, pos, &key, &id);
   if (rc != KS_OK) return rc;
   if (!slot_live(f, id)) return KS_ERR_NOT_FOUND;
   read_into(f, id, rec);
@@ -129,11 +134,9 @@ int ks_set_position(KsCursor* c, const KsPosition* pos) {
   if (!c || !pos) return KS_ERR_NOT_OPEN;
   KsFile* f = c->f;
   std::unique_lock<std::mutex> lk(f->mu);
-  int rc = enter_keyed(f, lk, 1);
-  if (rc != KS_OK) return rc;
   int key;
   uint32_t id;
-  rc = parse_position(f, pos, &key, &id);
+  int rc = enter_position(f, lk, pos, &key, &id);
   if (rc != KS_OK) return rc;
   if (c->key < 0) {
     c->state = KsCursor::SEEK;
