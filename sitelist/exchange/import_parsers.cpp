@@ -152,10 +152,9 @@ void ApplyFolders(ImportParser* p, Folders* f, const Line& l, size_t until) {
   }
 }
 
-void EmitSite(ImportParser* p, const Line& l, size_t loc, size_t loc_end, size_t desc, size_t desc_end,
-              size_t note, size_t note_end) {
-  p->sink.site(p->sink.context, p, l.s + loc, loc_end - loc, l.s + desc, desc_end - desc, l.s + note,
-               note_end - note);
+void EmitSite(ImportParser* p, const Line& l, size_t loc, size_t loc_end, size_t desc, size_t desc_end, size_t note,
+              size_t note_end) {
+  p->sink.site(p->sink.context, p, l.s + loc, loc_end - loc, l.s + desc, desc_end - desc, l.s + note, note_end - note);
 }
 
 }  // namespace
@@ -188,8 +187,8 @@ int ImportParseHtmlLine(ImportParser* p, const char* s, size_t n) {
   Finder heading = MakeFinder("<h", 1);
   Finder end_a = MakeFinder("</a>", 0);
   Folders folders = {MakeFinder("<dl", 1), MakeFinder("</dl", 1), 0};
-  size_t pos = 0;      // the line is cut here
-  size_t next_h = 0;   // headings before this are taken
+  size_t pos = 0;     // the line is cut here
+  size_t next_h = 0;  // headings before this are taken
   while (pos < n) {
     size_t h_ref = Next(&href, l, pos);
     size_t limit = h_ref == kNone ? n : h_ref;
@@ -270,7 +269,7 @@ struct Marker {
   int nocase;
 };
 const Marker kMarkers[] = {
-    {"a href", 6, 1}, {"http://", 7, 0}, {"https://", 8, 0}, {"ftp://", 6, 0},
+    {"a href", 6, 1},    {"http://", 7, 0}, {"https://", 8, 0},  {"ftp://", 6, 0},
     {"telnet://", 9, 0}, {"news://", 7, 0}, {"gopher://", 9, 0},
 };
 static_assert(sizeof kMarkers / sizeof kMarkers[0] == 7, "the text markers");
@@ -287,16 +286,14 @@ size_t FindExact(const Line& l, size_t from, const char* pat, size_t m) {
 }
 
 // Characters that end an address in running text.
-bool EndsAddress(unsigned char c) {
-  return c <= ' ' || c == '<' || c == '>' || c == '"' || c == ',' || c == 0x7F;
-}
+bool EndsAddress(unsigned char c) { return c <= ' ' || c == '<' || c == '>' || c == '"' || c == ',' || c == 0x7F; }
 
 }  // namespace
 
 int ImportParseTextLine(ImportParser* p, const char* s, size_t n) {
   Line l = {s, n, nullptr};
   const size_t kCount = sizeof kMarkers / sizeof kMarkers[0];
-  size_t found[kCount];         // each marker's first place at or after the last search
+  size_t found[kCount];          // each marker's first place at or after the last search
   size_t searched_from[kCount];  // kNone: not searched yet
   for (size_t k = 0; k < kCount; k++) found[k] = searched_from[k] = kNone;
   size_t pos = 0;
@@ -348,9 +345,12 @@ int ImportParseTextLine(ImportParser* p, const char* s, size_t n) {
 
 int ImportParseLine(ImportParser* p, char type, const char* line, size_t len) {
   switch (type) {
-    case 'H': case 'h': return ImportParseHtmlLine(p, line, len);
-    case 'C': case 'c': return ImportParseCommaLine(p, line, len);
-    case 'A': case 'a': return ImportParseTextLine(p, line, len);
+    case 'H':
+    case 'h': return ImportParseHtmlLine(p, line, len);
+    case 'C':
+    case 'c': return ImportParseCommaLine(p, line, len);
+    case 'A':
+    case 'a': return ImportParseTextLine(p, line, len);
   }
   return 0;
 }

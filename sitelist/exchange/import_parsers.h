@@ -30,20 +30,20 @@ struct ImportParser;
 struct ImportSink {
   void* context;
   // A site found on the line. The category comes from p->heading.
-  void (*site)(void* context, ImportParser* p, const char* location, size_t location_len,
-               const char* description, size_t description_len, const char* note, size_t note_len);
+  void (*site)(void* context, ImportParser* p, const char* location, size_t location_len, const char* description,
+               size_t description_len, const char* note, size_t note_len);
   // A "<DD>" note for the site added last (only called when p->has_last_added).
   void (*note)(void* context, ImportParser* p, const char* note, size_t note_len);
 };
 
 struct ImportParser {
   ImportSink sink;
-  char heading[kImportHeadingWidth + 1];   // zero-terminated, at most 20 characters
-  int bookmark_file;                       // "DOCTYPE NETSCAPE-BOOKMARK" seen
-  int has_last_added;                      // the sink sets and clears it as sites are added
-  int folder_depth;                        // open "<DL>" levels
+  char heading[kImportHeadingWidth + 1];                      // zero-terminated, at most 20 characters
+  int bookmark_file;                                          // "DOCTYPE NETSCAPE-BOOKMARK" seen
+  int has_last_added;                                         // the sink sets and clears it as sites are added
+  int folder_depth;                                           // open "<DL>" levels
   char folders[kImportFolderDepth][kImportHeadingWidth + 1];  // heading at each "<DL>"
-  unsigned char* quoted;                   // per byte of the line: 1 inside a quoted attribute value
+  unsigned char* quoted;                                      // per byte of the line: 1 inside a quoted attribute value
   size_t quoted_cap;
 };
 

@@ -191,7 +191,8 @@ int MergeNameAccepted(const char* name) {
   const size_t k = sizeof kWanted - 1;
   for (size_t i = 0; name[i]; i++) {
     size_t j = 0;
-    while (j < k && name[i + j] && (name[i + j] >= 'a' && name[i + j] <= 'z' ? name[i + j] - 32 : name[i + j]) == kWanted[j])
+    while (j < k && name[i + j] &&
+           (name[i + j] >= 'a' && name[i + j] <= 'z' ? name[i + j] - 32 : name[i + j]) == kWanted[j])
       j++;
     if (j == k) return 1;
   }

@@ -19,16 +19,16 @@
 // The import settings (section "Import" of TABLNK.INI). Only the first letter
 // of the type ('H', 'C', 'A') and of the method ('S', 'M', 'A') counts.
 struct ImportSettings {
-  char name[256];       // the file to import
-  char type[21];        // "HTML Document", "Comma-delimited file", "Any ASCII text file"
-  char method[21];      // "Selected Category", "Make Best Guess", "Ask for Each URL"
-  char category[31];    // the category to import (method S)
+  char name[256];     // the file to import
+  char type[21];      // "HTML Document", "Comma-delimited file", "Any ASCII text file"
+  char method[21];    // "Selected Category", "Make Best Guess", "Ask for Each URL"
+  char category[31];  // the category to import (method S)
 };
 
-extern const char* const kImportTypes[3];     // the three type texts, in that order
-extern const char* const kImportMethods[3];   // the three method texts
-extern const char kImportDefaultType[];       // "HTML Document"
-extern const char kImportDefaultMethod[];     // "Make Best Guess"
+extern const char* const kImportTypes[3];    // the three type texts, in that order
+extern const char* const kImportMethods[3];  // the three method texts
+extern const char kImportDefaultType[];      // "HTML Document"
+extern const char kImportDefaultMethod[];    // "Make Best Guess"
 
 // What a run asks of its window.
 struct ImportUi {
@@ -55,18 +55,18 @@ struct ImportCounts {
 struct ImportRun {
   ImportSettings settings;
   ImportUi ui;
-  char type;                 // 'H', 'C' or 'A'
-  char method;               // 'S', 'M' or 'A'
+  char type;    // 'H', 'C' or 'A'
+  char method;  // 'S', 'M' or 'A'
   ImportLineReader reader;
   ImportParser parser;
-  SiteRecord site;           // the site being added
-  SiteRecord noted;          // the last-added site, re-read for its note
-  CategoryRecord category;   // the category record of methods M and A
-  char category_name[31];    // the name the category record was last set to
-  KsPosition last_added;     // valid while parser.has_last_added
+  SiteRecord site;          // the site being added
+  SiteRecord noted;         // the last-added site, re-read for its note
+  CategoryRecord category;  // the category record of methods M and A
+  char category_name[31];   // the name the category record was last set to
+  KsPosition last_added;    // valid while parser.has_last_added
   ImportCounts counts;
-  int done;                  // the whole file was read
-  int read_error;            // errno of a failed read (the run ended there)
+  int done;        // the whole file was read
+  int read_error;  // errno of a failed read (the run ended there)
 };
 
 // Starts a run over settings->name: opens the file (the record files must be
@@ -92,14 +92,14 @@ int MergeNameAccepted(const char* name);
 
 struct MergeRun {
   ImportUi ui;
-  KsFile* source;            // the other directory's site file (prefix ILOC)
-  KsCursor* cursor;          // its records in physical order
-  uint64_t source_bytes;     // its records' bytes, for the percentage
-  SiteRecord from;           // the source's record
-  SiteRecord site;           // the site being added
+  KsFile* source;         // the other directory's site file (prefix ILOC)
+  KsCursor* cursor;       // its records in physical order
+  uint64_t source_bytes;  // its records' bytes, for the percentage
+  SiteRecord from;        // the source's record
+  SiteRecord site;        // the site being added
   ImportCounts counts;
   int done;
-  int read_error;            // store code of a failed read
+  int read_error;  // store code of a failed read
 };
 
 // Opens the merge source `name` (never creating it; an interrupted transaction

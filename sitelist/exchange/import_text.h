@@ -41,18 +41,18 @@ size_t ImportCutLength(const char* value, size_t n, size_t width);
 // ImportDeclaresUtf8, decided on the file's head) every line is converted.
 struct ImportLineReader {
   FILE* file;
-  uint64_t size;        // bytes of the file when it was opened
-  uint64_t consumed;    // bytes of the file handed out so far, line ends included
-  int utf8;             // 1: lines are converted from UTF-8
-  int error;            // errno of a failed read, else 0
-  char* chunk;          // read buffer
+  uint64_t size;      // bytes of the file when it was opened
+  uint64_t consumed;  // bytes of the file handed out so far, line ends included
+  int utf8;           // 1: lines are converted from UTF-8
+  int error;          // errno of a failed read, else 0
+  char* chunk;        // read buffer
   size_t chunk_pos, chunk_end;
-  char* line;           // the current line (zero-terminated), as read
+  char* line;  // the current line (zero-terminated), as read
   size_t line_len, line_cap;
-  char* text;           // the current line converted (utf8), zero-terminated
+  char* text;  // the current line converted (utf8), zero-terminated
   size_t text_cap;
   int eof;
-  int skip_lf;          // the previous line ended in CR: a following LF belongs to it
+  int skip_lf;  // the previous line ended in CR: a following LF belongs to it
 };
 
 // Opens path for reading. 0 on success, else the errno of the failed open

@@ -25,8 +25,8 @@ void Check(const Bounds* b, const char* text, size_t n) {
   if (text < b->line || text + n > b->line + b->len) abort();
 }
 
-void OnSite(void* context, ImportParser* p, const char* loc, size_t ll, const char* desc, size_t dl,
-            const char* note, size_t nl) {
+void OnSite(void* context, ImportParser* p, const char* loc, size_t ll, const char* desc, size_t dl, const char* note,
+            size_t nl) {
   const Bounds* b = (const Bounds*)context;
   Check(b, loc, ll);
   Check(b, desc, dl);

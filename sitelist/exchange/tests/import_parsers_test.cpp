@@ -22,8 +22,8 @@ struct Recorder {
 void RecordSite(void* context, ImportParser* p, const char* loc, size_t ll, const char* desc, size_t dl,
                 const char* note, size_t nl) {
   Recorder* r = (Recorder*)context;
-  r->events.push_back("site|" + std::string(loc, ll) + "|" + std::string(desc, dl) + "|" + std::string(note, nl) +
-                      "|" + p->heading);
+  r->events.push_back("site|" + std::string(loc, ll) + "|" + std::string(desc, dl) + "|" + std::string(note, nl) + "|" +
+                      p->heading);
   p->has_last_added = loc[0] != '#';  // as a successful add does
 }
 
@@ -59,69 +59,86 @@ std::string LongIcon(size_t n, const char* inside) {
 
 const std::vector<ParseCase>& Cases() {
   static const std::vector<ParseCase> cases = {
-      {"folder heading files the links under it, <DD> becomes the note", 'H',
+      {"folder heading files the links under it, <DD> becomes the note",
+       'H',
        {kDoctype, "    <DT><H3 ADD_DATE=\"1\" LAST_MODIFIED=\"2\">Work News</H3>", "    <DL><p>",
         "        <DT><A HREF=\"http://a.example/\" ADD_DATE=\"3\">A site</A>", "        <DD>Its own note"},
        {"site|http://a.example/|A site||Work News", "note|Its own note"}},
-      {"anchors and relative links add nothing", 'H',
+      {"anchors and relative links add nothing",
+       'H',
        {"<a href=\"#top\">Top</a> <a href=\"page.html\">Page</a> <a href=\"\">Empty</a>"},
        {}},
-      {"an anchor with a colon reaches the sink, which drops it", 'H',
+      {"an anchor with a colon reaches the sink, which drops it",
+       'H',
        {"<a href=\"#x:y\">Odd</a>"},
        {"site|#x:y|Odd||"}},
-      {"two links on a line add two sites; the first keeps the text between as its note", 'H',
+      {"two links on a line add two sites; the first keeps the text between as its note",
+       'H',
        {"<h2>Search</h2><p><a href=\"http://a/\">A</a> and <a href=\"http://b/\">B</a></p>"},
        {"site|http://a/|A|and <a href=\"http://b/\">B</a></p>|Search", "site|http://b/|B||Search"}},
-      {"a heading over 20 characters is cut to 20", 'H',
+      {"a heading over 20 characters is cut to 20",
+       'H',
        {"<h3>An Extremely Long Heading Text</h3>", "<a href=\"http://x/\">X</a>"},
        {"site|http://x/|X||An Extremely Long He"}},
-      {"a separator and a folder on one line: the folder's name wins", 'H',
+      {"a separator and a folder on one line: the folder's name wins",
+       'H',
        {kDoctype, "<H1>Menu</H1>", "    <HR>    <DT><H3 ADD_DATE=\"1\">Work News</H3>",
         "    <DT><A HREF=\"http://w/\">W</A>"},
        {"site|http://w/|W||Work News"}},
-      {"a separator alone gives a blank heading", 'H',
+      {"a separator alone gives a blank heading",
+       'H',
        {"<h2>Before</h2>", "<hr>", "<a href=\"http://x/\">X</a>"},
        {"site|http://x/|X||"}},
-      {"the letters href inside icon data are no link", 'H',
-       {"<DT><A ICON=\"" + LongIcon(6000, "hrefHREF<h1>") + "\" HREF=\"http://icon.example/\" ADD_DATE=\"1\">Icon first</A>",
+      {"the letters href inside icon data are no link",
+       'H',
+       {"<DT><A ICON=\"" + LongIcon(6000, "hrefHREF<h1>") +
+            "\" HREF=\"http://icon.example/\" ADD_DATE=\"1\">Icon first</A>",
         "<DT><A HREF=\"http://after.example/\" ICON=\"" + LongIcon(4000, "hrefhttp://fake/") + "\">After</A>"},
        {"site|http://icon.example/|Icon first||", "site|http://after.example/|After||"}},
-      {"a <DD> after a folder heading describes the folder, not the site before", 'H',
-       {kDoctype, "<DT><A HREF=\"http://a/\">A</A>", "<DT><H3>Folder</H3>", "<DD>About the folder",
-        "<DL><p>", "<DT><A HREF=\"http://b/\">B</A>", "    <DD>  About B"},
+      {"a <DD> after a folder heading describes the folder, not the site before",
+       'H',
+       {kDoctype, "<DT><A HREF=\"http://a/\">A</A>", "<DT><H3>Folder</H3>", "<DD>About the folder", "<DL><p>",
+        "<DT><A HREF=\"http://b/\">B</A>", "    <DD>  About B"},
        {"site|http://a/|A||", "site|http://b/|B||Folder", "note|About B"}},
-      {"after a subfolder closes, links get their own folder back", 'H',
-       {kDoctype, "<H1>Bookmarks</H1>", "<DL><p>", "<DT><H3>Work</H3>", "<DL><p>", "<DT><H3>News</H3>",
-        "<DL><p>", "<DT><A HREF=\"http://n/\">N</A>", "</DL><p>", "<DT><A HREF=\"http://w/\">W</A>", "</DL><p>",
+      {"after a subfolder closes, links get their own folder back",
+       'H',
+       {kDoctype, "<H1>Bookmarks</H1>", "<DL><p>", "<DT><H3>Work</H3>", "<DL><p>", "<DT><H3>News</H3>", "<DL><p>",
+        "<DT><A HREF=\"http://n/\">N</A>", "</DL><p>", "<DT><A HREF=\"http://w/\">W</A>", "</DL><p>",
         "<DT><A HREF=\"http://t/\">T</A>", "</DL>"},
        {"site|http://n/|N||News", "site|http://w/|W||Work", "site|http://t/|T||Bookmarks"}},
-      {"outside a bookmark file </DL> and <DD> mean nothing", 'H',
+      {"outside a bookmark file </DL> and <DD> mean nothing",
+       'H',
        {"<h2>One</h2><dl>", "<h2>Two</h2>", "</dl>", "<a href=\"http://x/\">X</a>", "<dd>no note"},
        {"site|http://x/|X||Two"}},
-      {"a link without </a> takes the rest of the line as description and no note", 'H',
+      {"a link without </a> takes the rest of the line as description and no note",
+       'H',
        {"<a href=\"http://x/\">Rest of the line"},
        {"site|http://x/|Rest of the line||"}},
-      {"the note after </a> is cleared when it begins with a tag", 'H',
+      {"the note after </a> is cleared when it begins with a tag",
+       'H',
        {"<a href=\"http://x/\">X</a>   Great site", "<a href=\"http://y/\">Y</a><br>Later"},
        {"site|http://x/|X|Great site|", "site|http://y/|Y||"}},
-      {"leading spaces of location and description are removed", 'H',
+      {"leading spaces of location and description are removed",
+       'H',
        {"<A HREF=\"  http://x/\">   X marks</A>"},
        {"site|http://x/|X marks||"}},
-      {"without a pair of double quotes after href nothing is taken", 'H',
-       {"<a href=http://x/>X</a>"},
-       {}},
-      {"<DD> before any site, or after an anchor, adds no note", 'H',
+      {"without a pair of double quotes after href nothing is taken", 'H', {"<a href=http://x/>X</a>"}, {}},
+      {"<DD> before any site, or after an anchor, adds no note",
+       'H',
        {kDoctype, "<DD>Orphan note", "<DT><A HREF=\"#x:1\">anchor</A>", "<DD>After anchor"},
        {"site|#x:1|anchor||"}},
-      {"comma-delimited: location, description, note", 'C',
-       {"\"http://www.example.com/\",\"Example Domain\",\"Reserved\"", "\"ftp://f/\",\"Two only\"",
-        "no quotes", "\"one field\"", " \"  http://s/\",\"  Spaced\",\"  note\""},
+      {"comma-delimited: location, description, note",
+       'C',
+       {"\"http://www.example.com/\",\"Example Domain\",\"Reserved\"", "\"ftp://f/\",\"Two only\"", "no quotes",
+        "\"one field\"", " \"  http://s/\",\"  Spaced\",\"  note\""},
        {"site|http://www.example.com/|Example Domain|Reserved|New", "site|ftp://f/|Two only||New",
         "site|http://s/|Spaced|note|New"}},
-      {"comma-delimited: quotes inside the description end it", 'C',
+      {"comma-delimited: quotes inside the description end it",
+       'C',
        {"\"http://q/\",\"Say \"hi\" now\""},
        {"site|http://q/|Say |now|New"}},
-      {"text: every scheme marker, punctuation left out", 'A',
+      {"text: every scheme marker, punctuation left out",
+       'A',
        {"Visit http://www.example.com/page.html for the details.",
         "Secure: https://secure.example.net/login, then ftp://files.example.org/pub/readme.txt.",
         "(see telnet://bbs.example.org) news://n.example/comp.lang.c gopher://g.example.edu/"},
@@ -133,13 +150,16 @@ const std::vector<ParseCase>& Cases() {
         "comp.lang.c gopher://g.example.edu/|",
         "site|news://n.example/comp.lang.c|gopher://g.example.edu/|gopher://g.example.edu/|",
         "site|gopher://g.example.edu/|||"}},
-      {"text: upper-case schemes and mail addresses are not markers", 'A',
+      {"text: upper-case schemes and mail addresses are not markers",
+       'A',
        {"HTTP://UPPER.EXAMPLE/ and mailto:nobody@example.com"},
        {}},
-      {"text: a href gives its quoted value", 'A',
+      {"text: a href gives its quoted value",
+       'A',
        {"see <A HREF = \"http://quoted.example/x y\">there</a>"},
        {"site|http://quoted.example/x y|>there</a>|>there</a>|"}},
-      {"text: a parenthesis the address opened stays", 'A',
+      {"text: a parenthesis the address opened stays",
+       'A',
        {"http://en.example.org/wiki/Tabulink_(program)."},
        {"site|http://en.example.org/wiki/Tabulink_(program)|||"}},
   };
@@ -216,7 +236,9 @@ TEST(ImportText, Utf8ToAnsi) {
       {"\xC5\xA0koda \xC5\xB8", "\x8Akoda \x9F"},
       {"\xE6\x9D\xB1\xE4\xBA\xAC Guide", "&#26481;&#20140; Guide"},
       {"\xF0\x9F\x8E\xB5 Music", "&#127925; Music"},
-      {"\xC2\x81" "C1", " C1"},
+      {"\xC2\x81"
+       "C1",
+       " C1"},
       {"bad \xE9 byte, cut \xE6\x9D", "bad \xE9 byte, cut \xE6\x9D"},
       {"overlong \xC0\xAF and surrogate \xED\xA0\x80", "overlong \xC0\xAF and surrogate \xED\xA0\x80"},
   };
@@ -243,20 +265,18 @@ TEST(ImportText, CutLengthKeepsReferencesWhole) {
     size_t width;
     size_t cut;
   } cases[] = {
-      {"short", 20, 5},
-      {"abcdefghij", 4, 4},
-      {"ab&#26481;cd", 5, 2},   // inside the reference: before its "&"
-      {"ab&#26481;cd", 10, 10}, // just after it
-      {"ab&#26481;cd", 9, 2},   // one short of its ";"
-      {"ab&#x;cd", 4, 4},       // not a numeric reference
-      {"ab&amp;cd", 4, 4},      // named entities are kept as text
-      {"x&#12", 4, 4},          // an unfinished reference is plain text
+      {"short", 20, 5},         {"abcdefghij", 4, 4}, {"ab&#26481;cd", 5, 2},  // inside the reference: before its "&"
+      {"ab&#26481;cd", 10, 10},                                                // just after it
+      {"ab&#26481;cd", 9, 2},                                                  // one short of its ";"
+      {"ab&#x;cd", 4, 4},                                                      // not a numeric reference
+      {"ab&amp;cd", 4, 4},                                                     // named entities are kept as text
+      {"x&#12", 4, 4},                                                         // an unfinished reference is plain text
   };
   for (const Case& c : cases) EXPECT_EQ(c.cut, ImportCutLength(c.value, strlen(c.value), c.width)) << c.value;
 }
 
 class ImportLinesTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     path_ = (std::filesystem::temp_directory_path() /
              (std::string("tx_import_lines_") + ::testing::UnitTest::GetInstance()->current_test_info()->name()))
@@ -318,9 +338,7 @@ TEST_F(ImportLinesTest, OverlongLinesComeInPiecesCutBeforeAStartTag) {
   for (size_t i = 0; i < 3; i++) {
     EXPECT_LE(got[i].size(), (size_t)kImportLineMax);
     total += got[i].size();
-    if (i > 0) {
-      EXPECT_EQ(0u, got[i].find("<a href=")) << "piece " << i << " starts with a whole link";
-    }
+    if (i > 0) { EXPECT_EQ(0u, got[i].find("<a href=")) << "piece " << i << " starts with a whole link"; }
   }
   EXPECT_EQ(line.size(), total);
   EXPECT_EQ("tail", got[3]);

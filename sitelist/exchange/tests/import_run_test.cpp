@@ -29,8 +29,8 @@ struct Site {
 };
 
 std::ostream& operator<<(std::ostream& os, const Site& s) {
-  return os << "{" << s.description << " | " << s.category << " | " << s.note << " | " << s.keyword << " | "
-            << s.rating << "}";
+  return os << "{" << s.description << " | " << s.category << " | " << s.note << " | " << s.keyword << " | " << s.rating
+            << "}";
 }
 
 std::string FixturePath(const char* name) {
@@ -59,7 +59,7 @@ int AskCategory(void* context, const SiteRecord* site, const char* best_guess, c
 }
 
 class ImportRunTest : public RecordsDirTest {
- protected:
+protected:
   void SetUp() override {
     RecordsDirTest::SetUp();
     g_prompts.clear();
@@ -126,7 +126,8 @@ struct FixtureCase {
 
 const std::vector<FixtureCase>& Fixtures() {
   static const std::vector<FixtureCase> cases = {
-      {"firefox_bookmarks.html", "HTML Document",
+      {"firefox_bookmarks.html",
+       "HTML Document",
        {{"https://www.mozilla.org/en-US/firefox/", {"Get Help", "Bookmarks Menu", "", "https", 0}},
         {"https://news.example.com/world",
          {"Daily News &amp; Views", "Work News", "Read every morning before the stand-up", "https", 0}},
@@ -139,7 +140,8 @@ const std::vector<FixtureCase>& Fixtures() {
         {"place:sort=8&amp;maxResults=10", {"Most Visited", "Bookmarks Toolbar", "", "?", 0}},
         {"mailto:help@example.com", {"Write to support", "Bookmarks Menu", "", "mailto:", 0}}},
        {"Bookmarks Menu", "Bookmarks Toolbar", "Caf\xE9 Reviews", "Work News"}},
-      {"chrome_bookmarks.html", "H",
+      {"chrome_bookmarks.html",
+       "H",
        {{"https://mail.example.com/mail/u/0/#inbox", {"Inbox (3) \x96 Mail", "Bookmarks bar", "", "https", 0}},
         {"https://longreads.example.net/story?id=42&amp;ref=bm",
          {"A Story: Part 1 &quot;The Start&quot;", "Reading list for the", "", "https", 0}},
@@ -148,32 +150,49 @@ const std::vector<FixtureCase>& Fixtures() {
         {"ftp://ftp.example.org/pub/", {"FTP mirror", "Other bookmarks", "", "ftp", 0}},
         {"https://music.example.com/", {"&#127925; Music", "Other bookmarks", "", "https", 0}}},
        {"Bookmarks bar", "Other bookmarks", "Reading list for the"}},
-      {"edge_favorites.html", "HTML Document",
+      {"edge_favorites.html",
+       "HTML Document",
        {{"https://www.bing.com/", {"Bing", "Favorites bar", "", "https", 0}},
-        {"https://shop.example.de/strasse", {"Stra\xDF" "e &amp; Mehr", "Favorites bar", "", "https", 0}},
+        {"https://shop.example.de/strasse",
+         {"Stra\xDF"
+          "e &amp; Mehr",
+          "Favorites bar", "", "https", 0}},
         {"https://docs.example.com/guide#install", {"Install guide \x96 Docs", "Bookmarks", "", "https", 0}}},
        {"Bookmarks", "Favorites bar"}},
-      {"netscape4_bookmarks.htm", "HTML Document",
+      {"netscape4_bookmarks.htm",
+       "HTML Document",
        {{"http://www.radio.example.es/",
-         {"Radio Espa\xF1" "a \x96 en directo", "Se\xF1" "ales de radio", "Emisiones en l\xED" "nea", "http", 0}},
+         {"Radio Espa\xF1"
+          "a \x96 en directo",
+          "Se\xF1"
+          "ales de radio",
+          "Emisiones en l\xED"
+          "nea",
+          "http", 0}},
         {"http://home.netscape.com/", {"Netscape", "Bookmarks for Jos\xE9 G", "", "http", 0}}},
-       {"Bookmarks for Jos\xE9 G", "Se\xF1" "ales de radio"}},
-      {"links_page.html", "HTML Document",
+       {"Bookmarks for Jos\xE9 G",
+        "Se\xF1"
+        "ales de radio"}},
+      {"links_page.html",
+       "HTML Document",
        {{"http://www.altavista.example/",
          {"AltaVista", "Search engines", "the fastest <a href=\"http://www.lycos.example/\">Lycos</a></p>", "http", 0}},
         {"http://www.lycos.example/", {"Lycos", "Search engines", "", "http", 0}},
         {"news:comp.infosystems.www", {"WWW newsgroup", "A heading that is ra", "", "?", 0}},
         {"http://www.no-end-tag.example/", {"Rest of the line", "A heading that is ra", "", "http", 0}}},
        {"A heading that is ra", "Search engines"}},
-      {"sites.csv", "Comma-delimited file",
+      {"sites.csv",
+       "Comma-delimited file",
        {{"http://www.example.com/", {"Example Domain", "New", "Reserved for documentation", "http", 0}},
         {"ftp://ftp.example.org/", {"Example FTP", "New", "", "ftp", 0}},
         {"http://spaced.example/", {"Leading spaces", "New", "kept out", "http", 0}}},
        {"New"}},
-      {"notes.txt", "Any ASCII text file",
+      {"notes.txt",
+       "Any ASCII text file",
        {{"http://www.example.com/page.html", {"for the details.", "", "for the details.", "http", 0}},
         {"https://secure.example.net/login",
-         {"then ftp://files.example.org/pub/readme.txt", "", "then ftp://files.example.org/pub/readme.txt", "https", 0}},
+         {"then ftp://files.example.org/pub/readme.txt", "", "then ftp://files.example.org/pub/readme.txt", "https",
+          0}},
         {"ftp://files.example.org/pub/readme.txt", {"", "", "", "ftp", 0}},
         {"telnet://bbs.example.org",
          {"news://news.example.org/comp.lang.c gopher://gopher.example.edu/", "",
@@ -233,8 +252,8 @@ TEST_F(ImportRunTest, DuplicatesAreFoundWithoutRegardToCase) {
 TEST_F(ImportRunTest, SelectedCategoryFilesEverySiteUnderIt) {
   CategoryRecord cat = MakeCategory("Programming Languages Ref");  // longer than a heading
   ASSERT_EQ(1, AddCategory(&cat));
-  ImportCounts c = Import(FixturePath("chrome_bookmarks.html"), "HTML Document", "Selected Category",
-                          "Programming Languages Ref");
+  ImportCounts c =
+      Import(FixturePath("chrome_bookmarks.html"), "HTML Document", "Selected Category", "Programming Languages Ref");
   EXPECT_EQ(6, c.added);
   for (const auto& s : Sites()) EXPECT_EQ("Programming Languages Ref", s.second.category) << s.first;
   EXPECT_EQ(std::vector<std::string>{"Programming Languages Ref"}, Categories());
@@ -256,9 +275,10 @@ TEST_F(ImportRunTest, AskForEachUrl) {
   Asked selecting = {{}, "Picked"};
   ImportCounts c = Import(FixturePath("edge_favorites.html"), "HTML Document", "Ask for Each URL", "", &selecting);
   EXPECT_EQ(3, c.added);
-  EXPECT_EQ((std::vector<std::string>{"https://www.bing.com/|Favorites bar", "https://shop.example.de/strasse|Favorites bar",
-                                      "https://docs.example.com/guide#install|Bookmarks"}),
-            selecting.questions);
+  EXPECT_EQ(
+      (std::vector<std::string>{"https://www.bing.com/|Favorites bar", "https://shop.example.de/strasse|Favorites bar",
+                                "https://docs.example.com/guide#install|Bookmarks"}),
+      selecting.questions);
   for (const auto& s : Sites()) EXPECT_EQ("Picked", s.second.category);
   // Nobody is asked about sites that are there already.
   Asked again = {{}, "Picked"};
@@ -292,6 +312,38 @@ TEST_F(ImportRunTest, DefaultsAndFirstLetters) {
   ImportCounts c = Import(FixturePath("edge_favorites.html"), "", "");
   EXPECT_EQ(3, c.added);
   EXPECT_EQ((std::vector<std::string>{"Bookmarks", "Favorites bar"}), Categories());
+}
+
+std::vector<int> g_failures;
+void RecordFailure(void*, int error) { g_failures.push_back(error); }
+
+TEST_F(ImportRunTest, AFailedAddIsToldAndTheImportGoesOn) {
+  // Inside a transaction of this thread the store can be told to fail the
+  // third change; the import's adds are those changes.
+  KsFile* files[] = {RecordFile(RF_TABLNK)};
+  KsTxn* t = nullptr;
+  ASSERT_EQ(KS_OK, ks_begin(files, 1, 2000, &t));
+  ks_debug_fail_after(3);
+  g_failures.clear();
+  ImportSettings s = {};
+  snprintf(s.name, sizeof s.name, "%s", FixturePath("edge_favorites.html").c_str());
+  snprintf(s.type, sizeof s.type, "H");
+  snprintf(s.method, sizeof s.method, "S");
+  ImportUi ui = {nullptr, nullptr, RecordFailure};
+  ImportRun* run = new ImportRun;
+  ASSERT_EQ(0, ImportOpen(run, &s, &ui));
+  while (ImportStep(run, 100)) {}
+  ks_debug_fail_after(0);
+  EXPECT_EQ(2, run->counts.added);
+  EXPECT_EQ(1, run->counts.failed);
+  EXPECT_EQ(0, run->counts.duplicates);
+  EXPECT_EQ(std::vector<int>{KS_ERR_IO}, g_failures);
+  ImportClose(run);
+  delete run;
+  EXPECT_EQ(KS_OK, ks_commit(t));
+  std::map<std::string, Site> sites = Sites();
+  EXPECT_EQ(2u, sites.size());
+  EXPECT_EQ(0u, sites.count("https://docs.example.com/guide#install"));  // the third site failed
 }
 
 TEST_F(ImportRunTest, MissingFileIsReportedNotCreated) {
