@@ -390,6 +390,20 @@ class ExportTest(unittest.TestCase):
         name = self.ctl.ask("combo", dialog, IDC["name"])
         self.assertEqual((name["text"], name["items"]), ("links.htm", ["links.htm"]))
 
+    def test_window_opens_with_the_stored_settings(self):
+        with open(INI, "wb") as f:
+            f.write(b"[Export]\r\nName=pre.csv\r\nType=Comma-Delimited\r\nCategories=Selected\r\n"
+                    b"Category=news\r\nSiteInfo=0\r\nRatings=1\r\n")
+        self.start()
+        dialog = self.open_export()
+        self.assertEqual(self.ctl.ask("combo", dialog, IDC["name"])["text"], "pre.csv")
+        self.assertEqual(self.ctl.ask("combo", dialog, IDC["category"])["text"], "news")
+        self.assertTrue(self.control(dialog, "category")["enabled"])
+        # OK without a change exports with every stored setting.
+        self.run_export(dialog, os.path.join(WORK, "pre.csv"))
+        self.assertEqual(self.read("pre.csv"), crlf(['"News","http://news.example/","The News",7',
+                                                     '"News","http://more.example/","More News",3']))
+
     def test_browse_offers_the_file_dialog(self):
         self.start()
         dialog = self.open_export()
