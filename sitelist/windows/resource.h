@@ -11,6 +11,7 @@
 #define IDD_ABOUT               100
 #define IDD_STOP                101
 #define IDD_PROGRESS            102
+#define IDD_SPLASH              103
 
 #define IDB_TABLNK01            200
 
@@ -22,6 +23,7 @@
 #define IDC_STOP_TEXT           1004
 #define IDC_PROGRESS_TEXT       1005
 #define IDC_PROGRESS_PERCENT    1006
+#define IDC_PROGRESS_LINE       1007
 
 #define IDM_FILE_IMPORT         2001
 #define IDM_FILE_CLIPBOARD      2002
@@ -59,6 +61,9 @@
 #define IDS_STOP_TITLE          3013
 #define IDS_UPGRADE_ADD_FAILED  3014
 #define IDS_ABOUT_TITLE         3015
+#define IDS_PROGRESS_OK         3016
+#define IDS_NO_FRAME            3017
+#define IDS_SPLASH_NAME         3018
 
 // ---- Site and category windows ----------------------------------------------------------
 // dialogs 110-129, icons 10-39, menus 310-319, controls 1100-1399, commands 2500-2599,
