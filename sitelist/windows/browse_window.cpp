@@ -55,15 +55,15 @@ const ColumnSpec kBrowseColumns[] = {
     {kColDescription, {IDS_COL_DESCRIPTION, 107, 100, false}},
     {kColLocation, {IDS_COL_LOCATION, 89, 255, false}},
     {kColCategory, {IDS_COL_CATEGORY, 60, 30, false}},
-    {kColRating, {IDS_COL_RATING, 25, 2, true}},
-    {kColKeyword, {IDS_COL_KEYWORD, 40, 10, false}},
+    {kColRating, {IDS_COL_RATING, 30, 2, true}},
+    {kColKeyword, {IDS_COL_KEYWORD, 50, 10, false}},
 };
 const ColumnSpec kByCategoryColumns[] = {
     {kColLocation, {IDS_COL_LOCATION, 120, 60, false}},
     {kColDescription, {IDS_COL_DESCRIPTION, 120, 60, false}},
     {kColCategory, {IDS_COL_CATEGORY, 50, 15, false}},
-    {kColRating, {IDS_COL_RATING, 25, 2, true}},
-    {kColKeyword, {IDS_COL_KEYWORD, 40, 10, false}},
+    {kColRating, {IDS_COL_RATING, 30, 2, true}},
+    {kColKeyword, {IDS_COL_KEYWORD, 50, 10, false}},
 };
 
 struct BrowseState {
@@ -513,4 +513,15 @@ UINT TrackListPopup(HWND dialog, UINT menuId, LPARAM screenPoint, HWND list, con
   UINT command = (UINT)TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, dialog, nullptr);
   DestroyMenu(bar);
   return command;
+}
+
+void UseTabPageBackground(HWND dialog) {
+  typedef HRESULT(WINAPI * EnableTexture)(HWND, DWORD);
+  const DWORD kEnableTab = 0x00000006;  // ETDT_ENABLETAB
+  HMODULE theme = GetModuleHandleA("uxtheme.dll");
+  if (theme == nullptr) theme = LoadLibraryA("uxtheme.dll");
+  if (theme == nullptr) return;
+  EnableTexture enable = reinterpret_cast<EnableTexture>(
+      reinterpret_cast<void*>(GetProcAddress(theme, "EnableThemeDialogTexture")));
+  if (enable != nullptr) enable(dialog, kEnableTab);
 }

@@ -73,6 +73,10 @@ HWND AddControlHints(HWND dialog, const int* ids, const UINT* texts, int count);
 // command chosen (0: none).
 UINT TrackListPopup(HWND dialog, UINT menuId, LPARAM screenPoint, HWND list, const UINT* dimmed, int dimmedCount);
 
+// Gives a dialog whose controls sit on a tab control's pages the pages' own
+// background where the visual style draws one (nothing under the classic look).
+void UseTabPageBackground(HWND dialog);
+
 // The highlighted row of a report list-view (-1: none), and highlighting one.
 int SelectedListRow(HWND list);
 void SelectListRow(HWND list, int row);

@@ -531,6 +531,7 @@ BOOL OnCategoryInit(HWND dialog, CategoryForm* f) {
   LoadText(f->request == kRequestInsert ? IDS_CATEGORY_ADDED : IDS_CATEGORY_CHANGED, title, sizeof title);
   SetWindowTextA(dialog, title);
   memcpy(f->oldName, f->work.Category, sizeof f->oldName);
+  UseTabPageBackground(dialog);
   HWND tabs = GetDlgItem(dialog, IDC_UC_TABS);
   const UINT names[] = {IDS_TAB_GENERAL, IDS_TAB_HTML, IDS_TAB_LOCATIONS};
   for (int i = 0; i < 3; ++i) {

@@ -181,6 +181,7 @@ BOOL OnInitDialog(HWND dialog, SiteForm* f) {
     item.pszText = text;
     SendMessageA(tabs, TCM_INSERTITEMA, (WPARAM)i, (LPARAM)&item);
   }
+  UseTabPageBackground(dialog);
   const int hintIds[] = {IDC_UT_SITEINFO};
   const UINT hintTexts[] = {IDS_HINT_SITEINFO};
   AddControlHints(dialog, hintIds, hintTexts, 1);

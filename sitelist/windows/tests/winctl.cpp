@@ -35,6 +35,8 @@
 //                                position) from scroll bar HWND to its parent
 //   scrollpos HWND               a scroll bar control's thumb position
 //   radio HWND                   whether a radio button or check box is checked
+//   press HWND                   clicks a button control as the mouse does (BM_CLICK): a
+//                                radio button checks itself and tells its owner
 //   quit                         end
 #include <windows.h>
 #include <commctrl.h>
@@ -376,9 +378,13 @@ void Combo(HWND combo) {
   int selected = (int)SendMessageA(combo, CB_GETCURSEL, 0, 0);
   printf("{\"ok\":true,\"selected\":%d,\"items\":[", selected);
   for (int i = 0; i < count; ++i) {
+    // Across processes Wine carries the item's text in wide characters.
+    wchar_t wide[kText] = L"";
     char text[kText] = "";
-    if (SendMessageA(combo, CB_GETLBTEXTLEN, (WPARAM)i, 0) < (LRESULT)kText)
-      SendMessageA(combo, CB_GETLBTEXT, (WPARAM)i, (LPARAM)text);
+    if (SendMessageW(combo, CB_GETLBTEXTLEN, (WPARAM)i, 0) < (LRESULT)kText) {
+      SendMessageW(combo, CB_GETLBTEXT, (WPARAM)i, (LPARAM)wide);
+      WideCharToMultiByte(CP_ACP, 0, wide, -1, text, (int)sizeof text, nullptr, nullptr);
+    }
     if (i) putchar(',');
     PutJsonString(text);
   }
@@ -512,6 +518,9 @@ bool Run(char** f, int n) {
     else Fail("post failed");
   } else if (strcmp(cmd, "scrollpos") == 0 && n >= 2) {
     printf("{\"pos\":%d}\n", (int)SendMessageA(ParseHwnd(f[1]), SBM_GETPOS, 0, 0));
+  } else if (strcmp(cmd, "press") == 0 && n >= 2) {
+    if (PostMessageA(ParseHwnd(f[1]), BM_CLICK, 0, 0)) Ok();
+    else Fail("post failed");
   } else if (strcmp(cmd, "radio") == 0 && n >= 2) {
     printf("{\"checked\":%s}\n", SendMessageA(ParseHwnd(f[1]), BM_GETCHECK, 0, 0) == BST_CHECKED ? "true" : "false");
   } else {
