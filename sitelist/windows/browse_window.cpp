@@ -59,11 +59,11 @@ const ColumnSpec kBrowseColumns[] = {
     {kColKeyword, {IDS_COL_KEYWORD, 50, 10, false}},
 };
 const ColumnSpec kByCategoryColumns[] = {
-    {kColLocation, {IDS_COL_LOCATION, 120, 60, false}},
-    {kColDescription, {IDS_COL_DESCRIPTION, 120, 60, false}},
+    {kColLocation, {IDS_COL_LOCATION, 110, 60, false}},
+    {kColDescription, {IDS_COL_DESCRIPTION, 100, 60, false}},
     {kColCategory, {IDS_COL_CATEGORY, 50, 15, false}},
     {kColRating, {IDS_COL_RATING, 30, 2, true}},
-    {kColKeyword, {IDS_COL_KEYWORD, 50, 10, false}},
+    {kColKeyword, {IDS_COL_KEYWORD, 40, 10, false}},
 };
 
 struct BrowseState {
