@@ -378,6 +378,11 @@ class BrowseTest(unittest.TestCase):
         self.assertNotIn("http://moved.example/", self.sites())
         self.wait_rows(browse, lambda r: "http://moved.example/" not in [x[1] for x in r["rows"]])
         self.assert_no_box()
+        # The site form keeps its position and its 17 scaled controls under "UpdateTABLNK".
+        ini = read_ini().get("UpdateTABLNK", {})
+        self.assertEqual("714334612808", ini.get("WindowScaled"))
+        self.assertEqual(17, len([k for k in ini if k.startswith("CtrlSize")]))
+        self.assertIn("XPosit", ini)
 
     def test_tabs_pages_thumb_category_limit_clipboard_and_popup(self):
         fixture("category", "Misc")
@@ -558,6 +563,25 @@ class BrowseTest(unittest.TestCase):
         self.assertEqual(expected, written)
         self.assertIn("<TD>-7</TD>", written)
 
+        # "..." opens the save dialog with its title; a name longer than 80
+        # characters is written where it says.
+        self.ctl.ok("click", browse, "HTML")
+        small = self.form("Generate an HTML document")
+        self.ctl.ok("click", small, "...")
+        save = self.form("Enter the name of your HTML File")
+        self.shot("quick-save-dialog")
+        self.ctl.ok("close", save)
+        self.gone(save)
+        deep = os.path.join(WORK, "a-folder-whose-name-is-long-enough-to-pass-eighty-characters-in-all")
+        os.makedirs(deep)
+        long_name = os.path.join(deep, "LONG.HTM")
+        self.assertGreater(len(h.winpath(long_name)), 80)
+        self.type(small, IDC_QH_NAME, h.winpath(long_name))
+        self.ctl.ok("click", small, "Displayed records only")
+        self.gone(small)
+        with open(long_name, "rb") as f:
+            self.assertTrue(f.read().decode("latin-1").endswith(QUICK_FOOTER))
+
         # "&Cancel" mid-run still writes the footer.
         fixture("sites", 4000, "Misc", 1000)
         cut = os.path.join(WORK, "CUT.HTM")
@@ -615,6 +639,12 @@ class BrowseTest(unittest.TestCase):
         self.ctl.ok("click", form, "OK")
         self.gone(form)
         self.wait_rows(cats, lambda r: ["News", "All the news"] in r["rows"], IDC_CB_LIST)
+        # A blank name is asked for again: the form stays and nothing is written.
+        form = self.category_form(cats, "Insert", "Category Will Be Added")
+        self.ctl.ok("click", form, "OK")
+        self.assertTrue(self.ctl.ask("describe", form)["visible"])
+        self.ctl.ok("click", form, "Cancel")
+        self.gone(form)
         # "news" beside "News" is refused, naming "Category"; the form stays.
         form = self.category_form(cats, "Insert", "Category Will Be Added")
         self.type(form, IDC_UC_NAME, "news")
