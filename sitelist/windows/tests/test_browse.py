@@ -289,7 +289,7 @@ class BrowseTest(unittest.TestCase):
         for i, (location, keyword) in enumerate(cases):
             self.ctl.ok("click", browse, "Insert")
             form = self.form("Adding Location")
-            combo = self.ctl.ok("combo", self.control(form, IDC_UT_CATEGORY))
+            combo = self.ctl.ok("comboitems", self.control(form, IDC_UT_CATEGORY))
             self.assertEqual(["Arts", "News", "_BEFORE ALL x"], sorted(combo["items"]))
             self.type(form, IDC_UT_LOCATION, location)
             self.ctl.ok("focus", self.control(form, IDC_UT_DESCRIPTION))
@@ -461,7 +461,7 @@ class BrowseTest(unittest.TestCase):
         # Inserting from the "Category" tab pre-fills the category.
         self.ctl.ok("click", browse, "Insert")
         form = self.form("Adding Location")
-        combo = self.ctl.ok("combo", self.control(form, IDC_UT_CATEGORY))
+        combo = self.ctl.ok("comboitems", self.control(form, IDC_UT_CATEGORY))
         self.assertEqual("News", combo["items"][combo["selected"]])
         self.ctl.ok("click", form, "Cancel")
         self.gone(form)
@@ -614,7 +614,7 @@ class BrowseTest(unittest.TestCase):
         text_form = self.form("Adding HTML")
         self.assertTrue(self.ctl.ask("radio", self.control(text_form, IDC_UH_TYPES[1]))["checked"])
         radio = self.control(text_form, IDC_UH_TYPES[type_index])
-        self.ctl.ok("press", radio)
+        self.ctl.ok("bmclick", radio)
         self.assertTrue(wait_for(lambda: self.ctl.ask("radio", radio)["checked"], 10))
         self.type(text_form, IDC_UH_TEXT, html)
         self.ctl.ok("click", text_form, "OK")
@@ -668,7 +668,7 @@ class BrowseTest(unittest.TestCase):
         self.ctl.ok("tabclick", self.control(form, IDC_UC_TABS), 2)
         self.ctl.ok("command", form, IDC_UC_SITE_INSERT)  # the "&Insert" of the "Locations" tab
         site_form = self.form("Adding Location")
-        combo = self.ctl.ok("combo", self.control(site_form, IDC_UT_CATEGORY))
+        combo = self.ctl.ok("comboitems", self.control(site_form, IDC_UT_CATEGORY))
         self.assertEqual("News", combo["items"][combo["selected"]])
         self.type(site_form, IDC_UT_LOCATION, "http://daily.example/")
         self.type(site_form, IDC_UT_DESCRIPTION, "Daily")
