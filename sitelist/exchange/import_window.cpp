@@ -11,7 +11,6 @@
 #include <string.h>
 
 #include "sitelist/exchange/file_history.h"
-#include "sitelist/exchange/report_windows.h"
 #include "sitelist/records/record_operations.h"
 #include "sitelist/windows/category_list_window.h"
 #include "sitelist/windows/private_profile.h"
@@ -278,6 +277,13 @@ void CategoryFormOk(HWND dialog, CategoryFormState* s) {
 
 void CategoryFormCancel(HWND dialog, CategoryFormState*) { EndForm(dialog, kResponseCancelled); }
 
+// The label on the tab control shows the tab's background, not the dialog's.
+INT_PTR CategoryFormColour(HWND control, HDC dc) {
+  if (GetDlgCtrlID(control) != IDC_UCN_DESCRIPTION_LABEL) return FALSE;
+  SetBkMode(dc, TRANSPARENT);
+  return (INT_PTR)GetStockObject(NULL_BRUSH);
+}
+
 const WindowCommand<CategoryFormState> kCategoryFormCommands[] = {
     {IDOK, CategoryFormOk},
     {IDCANCEL, CategoryFormCancel},
@@ -287,6 +293,7 @@ INT_PTR CALLBACK CategoryFormProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM l
   switch (msg) {
     case WM_INITDIALOG: return CategoryFormInit(dialog, (CategoryFormState*)lParam);
     case WM_COMMAND: return DispatchWindowCommand(kCategoryFormCommands, dialog, LOWORD(wParam));
+    case WM_CTLCOLORSTATIC: return CategoryFormColour((HWND)lParam, (HDC)wParam);
   }
   return FALSE;
 }
@@ -368,6 +375,8 @@ INT_PTR ImportMainInit(HWND dialog, ImportMainState* s) {
                    kMethodButtons[Index(kImportMethods, s->settings.method)]);
   FillCategoryCombo(GetDlgItem(dialog, IDC_IMPORT_CATEGORY), s->settings.category);
   EnableCategory(dialog);
+  // TODO: "Help!" starts ImportHelp, the text viewer of Export.Txt, once the viewers are in the program.
+  EnableWindow(GetDlgItem(dialog, IDC_IMPORT_HELP), FALSE);
   SetFocus(file);
   return FALSE;
 }
@@ -419,8 +428,6 @@ void ImportMainBrowse(HWND dialog, ImportMainState* s) {
     SetDlgItemTextA(dialog, IDC_IMPORT_FILE, s->settings.name);
 }
 
-void ImportMainHelp(HWND, ImportMainState*) { StartProcedure(ImportHelp, nullptr); }
-
 void ImportMainMethod(HWND dialog, ImportMainState*) { EnableCategory(dialog); }
 
 // The drop list's header is no file: choosing it keeps the name there was.
@@ -438,7 +445,6 @@ const WindowCommand<ImportMainState> kImportMainCommands[] = {
     {IDOK, ImportMainOk},
     {IDCANCEL, ImportMainCancel},
     {IDC_IMPORT_BROWSE, ImportMainBrowse},
-    {IDC_IMPORT_HELP, ImportMainHelp},
     {IDC_IMPORT_METHOD_S, ImportMainMethod},
     {IDC_IMPORT_METHOD_M, ImportMainMethod},
     {IDC_IMPORT_METHOD_A, ImportMainMethod},

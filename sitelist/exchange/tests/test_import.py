@@ -72,7 +72,12 @@ class WinCtl:
         return self.ask("find", cls, title)["hwnd"]
 
     def findchild(self, parent, cls="", title=""):
-        return self.ask("findchild", parent, cls, title)["hwnd"]
+        """The first descendant of parent with that class and title ("" matches any), or 0."""
+        info = self.describe(parent)
+        for c in info.get("children", []):
+            if (not cls or c["class"] == cls) and (not title or c["text"] == title):
+                return c["hwnd"]
+        return 0
 
     def child(self, parent, control):
         return self.ask("child", parent, control)["hwnd"]
@@ -181,6 +186,8 @@ class ImportTest(unittest.TestCase):
         self.proc = h.start([TABLNK], cwd=WORK)
         frame = self.ctl.wait(lambda: self.ctl.find("TabulinkFrame", "Tabulink"))
         self.assertTrue(frame, "the frame did not open")
+        # The splash opens just after the frame; the first menu choice after that closes it.
+        self.ctl.wait(lambda: self.ctl.find("TabulinkSplash", ""), timeout=10)
         self.frame = frame
         return frame
 
@@ -191,6 +198,7 @@ class ImportTest(unittest.TestCase):
         self.ctl.ok("command", self.frame, command)
         w = self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", title))
         self.assertTrue(w, "no window %r" % title)
+        self.assertTrue(self.ctl.wait(lambda: self.ctl.find("TabulinkSplash", ""), timeout=10, gone=True))
         return w
 
     def boxes(self):
@@ -212,10 +220,17 @@ class ImportTest(unittest.TestCase):
         self.fail("no box titled %r" % title)
 
     def set_text(self, window, control, text):
-        self.ctl.ok("settext", window, control, text)
+        """Types text into control (of a combo box: into its edit field) as a user would."""
+        w = self.ctl.child(window, control)
+        self.assertTrue(w, "no control %d" % control)
+        if self.ctl.describe(w)["class"] == "ComboBox":
+            w = self.ctl.findchild(w, "Edit")
+        self.ctl.ok("type", w, text)
 
     def press(self, window, control):
-        self.ctl.ok("press", window, control)
+        w = self.ctl.child(window, control)
+        self.assertTrue(w, "no control %d" % control)
+        self.ctl.ok("press", w)
 
     def fill_import(self, window, name, type_letter, method_letter, category=None):
         self.set_text(window, IDC_IMPORT_FILE, name)
@@ -301,6 +316,7 @@ class ImportTest(unittest.TestCase):
         combo = self.ctl.ask("combo", self.ctl.child(w, IDC_IMPORT_CATEGORY))["items"]
         self.assertEqual(combo, ["Reading"])  # no pseudo-category is offered
         self.ctl.ok("close", self.ctl.findchild(self.frame, "", "Import"))
+        self.assertTrue(self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", "Import"), gone=True))
         self.assertEqual(self.run_import("sites.csv", "C", "S", "Reading"), "3 sites added, 0 skipped as duplicates")
         self.assertEqual(self.run_import(os.path.join(WORK, "notes.txt"), "A", "S", "Reading"),
                          "6 sites added, 0 skipped as duplicates")
