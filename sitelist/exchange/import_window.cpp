@@ -10,6 +10,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "sitelist/exchange/export_windows.h"
 #include "sitelist/exchange/file_history.h"
 #include "sitelist/records/record_operations.h"
 #include "sitelist/windows/category_list_window.h"
@@ -375,8 +376,6 @@ INT_PTR ImportMainInit(HWND dialog, ImportMainState* s) {
                    kMethodButtons[Index(kImportMethods, s->settings.method)]);
   FillCategoryCombo(GetDlgItem(dialog, IDC_IMPORT_CATEGORY), s->settings.category);
   EnableCategory(dialog);
-  // TODO: "Help!" starts ImportHelp, the text viewer of Export.Txt, once the viewers are in the program.
-  EnableWindow(GetDlgItem(dialog, IDC_IMPORT_HELP), FALSE);
   SetFocus(file);
   return FALSE;
 }
@@ -428,6 +427,9 @@ void ImportMainBrowse(HWND dialog, ImportMainState* s) {
     SetDlgItemTextA(dialog, IDC_IMPORT_FILE, s->settings.name);
 }
 
+// "Help!": the viewer of Export.Txt, the same text and title as the export's help.
+void ImportMainHelp(HWND, ImportMainState*) { StartProcedure(ExportHelp, nullptr); }
+
 void ImportMainMethod(HWND dialog, ImportMainState*) { EnableCategory(dialog); }
 
 // The drop list's header is no file: choosing it keeps the name there was.
@@ -445,6 +447,7 @@ const WindowCommand<ImportMainState> kImportMainCommands[] = {
     {IDOK, ImportMainOk},
     {IDCANCEL, ImportMainCancel},
     {IDC_IMPORT_BROWSE, ImportMainBrowse},
+    {IDC_IMPORT_HELP, ImportMainHelp},
     {IDC_IMPORT_METHOD_S, ImportMainMethod},
     {IDC_IMPORT_METHOD_M, ImportMainMethod},
     {IDC_IMPORT_METHOD_A, ImportMainMethod},

@@ -39,6 +39,7 @@ IDC_IMPORT_FILE = 1481
 IDC_IMPORT_TYPE = {"H": 1483, "C": 1484, "A": 1485}
 IDC_IMPORT_METHOD = {"S": 1486, "M": 1487, "A": 1488}
 IDC_IMPORT_CATEGORY = 1489
+IDC_IMPORT_HELP = 1490
 IDC_ASK_LIST = 1503
 IDC_ASK_BEST_GUESS = 1502
 IDC_ASK_LOCATION = 1500
@@ -389,6 +390,13 @@ class ImportTest(unittest.TestCase):
         self.expect_box("File Access Error", "no_such_file.htm")
         self.assertFalse(os.path.exists(os.path.join(WORK, "no_such_file.htm")))
         self.assertEqual(sites(), {})
+        # "Help!": the viewer of Export.Txt, titled as the export's help.
+        shutil.copy(os.path.join(HERE, "..", "Export.Txt"), os.path.join(WORK, "Export.Txt"))
+        self.press(w, IDC_IMPORT_HELP)
+        viewer = self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", "Using Tabulink") or
+                               self.ctl.find("", "Using Tabulink"))
+        self.assertTrue(viewer, "no viewer of Export.Txt")
+        self.ctl.ok("close", viewer)
 
     def test_cancel_tells_what_was_done(self):
         big_bookmarks(os.path.join(WORK, "big.html"), 100000, 500)
