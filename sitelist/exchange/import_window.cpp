@@ -415,6 +415,10 @@ void ImportMainOk(HWND dialog, ImportMainState* s) {
   WriteSettings(&s->settings);
   SetImportFileName(s->settings.name);
   int done = ImportFile(dialog, &s->settings);
+  if (done < 0) {  // the file could not be opened (the user was told): the name can be put right
+    SetFocus(GetDlgItem(dialog, IDC_IMPORT_FILE));
+    return;
+  }
   SetWindowCompletion(dialog, done ? 1 : kWindowClosed);
   CloseWindowRun(dialog);
 }
@@ -496,6 +500,10 @@ void MergeOk(HWND dialog, MergeState* s) {
     return;
   }
   int done = ImportURLProcess(dialog, s->name);
+  if (done < 0) {  // the source could not be opened (the user was told)
+    SetFocus(GetDlgItem(dialog, IDC_MERGE_NAME));
+    return;
+  }
   SetWindowCompletion(dialog, done ? 1 : kWindowClosed);
   CloseWindowRun(dialog);
 }
@@ -549,7 +557,7 @@ int ImportFile(HWND caller, const ImportSettings* settings) {
     snprintf(text, sizeof text, format, strerror(rc), settings->name);
     ShowMessageText(caller, IDS_IMPORT_OPEN_TITLE, text, RB_OK, RI_EXCLAMATION);
     delete w;
-    return 0;
+    return -1;
   }
   w->progress = caller;
   int result = RunWithProgress(caller, ImportTick, w);
@@ -569,7 +577,7 @@ int ImportURLProcess(HWND caller, const char* fileName) {
     snprintf(text, sizeof text, format, ks_error_text(rc), rc, fileName);
     ShowMessageText(caller, IDS_IMPORT_OPEN_TITLE, text, RB_OK, RI_EXCLAMATION);
     delete w;
-    return 0;
+    return -1;
   }
   w->progress = caller;
   int result = RunWithProgress(caller, MergeTick, w);

@@ -197,8 +197,9 @@ class ImportTest(unittest.TestCase):
 
     def open_window(self, command, title):
         self.ctl.ok("command", self.frame, command)
-        w = self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", title))
-        self.assertTrue(w, "no window %r" % title)
+        w = self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", title), timeout=60)
+        self.assertTrue(w, "no window %r; boxes %r; frame %r" % (title, self.ctl.ask("boxes"),
+                                                                 self.ctl.describe(self.frame)))
         self.assertTrue(self.ctl.wait(lambda: self.ctl.find("TabulinkSplash", ""), timeout=10, gone=True))
         return w
 
@@ -388,6 +389,7 @@ class ImportTest(unittest.TestCase):
         self.set_text(w, IDC_IMPORT_FILE, "no_such_file.htm")
         self.press(w, IDOK)
         self.expect_box("File Access Error", "no_such_file.htm")
+        self.assertTrue(self.ctl.findchild(self.frame, "", "Import"), "the window stays open to put the name right")
         self.assertFalse(os.path.exists(os.path.join(WORK, "no_such_file.htm")))
         self.assertEqual(sites(), {})
         # "Help!": the viewer of Export.Txt, titled as the export's help.
@@ -427,6 +429,11 @@ class ImportTest(unittest.TestCase):
         self.press(w, IDOK)
         self.expect_box("Cannot Import",
                         "You can only import from databases created by Tabulink version 1.5 and above.")
+        missing = os.path.join(OTHER, "nowhere", "URL_L.KSF")
+        self.set_text(w, IDC_MERGE_NAME, h.winpath(missing))
+        self.press(w, IDOK)
+        self.expect_box("File Access Error", "attempting to open the Tabulink database")
+        self.assertFalse(os.path.exists(missing), "a missing source is never created")
         self.set_text(w, IDC_MERGE_NAME, h.winpath(os.path.join(OTHER, "url_l.ksf")))
         self.press(w, IDOK)
         self.assertEqual(self.wait_end_line("import-merge-progress-end.png"),

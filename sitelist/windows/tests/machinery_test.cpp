@@ -88,10 +88,10 @@ struct ItemCase {
 };
 
 const ItemCase kItems[] = {
-    {0, -1, 0, "&Import", IDM_FILE_IMPORT, true, ""},
+    {0, -1, 0, "&Import", IDM_FILE_IMPORT, false, ""},
     {0, -1, 1, "&Clipboard Monitor", IDM_FILE_CLIPBOARD, true, "Monitor clipboard for URLs..."},
     {0, -1, 2, "&Export", IDM_FILE_EXPORT, false, "Export to HTML or  ASCII"},
-    {0, -1, 3, "&Merge URL databases", IDM_FILE_MERGE, true, "Import from Tabulink database in another directory"},
+    {0, -1, 3, "&Merge URL databases", IDM_FILE_MERGE, false, "Import from Tabulink database in another directory"},
     {0, -1, 4, "", 0, false, ""},
     {0, -1, 5, "&Print Setup ...", IDM_FILE_PRINTSETUP, false, "Setup printer"},
     {0, -1, 6, "", 0, false, ""},
