@@ -25,6 +25,7 @@ const int kTabStop = 8;
 
 struct HelpState {
   FILE* file;
+  char name[64];  // "Export.Txt", from the string table
   long size;
   long done;
   std::string text;   // the lines, each ended by CR LF, for the edit control
@@ -91,7 +92,7 @@ int ReadTick(ProgressRun* progress) {
   }
   progress->percent = s->size > 0 ? (int)(s->done * 100 / s->size) : 100;
   if (ferror(s->file)) {
-    RecordPrompt(RM_RECORD_RETRIEVAL, KS_ERR_IO, "Export.Txt", nullptr);
+    RecordPrompt(RM_RECORD_RETRIEVAL, KS_ERR_IO, s->name, nullptr);
     return kStepFailed;
   }
   return feof(s->file) ? kStepDone : kStepMore;
@@ -100,10 +101,9 @@ int ReadTick(ProgressRun* progress) {
 // Reads the file into state->text under the progress window; false when it
 // could not be read (the user was told).
 bool ReadHelp(HWND dialog, HelpState* s) {
-  char name[64];
-  s->file = OpenHelpFile(name, sizeof name);
+  s->file = OpenHelpFile(s->name, sizeof s->name);
   if (s->file == nullptr) {
-    RecordPrompt(RM_RECORD_RETRIEVAL, KS_ERR_NO_FILE, name, nullptr);
+    RecordPrompt(RM_RECORD_RETRIEVAL, KS_ERR_NO_FILE, s->name, nullptr);
     return false;
   }
   fseek(s->file, 0, SEEK_END);
