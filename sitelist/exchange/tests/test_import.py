@@ -232,7 +232,7 @@ class ImportTest(unittest.TestCase):
     def press(self, window, control):
         w = self.ctl.child(window, control)
         self.assertTrue(w, "no control %d" % control)
-        self.ctl.ok("press", w)
+        self.ctl.ok("bmclick", w)
 
     def fill_import(self, window, name, type_letter, method_letter, category=None):
         self.set_text(window, IDC_IMPORT_FILE, name)
@@ -301,7 +301,7 @@ class ImportTest(unittest.TestCase):
         # Again: every site a duplicate; the window remembers the settings and the history.
         w = self.open_window(IDM_FILE_IMPORT, "Import")
         self.assertEqual(self.ctl.ask("text", self.ctl.child(w, IDC_IMPORT_FILE))["text"], "firefox_bookmarks.html")
-        items = self.ctl.ask("combo", self.ctl.child(w, IDC_IMPORT_FILE))["items"]
+        items = self.ctl.ask("comboitems", self.ctl.child(w, IDC_IMPORT_FILE))["items"]
         self.assertEqual(items, ["Previously Imported Files", "firefox_bookmarks.html"])
         self.press(w, IDOK)
         self.assertEqual(self.wait_end_line(), "0 sites added, 9 skipped as duplicates")
@@ -315,7 +315,7 @@ class ImportTest(unittest.TestCase):
         fixture("category", "_Before All")
         self.start()
         w = self.open_window(IDM_FILE_IMPORT, "Import")
-        combo = self.ctl.ask("combo", self.ctl.child(w, IDC_IMPORT_CATEGORY))["items"]
+        combo = self.ctl.ask("comboitems", self.ctl.child(w, IDC_IMPORT_CATEGORY))["items"]
         self.assertEqual(combo, ["Reading"])  # no pseudo-category is offered
         self.ctl.ok("close", self.ctl.findchild(self.frame, "", "Import"))
         self.assertTrue(self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", "Import"), gone=True))

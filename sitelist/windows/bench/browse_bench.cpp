@@ -113,9 +113,9 @@ void fill(SiteRecord* r, const Site& s) {
   SET_MEMO(r->SiteInfo, s.info.c_str());
 }
 
-// The best of twenty runs of body (each after setup), in seconds: the machine is
+// The best of a hundred runs of body (each after setup), in seconds: the machine is
 // shared, and the least disturbed run is the one that measures the code.
-const int kRepeats = getenv("BROWSE_BENCH_OURS") ? 200 : 20;
+const int kRepeats = getenv("BROWSE_BENCH_OURS") ? 200 : 100;
 template <class Setup, class Body>
 double best(Setup setup, Body body) {
   double b = 1e30;

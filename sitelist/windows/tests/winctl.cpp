@@ -25,8 +25,7 @@
 //                                it sees it leave)
 //   rows HWND                    a list-view's rows (every column's text) and its selection
 //   selectrow HWND N             highlights row N of a list-view (its owner is notified)
-//   combo HWND                   a combo box's items and selection (with an ID as well:
-//                                the form below)
+//   comboitems HWND              a combo box's items and selection (the control itself)
 //   choose HWND TEXT             selects TEXT in a drop-down list as a user's choice does
 //                                (the owner is told CBN_SELCHANGE and CBN_SELENDOK)
 //   tabclick HWND N              clicks tab N of a tab control with the mouse
@@ -36,9 +35,8 @@
 //                                position) from scroll bar HWND to its parent
 //   scrollpos HWND               a scroll bar control's thumb position
 //   radio HWND                   whether a radio button or check box is checked
-//   press HWND                   clicks a button control as the mouse does (BM_CLICK): a
-//                                radio button checks itself and tells its owner
-//                                (with an ID as well: the form below)
+//   bmclick HWND                 clicks a button control (the control itself) as the mouse
+//                                does (BM_CLICK): a radio button checks itself and tells its owner
 //   findchild PARENT CLASS TITLE hwnd of the first descendant of PARENT with that class
 //                                and title ("" matches any), or 0
 //   settext HWND ID TEXT         set the text of control ID of dialog HWND (WM_SETTEXT)
@@ -523,6 +521,53 @@ bool Run(char** f, int n) {
     WPARAM vk = (WPARAM)atoi(f[2]);
     if (PostThreadMessageA(thread, WM_KEYDOWN, vk, 1) && PostThreadMessageA(thread, WM_KEYUP, vk, 0xC0000001)) Ok();
     else Fail("post failed");
+  } else if (strcmp(cmd, "child") == 0 && n >= 3) {
+    ChildData d = {atoi(f[2]), nullptr};
+    EnumChildWindows(ParseHwnd(f[1]), ChildProc, (LPARAM)&d);
+    printf("{\"hwnd\":%lld}\n", (long long)(intptr_t)d.found);
+  } else if (strcmp(cmd, "text") == 0 && n >= 2) {
+    char text[4096];
+    WindowText(ParseHwnd(f[1]), text, sizeof text);
+    printf("{\"text\":");
+    PutJsonString(text);
+    printf("}\n");
+  } else if (strcmp(cmd, "type") == 0 && n >= 3) {
+    Type(ParseHwnd(f[1]), f[2]);
+  } else if (strcmp(cmd, "focus") == 0 && n >= 2) {
+    WithInputOf(ParseHwnd(f[1]), GiveFocus);
+    Ok();
+  } else if (strcmp(cmd, "rows") == 0 && n >= 2) {
+    Rows(ParseHwnd(f[1]));
+  } else if (strcmp(cmd, "selectrow") == 0 && n >= 3) {
+    SelectRow(ParseHwnd(f[1]), atoi(f[2]));
+  } else if (strcmp(cmd, "comboitems") == 0 && n >= 2) {
+    Combo(ParseHwnd(f[1]));
+  } else if (strcmp(cmd, "choose") == 0 && n >= 3) {
+    Choose(ParseHwnd(f[1]), f[2]);
+  } else if (strcmp(cmd, "tabclick") == 0 && n >= 3) {
+    TabClick(ParseHwnd(f[1]), atoi(f[2]));
+  } else if (strcmp(cmd, "rclick") == 0 && n >= 4) {
+    HWND w = ParseHwnd(f[1]);
+    LPARAM at = MAKELPARAM(atoi(f[2]), atoi(f[3]));
+    PostMessageA(w, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageA(w, WM_RBUTTONUP, 0, at);
+    Ok();
+  } else if (strcmp(cmd, "keydown") == 0 && n >= 3) {
+    HWND w = ParseHwnd(f[1]);
+    WPARAM vk = (WPARAM)atoi(f[2]);
+    if (PostMessageA(w, WM_KEYDOWN, vk, 1) && PostMessageA(w, WM_KEYUP, vk, 0xC0000001)) Ok();
+    else Fail("post failed");
+  } else if (strcmp(cmd, "scroll") == 0 && n >= 4) {
+    HWND bar = ParseHwnd(f[1]);
+    if (PostMessageA(GetParent(bar), WM_VSCROLL, MAKEWPARAM(atoi(f[2]), atoi(f[3])), (LPARAM)bar)) Ok();
+    else Fail("post failed");
+  } else if (strcmp(cmd, "scrollpos") == 0 && n >= 2) {
+    printf("{\"pos\":%d}\n", (int)SendMessageA(ParseHwnd(f[1]), SBM_GETPOS, 0, 0));
+  } else if (strcmp(cmd, "bmclick") == 0 && n >= 2) {
+    if (PostMessageA(ParseHwnd(f[1]), BM_CLICK, 0, 0)) Ok();
+    else Fail("post failed");
+  } else if (strcmp(cmd, "radio") == 0 && n >= 2) {
+    printf("{\"checked\":%s}\n", SendMessageA(ParseHwnd(f[1]), BM_GETCHECK, 0, 0) == BST_CHECKED ? "true" : "false");
   } else if (strcmp(cmd, "findchild") == 0 && n >= 4) {
     FindData d = {f[2], f[3], nullptr, true};
     EnumChildWindows(ParseHwnd(f[1]), FindChildProc, (LPARAM)&d);
@@ -591,53 +636,6 @@ bool Run(char** f, int n) {
       }
       printf("]}\n");
     }
-  } else if (strcmp(cmd, "child") == 0 && n >= 3) {
-    ChildData d = {atoi(f[2]), nullptr};
-    EnumChildWindows(ParseHwnd(f[1]), ChildProc, (LPARAM)&d);
-    printf("{\"hwnd\":%lld}\n", (long long)(intptr_t)d.found);
-  } else if (strcmp(cmd, "text") == 0 && n >= 2) {
-    char text[4096];
-    WindowText(ParseHwnd(f[1]), text, sizeof text);
-    printf("{\"text\":");
-    PutJsonString(text);
-    printf("}\n");
-  } else if (strcmp(cmd, "type") == 0 && n >= 3) {
-    Type(ParseHwnd(f[1]), f[2]);
-  } else if (strcmp(cmd, "focus") == 0 && n >= 2) {
-    WithInputOf(ParseHwnd(f[1]), GiveFocus);
-    Ok();
-  } else if (strcmp(cmd, "rows") == 0 && n >= 2) {
-    Rows(ParseHwnd(f[1]));
-  } else if (strcmp(cmd, "selectrow") == 0 && n >= 3) {
-    SelectRow(ParseHwnd(f[1]), atoi(f[2]));
-  } else if (strcmp(cmd, "combo") == 0 && n >= 2) {
-    Combo(ParseHwnd(f[1]));
-  } else if (strcmp(cmd, "choose") == 0 && n >= 3) {
-    Choose(ParseHwnd(f[1]), f[2]);
-  } else if (strcmp(cmd, "tabclick") == 0 && n >= 3) {
-    TabClick(ParseHwnd(f[1]), atoi(f[2]));
-  } else if (strcmp(cmd, "rclick") == 0 && n >= 4) {
-    HWND w = ParseHwnd(f[1]);
-    LPARAM at = MAKELPARAM(atoi(f[2]), atoi(f[3]));
-    PostMessageA(w, WM_RBUTTONDOWN, MK_RBUTTON, at);
-    PostMessageA(w, WM_RBUTTONUP, 0, at);
-    Ok();
-  } else if (strcmp(cmd, "keydown") == 0 && n >= 3) {
-    HWND w = ParseHwnd(f[1]);
-    WPARAM vk = (WPARAM)atoi(f[2]);
-    if (PostMessageA(w, WM_KEYDOWN, vk, 1) && PostMessageA(w, WM_KEYUP, vk, 0xC0000001)) Ok();
-    else Fail("post failed");
-  } else if (strcmp(cmd, "scroll") == 0 && n >= 4) {
-    HWND bar = ParseHwnd(f[1]);
-    if (PostMessageA(GetParent(bar), WM_VSCROLL, MAKEWPARAM(atoi(f[2]), atoi(f[3])), (LPARAM)bar)) Ok();
-    else Fail("post failed");
-  } else if (strcmp(cmd, "scrollpos") == 0 && n >= 2) {
-    printf("{\"pos\":%d}\n", (int)SendMessageA(ParseHwnd(f[1]), SBM_GETPOS, 0, 0));
-  } else if (strcmp(cmd, "press") == 0 && n >= 2) {
-    if (PostMessageA(ParseHwnd(f[1]), BM_CLICK, 0, 0)) Ok();
-    else Fail("post failed");
-  } else if (strcmp(cmd, "radio") == 0 && n >= 2) {
-    printf("{\"checked\":%s}\n", SendMessageA(ParseHwnd(f[1]), BM_GETCHECK, 0, 0) == BST_CHECKED ? "true" : "false");
   } else {
     Fail("unknown command or missing fields");
   }
