@@ -19,8 +19,22 @@ int ShowRecordMessageOver(void* owner, const RecordMessage* m) {
       (m->buttons == RB_YES_NO_CANCEL && m->default_answer == RA_NO))
     flags |= MB_DEFBUTTON2;
   if (m->buttons == RB_YES_NO_CANCEL && m->default_answer == RA_CANCEL) flags |= MB_DEFBUTTON3;
-  HWND over = owner != nullptr ? static_cast<HWND>(owner) : GetActiveWindow();
-  int r = MessageBoxA(over, m->text, m->title, flags);
+  HWND over = static_cast<HWND>(owner != nullptr ? owner : ThreadMessageOwner());
+  if (over == nullptr || !IsWindow(over)) over = GetActiveWindow();
+  int r;
+  if (over != nullptr && (GetWindowLongPtrA(over, GWL_STYLE) & WS_CHILD) != 0) {
+    // A message box owned by a child window would disable the child's top-level
+    // window (the frame, with every other window in it): disable the child alone.
+    bool wasEnabled = IsWindowEnabled(over) != FALSE;
+    if (wasEnabled) EnableWindow(over, FALSE);
+    r = MessageBoxA(nullptr, m->text, m->title, flags);
+    if (wasEnabled) {
+      EnableWindow(over, TRUE);
+      SetFocus(over);
+    }
+  } else {
+    r = MessageBoxA(over, m->text, m->title, flags);
+  }
   switch (r) {
     case IDOK: return RA_OK;
     case IDYES: return RA_YES;

@@ -123,6 +123,15 @@ int FormatRecordMessage(int id, int error, const char* file, const char* detail,
 }
 
 static std::atomic<RecordPromptFn> g_prompt{nullptr};
+static thread_local void* t_message_owner = nullptr;
+
+void* SetThreadMessageOwner(void* owner) {
+  void* previous = t_message_owner;
+  t_message_owner = owner;
+  return previous;
+}
+
+void* ThreadMessageOwner(void) { return t_message_owner; }
 
 void SetRecordPrompt(RecordPromptFn fn) { g_prompt.store(fn); }
 
