@@ -4,13 +4,15 @@
 
 #include <windows.h>
 
+#include "common/tx_util.h"
+
 int ShowRecordMessage(const RecordMessage* m) { return ShowRecordMessageOver(nullptr, m); }
 
 int ShowRecordMessageOver(void* owner, const RecordMessage* m) {
   static const UINT kButtons[] = {MB_OK, MB_OKCANCEL, MB_YESNO, MB_YESNOCANCEL};
   static const UINT kIcons[] = {MB_ICONINFORMATION, MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONSTOP};
-  static_assert(sizeof(kButtons) / sizeof(kButtons[0]) == RB_YES_NO_CANCEL + 1, "one style per button set");
-  static_assert(sizeof(kIcons) / sizeof(kIcons[0]) == RI_STOP + 1, "one style per icon");
+  static_assert(ARRAY_SIZE(kButtons) == RB_YES_NO_CANCEL + 1, "one style per button set");
+  static_assert(ARRAY_SIZE(kIcons) == RI_STOP + 1, "one style per icon");
   if (!m || m->buttons < 0 || m->buttons > RB_YES_NO_CANCEL || m->icon < 0 || m->icon > RI_STOP) return RA_CANCEL;
   UINT flags = kButtons[m->buttons] | kIcons[m->icon] | MB_TASKMODAL | MB_SETFOREGROUND;
   // The default button: the first unless the default answer is a later one.

@@ -10,6 +10,8 @@
 
 #include <atomic>
 
+#include "common/tx_util.h"
+
 static const RecordMessageDef kMessages[RM_COUNT] = {
     /* RM_DUPLICATE_KEY */ {"Duplicate Key Error", RB_OK, RI_EXCLAMATION, RA_OK},
     /* RM_INSERT_ERROR */ {"Record Insert Error", RB_OK, RI_EXCLAMATION, RA_OK},
@@ -29,7 +31,7 @@ static const RecordMessageDef kMessages[RM_COUNT] = {
     /* RM_FILE_ACCESS */ {"File Access Error", RB_OK_CANCEL, RI_STOP, RA_OK},
     /* RM_DISK_ERROR */ {"Disk Error", RB_OK, RI_STOP, RA_OK},
 };
-static_assert(sizeof(kMessages) / sizeof(kMessages[0]) == RM_COUNT, "one definition per message");
+static_assert(ARRAY_SIZE(kMessages) == RM_COUNT, "one definition per message");
 
 const RecordMessageDef* RecordMessageDefinition(int id) {
   return id >= 0 && id < RM_COUNT ? &kMessages[id] : nullptr;

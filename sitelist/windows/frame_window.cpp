@@ -19,6 +19,7 @@
 #include "sitelist/windows/splash_window.h"
 #include "sitelist/windows/tablnk_messages.h"
 #include "sitelist/windows/window_position.h"
+#include "common/tx_util.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ const MenuProcedure kMenuProcedures[] = {
     {IDM_HELP_README, "ReadMe", nullptr},
     {IDM_HELP_WHATSNEW, "WhatsNew", nullptr},
 };
-static_assert(sizeof kMenuProcedures / sizeof kMenuProcedures[0] == 14, "one entry per starting command");
+static_assert(ARRAY_SIZE(kMenuProcedures) == 14, "one entry per starting command");
 
 // Hints of the pop-up menus, by their place on the menu bar.
 struct PopupHint {

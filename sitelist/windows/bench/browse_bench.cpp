@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "common/tx_util.h"
+
 namespace {
 
 const int kPageRows = 20;
@@ -61,7 +63,7 @@ int quiet_prompt(const RecordMessage* m) {
 const char* kWords[] = {"web", "news", "daily", "music", "art", "science", "world", "guide", "home", "page",
                         "online", "free", "best", "club", "review", "travel", "photo", "game", "sport", "weather",
                         "library", "museum", "radio", "video", "market", "store", "city", "local", "open", "archive"};
-const int kNumWords = sizeof(kWords) / sizeof(kWords[0]);
+const int kNumWords = ARRAY_SIZE(kWords);
 
 std::string words(std::mt19937& rng, int lo, int hi) {
   int n = std::uniform_int_distribution<int>(lo, hi)(rng);
