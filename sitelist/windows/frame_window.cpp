@@ -10,6 +10,7 @@
 #include <commdlg.h>
 
 #include "sitelist/exchange/export_windows.h"
+#include "sitelist/exchange/import_windows.h"
 #include "sitelist/windows/about_box.h"
 #include "sitelist/windows/browse_windows.h"
 #include "sitelist/windows/procedure_threads.h"
@@ -37,10 +38,10 @@ struct MenuProcedure {
 };
 
 const MenuProcedure kMenuProcedures[] = {
-    {IDM_FILE_IMPORT, "ImportMain", nullptr},
+    {IDM_FILE_IMPORT, "ImportMain", ImportMain},
     {IDM_FILE_CLIPBOARD, "MonitorClipboard", nullptr},
     {IDM_FILE_EXPORT, "ExportMain", ExportMain},
-    {IDM_FILE_MERGE, "ImportTABLNK", nullptr},
+    {IDM_FILE_MERGE, "ImportTABLNK", ImportTABLNK},
     {IDM_BROWSE_LOCATIONS, "BrowseTABLNK", BrowseTABLNK},
     {IDM_BROWSE_CATEGORIES, "BrowseCategories", BrowseCategories},
     {IDM_REPORT_DESCRIPTION, "PrintURL:K_Description", nullptr},
