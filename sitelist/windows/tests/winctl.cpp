@@ -17,6 +17,9 @@
 //   keymenu HWND LETTER          open the menu-bar pop-up with that mnemonic
 //   key HWND VK                  post a key (virtual-key number) to the window's thread,
 //                                where an open menu reads it (27 Escape, 39 Right)
+//   settext HWND TEXT            set the text of a window or control (WM_SETTEXT)
+//   send HWND MSG WPARAM LPARAM  send a message with numeric parameters; answers
+//                                its result
 //   quit                         end
 #include <windows.h>
 
@@ -280,6 +283,16 @@ bool Run(char** f, int n) {
     WPARAM vk = (WPARAM)atoi(f[2]);
     if (PostThreadMessageA(thread, WM_KEYDOWN, vk, 1) && PostThreadMessageA(thread, WM_KEYUP, vk, 0xC0000001)) Ok();
     else Fail("post failed");
+  } else if (strcmp(cmd, "settext") == 0 && n >= 3) {
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutA(ParseHwnd(f[1]), WM_SETTEXT, 0, (LPARAM)f[2], SMTO_ABORTIFHUNG, 5000, &result)) Ok();
+    else Fail("send failed");
+  } else if (strcmp(cmd, "send") == 0 && n >= 5) {
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutA(ParseHwnd(f[1]), (UINT)strtoul(f[2], nullptr, 0), (WPARAM)strtoll(f[3], nullptr, 0),
+                            (LPARAM)strtoll(f[4], nullptr, 0), SMTO_ABORTIFHUNG, 5000, &result))
+      printf("{\"ok\":true,\"result\":%lld}\n", (long long)(intptr_t)result);
+    else Fail("send failed");
   } else {
     Fail("unknown command or missing fields");
   }
