@@ -76,7 +76,25 @@ static void deleteKey(HKEY root, const std::string &path)
     RegDeleteKeyA(root, path.c_str());
 }
 
-static bool keyIsEmpty(HKEY root, const std::string &path, const char *except = nullptr)
+static bool keyIsEmpty(HKEY root, const std::string &path, const char *except = nullptr);
+
+// A logged key under HKEY_CLASSES_ROOT's "Software" branch takes its parents with it
+// while they are left empty ("Software" itself goes with the product key).
+static void deleteLoggedKey(HKEY root, const std::string &path)
+{
+    deleteKey(root, path);
+    if (root != HKEY_CLASSES_ROOT || path.compare(0, 9, "Software\\") != 0) return;
+    std::string parent = path;
+    for (;;) {
+        size_t slash = parent.rfind('\\');
+        if (slash == std::string::npos) return;
+        parent = parent.substr(0, slash);
+        if (parent.find('\\') == std::string::npos || !keyIsEmpty(root, parent)) return;
+        deleteKey(root, parent);
+    }
+}
+
+static bool keyIsEmpty(HKEY root, const std::string &path, const char *except)
 {
     HKEY key;
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
@@ -137,6 +155,7 @@ static void uninstall(const std::string &productKey, const std::string &original
         DeleteFileA(e.item.c_str());
     }
     for (const Entry &e : entries(productKey, "SharedFiles")) releaseSharedFile(e.item);
+    if (keyIsEmpty(HKEY_LOCAL_MACHINE, kSharedDlls)) deleteKey(HKEY_LOCAL_MACHINE, kSharedDlls);
     if (!original.empty()) {
         for (int i = 0; i < 100 && !DeleteFileA(original.c_str()) && GetFileAttributesA(original.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
             Sleep(50);  // the first copy may still be ending
@@ -145,7 +164,7 @@ static void uninstall(const std::string &productKey, const std::string &original
     std::sort(directories.begin(), directories.end(),
               [](const Entry &a, const Entry &b) { return a.item.size() > b.item.size(); });
     for (const Entry &e : directories) RemoveDirectoryA(e.item.c_str());
-    for (const Entry &e : entries(productKey, "Keys")) deleteKey(rootOf(e.info), e.item);
+    for (const Entry &e : entries(productKey, "Keys")) deleteLoggedKey(rootOf(e.info), e.item);
     for (const Entry &e : entries(productKey, "KeyValues")) deleteKey(HKEY_CURRENT_USER, e.item);
     for (const Entry &e : entries(productKey, "SharedKeys")) deleteKey(HKEY_CLASSES_ROOT, e.item);
 }

@@ -199,7 +199,7 @@ def registry():
         r = h.run(["reg", "export", root, h.winpath(path), "/y"])
         assert r.returncode == 0, r.stderr
         for k, v in parse_reg(path).items():
-            if not k.startswith(VOLATILE):
+            if not k.startswith(VOLATILE) and "\\Windows NT\\CurrentVersion\\NetworkCards" not in k:
                 out[k] = v
     return out
 
