@@ -13,11 +13,11 @@
 #include "setup/uninstall_log.h"
 
 enum {
-    WM_SETUP_START = WM_USER,
-    WM_SETUP_INSTALL_GROUP = WM_USER + 0x20,
-    WM_SETUP_FIND_PROGRAM = WM_USER + 0x30,
-    WM_SETUP_LOG_KEY = WM_USER + 0x40,
-    WM_SETUP_RESUME = WM_USER + 0x50,
+  WM_SETUP_START = WM_USER,
+  WM_SETUP_INSTALL_GROUP = WM_USER + 0x20,
+  WM_SETUP_FIND_PROGRAM = WM_USER + 0x30,
+  WM_SETUP_LOG_KEY = WM_USER + 0x40,
+  WM_SETUP_RESUME = WM_USER + 0x50,
 };
 
 extern const char kMainWindowClass[];
@@ -26,62 +26,62 @@ enum { kUserFieldSize = 50, kInstalledFilesMax = 512 };
 
 // Lower-cased file name -> destination path of every file copied in this run.
 struct InstalledFile {
-    char name[64];
-    char path[kPathSize];
+  char name[64];
+  char path[kPathSize];
 };
 
 struct InstallState {
-    InstallState();
-    ~InstallState();
+  InstallState();
+  ~InstallState();
 
-    char destination[kPathSize];
-    char productName[100];
-    char registrationName[100];
-    char token[16];  // "_PRODUCT_NAME_"
-    char mainExe[kPathSize];
-    int mainExeFound;
-    char uninstallerPath[kPathSize];
-    char userName[kUserFieldSize];
-    char userCompany[kUserFieldSize];
-    char userAddress[kUserFieldSize];
-    long speed;
-    int contentChoice;
-    int platform;
-    DWORD platformMajor;
-    char version[kVersionTextSize + 1];
-    char oldMainVersion[kVersionTextSize + 1];
-    char defaultBrowserCommand[kPathSize];
-    HMODULE browserLibrary;
-    HBITMAP sidePicture;
-    SIZE sideSize;
-    ProductPrefs *prefs;
-    UninstallLog log;
-    int uninstallerStarted;
-    int succeeded;
-    int groupType;  // type code of the group being resolved
-    char previousCommand[kUninstallCommandSize];
-    char previousDirectory[kPathSize];
-    InstalledFile installed[kInstalledFilesMax];
-    int installedCount;
+  char destination[kPathSize];
+  char productName[100];
+  char registrationName[100];
+  char token[16];  // "_PRODUCT_NAME_"
+  char mainExe[kPathSize];
+  int mainExeFound;
+  char uninstallerPath[kPathSize];
+  char userName[kUserFieldSize];
+  char userCompany[kUserFieldSize];
+  char userAddress[kUserFieldSize];
+  long speed;
+  int contentChoice;
+  int platform;
+  DWORD platformMajor;
+  char version[kVersionTextSize + 1];
+  char oldMainVersion[kVersionTextSize + 1];
+  char defaultBrowserCommand[kPathSize];
+  HMODULE browserLibrary;
+  HBITMAP sidePicture;
+  SIZE sideSize;
+  ProductPrefs *prefs;
+  UninstallLog log;
+  int uninstallerStarted;
+  int succeeded;
+  int groupType;  // type code of the group being resolved
+  char previousCommand[kUninstallCommandSize];
+  char previousDirectory[kPathSize];
+  InstalledFile installed[kInstalledFilesMax];
+  int installedCount;
 };
 
 struct SetupApp {
-    HINSTANCE instance;
-    SetupScript script;
-    char setupDirectory[kPathSize];
-    char windowsDirectory[kPathSize];
-    char systemDirectory[kPathSize];
-    char caption[260];
-    HWND mainWindow;
-    HPALETTE palette;
-    HBITMAP textBitmap;
-    int textWidth, textHeight;
-    InstallState *state;
-    int inProgress;
-    int resultCode;  // for the archive program; 1 unless installed into the setup directory
-    InstallJournal *journal;
-    const RegistryApi *registry;  // journaling: every write of the run can be undone
-    const FileSystemApi *files;
+  HINSTANCE instance;
+  SetupScript script;
+  char setupDirectory[kPathSize];
+  char windowsDirectory[kPathSize];
+  char systemDirectory[kPathSize];
+  char caption[260];
+  HWND mainWindow;
+  HPALETTE palette;
+  HBITMAP textBitmap;
+  int textWidth, textHeight;
+  InstallState *state;
+  int inProgress;
+  int resultCode;  // for the archive program; 1 unless installed into the setup directory
+  InstallJournal *journal;
+  const RegistryApi *registry;  // journaling: every write of the run can be undone
+  const FileSystemApi *files;
 };
 
 extern SetupApp g_app;
