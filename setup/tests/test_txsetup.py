@@ -39,7 +39,7 @@ CAPTION = "Tessa Test Setup"
 
 IDC_SPEED, IDC_DESTINATION, IDC_USER_NAME = 3231, 3237, 3239
 IDC_CONTENT_CLASSICAL, IDC_BACK, IDC_NEXT, IDC_FINISH = 3234, 3252, 3253, 3254
-BM_CLICK, CB_SETCURSEL, DM_GETDEFID = 0x00F5, 0x014E, 0x0400
+CB_SETCURSEL, DM_GETDEFID = 0x014E, 0x0400
 
 SCRIPT = r"""[Default Setting]
 Caption=Tessa Test Setup
@@ -330,7 +330,7 @@ class TxSetupTest(unittest.TestCase):
         return texts
 
     def set_text(self, d, control, text):
-        self.assertTrue(self.ctl.ask("settext", d["ids"][control]["hwnd"], text)["ok"])
+        self.assertTrue(self.ctl.ask("settext", d["hwnd"], control, text)["ok"])
 
     def quick_wizard(self):
         """Through the wizard with the values it proposes; Finish on the destination page."""
@@ -476,7 +476,7 @@ class TxSetupTest(unittest.TestCase):
         self.leave(d, "Next >")
         # 4 Content: Cancel, Continue shows the same page with its values.
         d = self.page(" - Content")
-        self.ctl.ask("send", d["ids"][IDC_CONTENT_CLASSICAL]["hwnd"], BM_CLICK, 0, 0)
+        self.assertTrue(self.ctl.ask("press", d["hwnd"], IDC_CONTENT_CLASSICAL)["ok"])
         self.press(d, "Cancel")
         box = self.dialog("Exit Setup", control=3226, without=IDC_NEXT)
         self.shot("exit-confirmation")

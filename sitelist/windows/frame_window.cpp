@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include "sitelist/exchange/export_windows.h"
 #include "sitelist/windows/about_box.h"
 #include "sitelist/windows/procedure_threads.h"
 #include "sitelist/windows/program_end.h"
@@ -36,7 +37,7 @@ struct MenuProcedure {
 const MenuProcedure kMenuProcedures[] = {
     {IDM_FILE_IMPORT, "ImportMain", nullptr},
     {IDM_FILE_CLIPBOARD, "MonitorClipboard", nullptr},
-    {IDM_FILE_EXPORT, "ExportMain", nullptr},
+    {IDM_FILE_EXPORT, "ExportMain", ExportMain},
     {IDM_FILE_MERGE, "ImportTABLNK", nullptr},
     {IDM_BROWSE_LOCATIONS, "BrowseTABLNK", nullptr},
     {IDM_BROWSE_CATEGORIES, "BrowseCategories", nullptr},

@@ -65,6 +65,49 @@
 #define IDS_NO_FRAME            3017
 #define IDS_SPLASH_NAME         3018
 
+// ---- Export (ExportMain, ExportFile, ExportHelp): dialogs 130-134,
+// controls 1400-1479, strings 3300-3399 ----
+#define IDD_EXPORT              130
+#define IDD_EXPORT_HELP         131
+
+#define IDC_EXPORT_NOTE         1400
+#define IDC_EXPORT_NAME_LABEL   1401
+#define IDC_EXPORT_NAME         1402
+#define IDC_EXPORT_HISTORY_HEAD 1403
+#define IDC_EXPORT_BROWSE       1404
+#define IDC_EXPORT_TYPE_GROUP   1405
+#define IDC_EXPORT_TABLE        1406
+#define IDC_EXPORT_SIMPLE       1407
+#define IDC_EXPORT_FRAME        1408
+#define IDC_EXPORT_ASCII        1409
+#define IDC_EXPORT_COMMA        1410
+#define IDC_EXPORT_FRAME_HINT   1411
+#define IDC_EXPORT_CATS_GROUP   1412
+#define IDC_EXPORT_ALL          1413
+#define IDC_EXPORT_SELECTED     1414
+#define IDC_EXPORT_CAT_LABEL    1415
+#define IDC_EXPORT_CATEGORY     1416
+#define IDC_EXPORT_INFO_GROUP   1417
+#define IDC_EXPORT_SITEINFO     1418
+#define IDC_EXPORT_RATINGS      1419
+#define IDC_EXPORT_HELP         1420
+#define IDC_EXPORT_HELP_TEXT    1430
+#define IDC_EXPORT_HELP_CLOSE   1431
+
+#define IDS_EXPORT_TITLE        3300
+#define IDS_EXPORT_FILE_TITLE   3301
+#define IDS_EXPORT_FILTER       3302
+#define IDS_EXPORT_NAME_NEEDED  3303
+#define IDS_EXPORT_INFO_NEEDED  3304
+#define IDS_EXPORTING           3305
+#define IDS_EXPORT_ADD_FAILED   3306
+#define IDS_EXPORT_OPEN_FAILED  3307
+#define IDS_HISTORY_ADD_FAILED  3308
+#define IDS_EXPORT_LINES_LOST   3309
+#define IDS_EXPORT_HELP_TITLE   3310
+#define IDS_EXPORT_HELP_READING 3311
+#define IDS_EXPORT_READING_FILE 3312
+#define IDS_EXPORT_HELP_FILE    3313
 // ---- Import, AskCategory, UpdateCategoriesNoMDI and the merge (ImportTABLNK) ----
 #define IDD_IMPORT_MAIN         135
 #define IDD_ASK_CATEGORY        136
