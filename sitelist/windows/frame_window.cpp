@@ -10,13 +10,16 @@
 #include <commdlg.h>
 
 #include "sitelist/exchange/export_windows.h"
+#include "sitelist/exchange/import_windows.h"
 #include "sitelist/windows/about_box.h"
+#include "sitelist/windows/browse_windows.h"
 #include "sitelist/windows/procedure_threads.h"
 #include "sitelist/windows/program_end.h"
 #include "sitelist/windows/resource.h"
 #include "sitelist/windows/splash_window.h"
 #include "sitelist/windows/tablnk_messages.h"
 #include "sitelist/windows/window_position.h"
+#include "common/tx_util.h"
 
 namespace {
 
@@ -35,12 +38,12 @@ struct MenuProcedure {
 };
 
 const MenuProcedure kMenuProcedures[] = {
-    {IDM_FILE_IMPORT, "ImportMain", nullptr},
+    {IDM_FILE_IMPORT, "ImportMain", ImportMain},
     {IDM_FILE_CLIPBOARD, "MonitorClipboard", nullptr},
     {IDM_FILE_EXPORT, "ExportMain", ExportMain},
-    {IDM_FILE_MERGE, "ImportTABLNK", nullptr},
-    {IDM_BROWSE_LOCATIONS, "BrowseTABLNK", nullptr},
-    {IDM_BROWSE_CATEGORIES, "BrowseCategories", nullptr},
+    {IDM_FILE_MERGE, "ImportTABLNK", ImportTABLNK},
+    {IDM_BROWSE_LOCATIONS, "BrowseTABLNK", BrowseTABLNK},
+    {IDM_BROWSE_CATEGORIES, "BrowseCategories", BrowseCategories},
     {IDM_REPORT_DESCRIPTION, "PrintURL:K_Description", nullptr},
     {IDM_REPORT_LOCATION, "PrintURL:K_Location", nullptr},
     {IDM_REPORT_CATEGORY, "PrintURL:K_Category", nullptr},
@@ -50,7 +53,7 @@ const MenuProcedure kMenuProcedures[] = {
     {IDM_HELP_README, "ReadMe", nullptr},
     {IDM_HELP_WHATSNEW, "WhatsNew", nullptr},
 };
-static_assert(sizeof kMenuProcedures / sizeof kMenuProcedures[0] == 14, "one entry per starting command");
+static_assert(ARRAY_SIZE(kMenuProcedures) == 14, "one entry per starting command");
 
 // Hints of the pop-up menus, by their place on the menu bar.
 struct PopupHint {
