@@ -22,6 +22,12 @@ int Splash(void* unused);
 // Closes the splash window if it is still open (the first menu choice does).
 void CloseSplash();
 
+// A device context for the printer chosen under "&Print Setup ..." with the
+// settings chosen there, or for the default printer when none was chosen;
+// null when there is no printer. Any thread may call it. name (may be null)
+// receives the printer's name. The caller deletes the context.
+HDC CreateReportPrinterDC(char* name, size_t capacity);
+
 // About: the modal About box over owner.
 void About(HWND owner);
 

@@ -17,8 +17,15 @@
 //   keymenu HWND LETTER          open the menu-bar pop-up with that mnemonic
 //   key HWND VK                  post a key (virtual-key number) to the window's thread,
 //                                where an open menu reads it (27 Escape, 39 Right)
+//   findchild PARENT CLASS TITLE hwnd of the first descendant of PARENT with that class
+//                                and title ("" matches any), or 0
+//   settext HWND ID TEXT         set the text of control ID of dialog HWND (WM_SETTEXT)
+//   check HWND ID 0|1            set the check of button ID of dialog HWND
+//   listbox HWND                 a list box's count, selection, top line and selected text
+//   sbtext HWND PART             the text of one part of a status bar
 //   quit                         end
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -211,6 +218,42 @@ BOOL CALLBACK ClickProc(HWND w, LPARAM lp) {
   return TRUE;
 }
 
+BOOL CALLBACK FindChildProc(HWND w, LPARAM lp) {
+  FindData* d = (FindData*)lp;
+  char cls[128], title[kText];
+  GetClassNameA(w, cls, sizeof cls);
+  WindowText(w, title, sizeof title);
+  if ((d->cls[0] == '\0' || strcmp(cls, d->cls) == 0) && (d->title[0] == '\0' || strcmp(title, d->title) == 0)) {
+    d->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Sends a message whose lParam is a text buffer to a window of another process:
+// the buffer is allocated in that process and read back. False on failure.
+bool SendForText(HWND w, UINT msg, WPARAM wParam, char* out, size_t capacity) {
+  out[0] = '\0';
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (process == nullptr) return false;
+  void* remote = VirtualAllocEx(process, nullptr, capacity, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  bool ok = false;
+  if (remote != nullptr) {
+    DWORD_PTR result = 0;
+    SIZE_T got = 0;
+    if (SendMessageTimeoutA(w, msg, wParam, (LPARAM)remote, SMTO_ABORTIFHUNG, 5000, &result) &&
+        ReadProcessMemory(process, remote, out, capacity, &got)) {
+      out[capacity - 1] = '\0';
+      ok = true;
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  return ok;
+}
+
 void Ok() { printf("{\"ok\":true}\n"); }
 void Fail(const char* why) {
   printf("{\"ok\":false,\"error\":");
@@ -280,6 +323,46 @@ bool Run(char** f, int n) {
     WPARAM vk = (WPARAM)atoi(f[2]);
     if (PostThreadMessageA(thread, WM_KEYDOWN, vk, 1) && PostThreadMessageA(thread, WM_KEYUP, vk, 0xC0000001)) Ok();
     else Fail("post failed");
+  } else if (strcmp(cmd, "findchild") == 0 && n >= 4) {
+    FindData d = {f[2], f[3], nullptr, true};
+    EnumChildWindows(ParseHwnd(f[1]), FindChildProc, (LPARAM)&d);
+    printf("{\"hwnd\":%lld}\n", (long long)(intptr_t)d.found);
+  } else if (strcmp(cmd, "settext") == 0 && n >= 4) {
+    HWND item = GetDlgItem(ParseHwnd(f[1]), atoi(f[2]));
+    DWORD_PTR result = 0;
+    if (item != nullptr && SendMessageTimeoutA(item, WM_SETTEXT, 0, (LPARAM)f[3], SMTO_ABORTIFHUNG, 5000, &result))
+      Ok();
+    else Fail("no such control");
+  } else if (strcmp(cmd, "check") == 0 && n >= 4) {
+    HWND item = GetDlgItem(ParseHwnd(f[1]), atoi(f[2]));
+    DWORD_PTR result = 0;
+    if (item != nullptr && SendMessageTimeoutA(item, BM_SETCHECK, atoi(f[3]) ? BST_CHECKED : BST_UNCHECKED, 0,
+                                               SMTO_ABORTIFHUNG, 5000, &result))
+      Ok();
+    else Fail("no such control");
+  } else if (strcmp(cmd, "listbox") == 0 && n >= 2) {
+    HWND w = ParseHwnd(f[1]);
+    LRESULT count = SendMessageA(w, LB_GETCOUNT, 0, 0);
+    LRESULT sel = SendMessageA(w, LB_GETCURSEL, 0, 0);
+    LRESULT top = SendMessageA(w, LB_GETTOPINDEX, 0, 0);
+    // Wine copies LB_GETTEXT's text between processes itself, as UTF-16 (the line must fit kText).
+    char text[kText] = "";
+    WCHAR wide[kText] = L"";
+    LRESULT len = sel >= 0 ? SendMessageW(w, LB_GETTEXTLEN, (WPARAM)sel, 0) : -1;
+    if (len >= 0 && (size_t)len < kText && SendMessageW(w, LB_GETTEXT, (WPARAM)sel, (LPARAM)wide) >= 0)
+      WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    printf("{\"count\":%ld,\"selected\":%ld,\"top\":%ld,\"text\":", (long)count, (long)sel, (long)top);
+    PutJsonString(text);
+    printf("}\n");
+  } else if (strcmp(cmd, "sbtext") == 0 && n >= 3) {
+    char text[kText];
+    if (SendForText(ParseHwnd(f[1]), SB_GETTEXTA, (WPARAM)atoi(f[2]), text, sizeof text)) {
+      printf("{\"ok\":true,\"text\":");
+      PutJsonString(text);
+      printf("}\n");
+    } else {
+      Fail("status bar text not readable");
+    }
   } else {
     Fail("unknown command or missing fields");
   }
