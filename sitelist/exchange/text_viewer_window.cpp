@@ -200,10 +200,10 @@ void SearchAgain(Viewer* v) {
   v->find.what = v->what;
   long found = FindLine(v->lines, from, v->find, nullptr);
   if (found < 0) {
-    char title[64], lead[64], text[128];
-    LoadText(IDS_FIND_TITLE, title, sizeof title);
-    LoadText(IDS_FIND_NOT_FOUND, lead, sizeof lead);
-    snprintf(text, sizeof text, "%s\"%s\"", lead, v->what);
+    char title[64], tail[64], text[160];
+    LoadText(IDS_FIND_NOT_FOUND_TITLE, title, sizeof title);
+    LoadText(IDS_FIND_NOT_FOUND, tail, sizeof tail);
+    snprintf(text, sizeof text, "\"%s\"%s%s.", v->what, tail, v->title);
     MessageBoxA(v->window, text, title, MB_OK | MB_ICONINFORMATION);
     return;
   }

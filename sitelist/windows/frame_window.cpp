@@ -271,6 +271,18 @@ HDC CreateReportPrinterDC(char* name, size_t capacity) {
     DWORD size = sizeof device;
     if (!GetDefaultPrinterA(device, &size)) device[0] = '\0';
   }
+  if (device[0] == '\0') {
+    // No default printer set: the first printer there is.
+    DWORD need = 0, count = 0;
+    EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, nullptr, 0, &need, &count);
+    BYTE* buffer = need > 0 ? static_cast<BYTE*>(malloc(need)) : nullptr;
+    if (buffer != nullptr &&
+        EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, buffer, need, &need, &count) &&
+        count > 0) {
+      lstrcpynA(device, reinterpret_cast<PRINTER_INFO_4A*>(buffer)->pPrinterName, sizeof device);
+    }
+    free(buffer);
+  }
   HDC dc = device[0] != '\0' ? CreateDCA(driver, device, nullptr, mode) : nullptr;
   free(mode);
   if (name != nullptr && capacity > 0) lstrcpynA(name, device, (int)capacity);

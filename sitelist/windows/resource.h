@@ -142,6 +142,7 @@
 #define IDS_READING_EXPORT      3525
 #define IDS_FIND_TITLE          3526
 #define IDS_FIND_NOT_FOUND      3527
+#define IDS_FIND_NOT_FOUND_TITLE 3528
 
 #define IDM_FIRSTCHILD          4000
 

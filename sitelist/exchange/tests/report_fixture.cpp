@@ -7,6 +7,10 @@
 //   report_fixture generate N     N sites "http://siteNNNNNN.example/" with ratings,
 //                                 categories and keywords spread over their ranges
 // Prints {"sites":N,"categories":N} with the files' counts afterwards.
+//   report_fixture printers       the printers Wine lists and its default printer, as JSON
+#include <windows.h>
+#include <winspool.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -98,9 +102,27 @@ int Generate(int n) {
   return 0;
 }
 
+int Printers() {
+  DWORD need = 0, count = 0;
+  EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, nullptr, 0, &need, &count);
+  std::vector<BYTE> buffer(need + 1);
+  printf("{\"printers\":[");
+  if (need > 0 && EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, buffer.data(), need,
+                                &need, &count)) {
+    const PRINTER_INFO_4A* info = reinterpret_cast<const PRINTER_INFO_4A*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i) printf("%s\"%s\"", i ? "," : "", info[i].pPrinterName);
+  }
+  char name[256] = "";
+  DWORD size = sizeof name;
+  if (!GetDefaultPrinterA(name, &size)) name[0] = '\0';
+  printf("],\"default\":\"%s\"}\n", name);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && strcmp(argv[1], "printers") == 0) return Printers();
   if (!OpenRecordFile(RF_TABLNK) || !OpenRecordFile(RF_CATEGORIES)) return 3;
   int rc = 2;
   if (argc == 2 && strcmp(argv[1], "add") == 0) rc = Add();
