@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "decoder/core.h"
+#include "decoder/state.h"
 
 extern const uint8_t kMaskTab[256];   // bin -> band
 extern const uint8_t kBandEnd[50];    // one past each band's last bin

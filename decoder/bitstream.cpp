@@ -2,6 +2,8 @@
 // decoder core (A/52 sections 5.3 and 5.4.1).
 #include "decoder/bitstream.h"
 
+#include "common/tx_util.h"
+
 const int16_t kChannelsByAcmod[8] = {2, 1, 2, 3, 3, 4, 4, 5};
 
 // A/52 Table 5.18 in 16-bit words, two codes per bit rate (odd codes differ by one
@@ -17,7 +19,7 @@ static const int16_t kFrameWords[3][38] = {
      480, 576, 576, 672, 672, 768, 768, 960, 960, 1152, 1152, 1344, 1344, 1536, 1536, 1728, 1728,
      1920, 1920},
 };
-static_assert(sizeof kFrameWords / sizeof kFrameWords[0][0] == 3 * 38, "frame size table");
+static_assert(ARRAY_SIZE(kFrameWords) * ARRAY_SIZE(kFrameWords[0]) == 3 * 38, "frame size table");
 
 struct CrcTableMaker {
     uint16_t t[256];

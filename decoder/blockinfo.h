@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "decoder/core.h"
+#include "decoder/state.h"
 
 // Digits of a 7-bit group of three base-5 values as nibbles at bits 12-15, 8-11
 // and 4-7 (codes 125 to 127 give 0 0 0). Serves exponents and bap-2 mantissas.

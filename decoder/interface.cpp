@@ -3,7 +3,6 @@
 // one, and converts the staged samples to 16-bit PCM.
 #include "decoder/interface.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "decoder/core.h"
@@ -21,16 +20,6 @@ static int FrameWords(const void* data) {
     const int16_t* info = nullptr;
     uint32_t result = DecoderCommand(kCmdFrameInfo, &req, &info);
     return (result >> 16) == 0 && info ? info[2] : 0;
-}
-
-// Rounds a staged sample to int16: scale by 49152, saturate, round half away from zero.
-// Saturating first gives the same result (32767.5 and -32768.5 truncate to the
-// limits) and lets the loop run without branches.
-short ConvertSample(double x) {
-    double v = x * 49152.0;
-    v = v > 32767.0 ? 32767.0 : v;
-    v = v < -32768.0 ? -32768.0 : v;
-    return (short)(int)(v + std::copysign(0.5, v));
 }
 
 extern "C" int TX_WINAPI dbInitDecoder(int sampleRate, int channels, int* samplesPerFrame) {

@@ -504,8 +504,16 @@ TX_HOT bool WindowAndOutputStereo(DecoderState& d, const BlockRequest& req) {
     return true;
 }
 
-// The same steps as ConvertSample, four samples at a time: saturating before
-// rounding gives the same results (32767.5 and -32768.5 truncate to the limits).
+// Saturating first gives the same result as rounding first (32767.5 and
+// -32768.5 truncate to the limits) and lets the loop below run without branches.
+short ConvertSample(double x) {
+    double v = x * 49152.0;
+    v = v > 32767.0 ? 32767.0 : v;
+    v = v < -32768.0 ? -32768.0 : v;
+    return (short)(int)(v + std::copysign(0.5, v));
+}
+
+// The same steps as ConvertSample, four samples at a time.
 typedef int64_t Int64x4 __attribute__((vector_size(32)));
 typedef int32_t Int32x4 __attribute__((vector_size(16)));
 typedef int16_t Int16x4 __attribute__((vector_size(8)));

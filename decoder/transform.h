@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "decoder/core.h"
+#include "decoder/state.h"
 
 extern const double kWindowHalf[256];  // w[0..255] of the 512-point KBD window (alpha 5)
 extern const int8_t kSlotByMode[8][5];  // channel -> slot by audio coding mode, -1 past the last
@@ -41,6 +41,10 @@ void WindowAndOutput(DecoderState& d, const BlockRequest& req, int k);
 // interleaved (stride 2, R one past L), as the frame driver's stereo staging
 // lies; false (nothing done) for any other layout.
 bool WindowAndOutputStereo(DecoderState& d, const BlockRequest& req);
+
+// A staged sample as 16-bit PCM: scaled by 49152, saturated to int16 and
+// rounded half away from zero.
+short ConvertSample(double x);
 
 // ConvertSample over n staged samples into out (the frame driver's last step).
 void ConvertToPcm(const double* x, short* out, int n);

@@ -5,19 +5,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-void copyBounded(char *dst, size_t size, const char *src)
-{
-    if (size == 0) {
-        return;
-    }
-    size_t n = strlen(src);
-    if (n > size - 1) {
-        n = size - 1;
-    }
-    memcpy(dst, src, n);
-    dst[n] = '\0';
-}
-
 void clearRecords(FormSettings *settings, MailJob *job)
 {
     memset(settings, 0, sizeof(*settings));

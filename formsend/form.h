@@ -8,9 +8,7 @@
 #include <stddef.h>
 #include <stdio.h>
 
-#ifndef ARRAY_SIZE
-#define ARRAY_SIZE(a) (sizeof(a) / sizeof((a)[0]))
-#endif
+#include "common/tx_util.h"
 
 enum {
     kMaxFields = 1000,
@@ -68,9 +66,6 @@ struct MailJob {
     char gatewayDotted[kDottedSize];
     unsigned char gatewayAddress[4];
 };
-
-// Copies at most size-1 bytes of src and always ends dst with a zero (size > 0).
-void copyBounded(char *dst, size_t size, const char *src);
 
 // Empties both records (every run starts from empty text fields).
 void clearRecords(FormSettings *settings, MailJob *job);

@@ -61,7 +61,7 @@ static const SocketErrorName kSocketErrors[] = {
     {11003, "Non-recoverable error"},
     {11004, "No data record available"},
 };
-static_assert(sizeof(kSocketErrors) / sizeof(kSocketErrors[0]) == 50, "fifty socket error texts");
+static_assert(ARRAY_SIZE(kSocketErrors) == 50, "fifty socket error texts");
 
 const char *socketErrorText(int code)
 {

@@ -9,6 +9,7 @@
 #include "decoder/core.h"
 #include "decoder/interface.h"
 #include "decoder/tests/test_frames.h"
+#include "decoder/transform.h"
 
 namespace {
 

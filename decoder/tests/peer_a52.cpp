@@ -4,6 +4,8 @@
 #include <math.h>
 #include <string.h>
 
+#include "common/tx_util.h"
+
 namespace peer {
 namespace {
 
@@ -22,7 +24,7 @@ static const int kBapTab[64] = {0,  1,  1,  1,  1,  1,  2,  2,  3,  3,  3,  4,  
                                 6,  6,  6,  7,  7,  7,  7,  8,  8,  8,  8,  9,  9,  9,  9,  10,
                                 10, 10, 10, 11, 11, 11, 11, 12, 12, 12, 12, 13, 13, 13, 13, 14,
                                 14, 14, 14, 14, 14, 14, 14, 15, 15, 15, 15, 15, 15, 15, 15, 15};
-static_assert(sizeof(kBapTab) / sizeof(kBapTab[0]) == 64, "baptab has 64 entries");
+static_assert(ARRAY_SIZE(kBapTab) == 64, "baptab has 64 entries");
 static const int kHth[3][50] = {
     {0x04d0, 0x04d0, 0x0440, 0x0400, 0x03e0, 0x03c0, 0x03b0, 0x03b0, 0x03a0, 0x03a0,
      0x03a0, 0x03a0, 0x03a0, 0x0390, 0x0390, 0x0390, 0x0380, 0x0380, 0x0370, 0x0370,

@@ -3,12 +3,14 @@
 
 #include <string.h>
 
+#include "common/tx_util.h"
+
 namespace {
 
 // Bit rates in kb/s of the frame-size codes 2k and 2k+1.
 static const int kBitRates[19] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160,
                                   192, 224, 256, 320, 384, 448, 512, 576, 640};
-static_assert(sizeof(kBitRates) / sizeof(kBitRates[0]) == 19, "19 bit rates, 38 size codes");
+static_assert(ARRAY_SIZE(kBitRates) == 19, "19 bit rates, 38 size codes");
 
 static const int kRates[3] = {48000, 44100, 32000};
 

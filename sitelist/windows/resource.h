@@ -60,6 +60,175 @@
 #define IDS_UPGRADE_ADD_FAILED  3014
 #define IDS_ABOUT_TITLE         3015
 
+// ---- Site and category windows ----------------------------------------------------------
+// dialogs 110-129, icons 10-39, menus 310-319, controls 1100-1399, commands 2500-2599,
+// strings 3100-3299.
+#define IDI_QUICK_FIRST         10      // the 15 images of the publishing window, 10..24
+#define IDI_QUICK_COUNT         15
+#define IDI_QUICK01            10
+#define IDI_QUICK02            11
+#define IDI_QUICK03            12
+#define IDI_QUICK04            13
+#define IDI_QUICK05            14
+#define IDI_QUICK06            15
+#define IDI_QUICK07            16
+#define IDI_QUICK08            17
+#define IDI_QUICK09            18
+#define IDI_QUICK10            19
+#define IDI_QUICK11            20
+#define IDI_QUICK12            21
+#define IDI_QUICK13            22
+#define IDI_QUICK14            23
+#define IDI_QUICK15            24
+
+#define IDD_BROWSE_TABLNK       110
+#define IDD_UPDATE_TABLNK       111
+#define IDD_BROWSE_BYCATEGORY   112
+#define IDD_BROWSE_CATEGORIES   113
+#define IDD_SELECT_CATEGORIES   114
+#define IDD_UPDATE_CATEGORIES   115
+#define IDD_UPDATE_CATHTML      116
+#define IDD_QUICK_HTML          117
+
+#define IDR_BROWSE_POPUP        310     // "&Insert", "&Change", "&Delete"
+#define IDR_SELECT_POPUP        311     // "&Select"
+
+// BrowseTABLNK
+#define IDC_BT_LIST             1101
+#define IDC_BT_TABS             1102
+#define IDC_BT_SELECT_CATEGORY  1103
+#define IDC_BT_INSERT           1104
+#define IDC_BT_CHANGE           1105
+#define IDC_BT_DELETE           1106
+#define IDC_BT_HTML             1107
+#define IDC_BT_CLIPBOARD        1108
+#define IDC_BT_CLOSE            1109
+// The page list's own parts (inside IDC_BT_LIST and IDC_BC_LIST)
+#define IDC_PAGE_ROWS           1110
+#define IDC_PAGE_SCROLL         1111
+
+// UpdateTABLNK
+#define IDC_UT_TABS             1120
+#define IDC_UT_LOCATION_PROMPT  1121
+#define IDC_UT_LOCATION         1122
+#define IDC_UT_DESCRIPTION_PROMPT 1123
+#define IDC_UT_DESCRIPTION      1124
+#define IDC_UT_CATEGORY_PROMPT  1125
+#define IDC_UT_CATEGORY         1126
+#define IDC_UT_RATING_PROMPT    1127
+#define IDC_UT_RATING           1128
+#define IDC_UT_RATING_SPIN      1129
+#define IDC_UT_KEYWORD_PROMPT   1130
+#define IDC_UT_KEYWORD          1131
+#define IDC_UT_SITEINFO_PROMPT  1132
+#define IDC_UT_SITEINFO         1133
+
+// BrowseURL:K_Category
+#define IDC_BC_LIST             1141
+#define IDC_BC_INSERT           1142
+#define IDC_BC_CHANGE           1143
+#define IDC_BC_DELETE           1144
+#define IDC_BC_CLOSE            1145
+
+// BrowseCategories
+#define IDC_CB_LIST             1151
+#define IDC_CB_TEXT             1152
+#define IDC_CB_TIP_LABEL        1153
+#define IDC_CB_TIP              1154
+#define IDC_CB_INSERT           1155
+#define IDC_CB_CHANGE           1156
+#define IDC_CB_DELETE           1157
+#define IDC_CB_LOCATIONS        1158
+#define IDC_CB_CLOSE            1159
+
+// SelectCategories
+#define IDC_SC_LIST             1161
+#define IDC_SC_SELECT           1162
+
+// UpdateCategories
+#define IDC_UC_NAME_PROMPT      1171
+#define IDC_UC_NAME             1172
+#define IDC_UC_TABS             1173
+#define IDC_UC_DESCRIPTION_PROMPT 1174
+#define IDC_UC_DESCRIPTION      1175
+#define IDC_UC_HTML_LIST        1176
+#define IDC_UC_HTML_INSERT      1177
+#define IDC_UC_HTML_CHANGE      1178
+#define IDC_UC_HTML_DELETE      1179
+#define IDC_UC_SITE_LIST        1180
+#define IDC_UC_SITE_INSERT      1181
+#define IDC_UC_SITE_CHANGE      1182
+#define IDC_UC_SITE_DELETE      1183
+
+// UpdateCatHTML
+#define IDC_UH_GROUP            1191
+#define IDC_UH_REPLACE_TITLE    1192    // the five types, in order
+#define IDC_UH_BEFORE_CATEGORY  1193
+#define IDC_UH_BEFORE_TITLE     1194
+#define IDC_UH_AFTER_TITLE      1195
+#define IDC_UH_AFTER_CATEGORY   1196
+#define IDC_UH_PROMPT1          1197
+#define IDC_UH_PROMPT2          1198
+#define IDC_UH_TEXT             1199
+
+// Quick HTML
+#define IDC_QH_NAME_PROMPT      1201
+#define IDC_QH_NAME             1202
+#define IDC_QH_BROWSE           1203
+#define IDC_QH_DISPLAYED        1204
+#define IDC_QH_ALL              1205
+#define IDC_QH_STATUS           1206
+#define IDC_QH_ICON             1207
+
+#define IDM_POPUP_INSERT        2501
+#define IDM_POPUP_CHANGE        2502
+#define IDM_POPUP_DELETE        2503
+#define IDM_POPUP_SELECT        2504
+
+#define IDS_BROWSE_TITLE        3101
+#define IDS_UPDATE_SITE_TITLE   3102
+#define IDS_ADDING_LOCATION     3103
+#define IDS_CHANGING_LOCATION   3104
+#define IDS_BYCATEGORY_TITLE    3105
+#define IDS_CATEGORIES_TITLE    3106
+#define IDS_SELECT_TITLE        3107
+#define IDS_UPDATE_CAT_TITLE    3108
+#define IDS_CATEGORY_ADDED      3109
+#define IDS_CATEGORY_CHANGED    3110
+#define IDS_HTML_TITLE          3111
+#define IDS_ADDING_HTML         3112
+#define IDS_CHANGING_HTML       3113
+#define IDS_QUICK_TITLE         3114
+#define IDS_BUILDING_HEADER     3115
+#define IDS_RECORD_READ         3116
+#define IDS_SAVE_TITLE          3117
+#define IDS_SAVE_FILTER         3118
+#define IDS_TAB_DESCRIPTION     3120    // the five tabs of the site browse, in order
+#define IDS_TAB_LOCATION        3121
+#define IDS_TAB_CATEGORY        3122
+#define IDS_TAB_RATING          3123
+#define IDS_TAB_KEYWORD         3124
+#define IDS_TAB_GENERAL         3125
+#define IDS_TAB_SITEINFO        3126
+#define IDS_TAB_HTML            3127
+#define IDS_TAB_LOCATIONS       3128
+#define IDS_COL_DESCRIPTION     3130
+#define IDS_COL_LOCATION        3131
+#define IDS_COL_CATEGORY        3132
+#define IDS_COL_RATING          3133
+#define IDS_COL_KEYWORD         3134
+#define IDS_COL_TYPE_OF_HTML    3135
+#define IDS_QUICK_FILE_ERROR    3136
+// Hints of the site browse's buttons and the site form's Site Info
+#define IDS_HINT_SELECT_CATEGORY 3140
+#define IDS_HINT_INSERT         3141
+#define IDS_HINT_CHANGE         3142
+#define IDS_HINT_DELETE         3143
+#define IDS_HINT_HTML           3144
+#define IDS_HINT_CLIPBOARD      3145
+#define IDS_HINT_CLOSE          3146
+#define IDS_HINT_SITEINFO       3147
+
 // Reports, print preview and text viewers (sitelist/exchange/report_*, preview_*, text_viewer_*).
 #define IDD_REPORT_PROGRESS     140
 #define IDD_PREVIEW_BAR         141
