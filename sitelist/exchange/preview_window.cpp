@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sitelist/exchange/preview_layout.h"
+#include "sitelist/exchange/preview_pages.h"
 #include "sitelist/exchange/report_windows.h"
 #include "sitelist/windows/procedure_threads.h"
 #include "sitelist/windows/resource.h"
@@ -24,11 +25,6 @@ const char kPagesClass[] = "TabulinkPreviewPages";
 const char kPreviewSection[] = "ReportPreview";
 const int kStatusParts = 2;
 const int kScrollLine = 40;
-
-// A4 at 300 dots per inch: the page recorded when there is no printer.
-const int kFallbackDpi = 300;
-const int kFallbackWidth = 2480;
-const int kFallbackHeight = 3508;
 
 struct ZoomCommand {
   UINT command;
@@ -55,183 +51,14 @@ const BarTip kBarTips[] = {
 const UINT kPopupHints[] = {IDS_HINT_FILE, IDS_HINT_VIEW, IDS_HINT_ZOOM};
 
 struct Preview {
-  const ReportDefinition* definition;
-  const ReportRows* rows;
-  ReportLayout layout;
+  ReportPages pages;
   PreviewState state;
   int lastZoom;            // the zoom the tool bar's zoom button goes back to
-  // The page as recorded: device units of the reference and their size.
-  HDC reference;           // the printer's context, or the screen's
-  bool printer;
-  char printerName[256];
-  int pageWidth, pageHeight, dpi;
-  RECT frame;              // the page in hundredths of a millimetre
-  SIZE viewport;           // the page in the reference's pixels (no printer)
-  HFONT fonts[4];          // ReportFont
-  std::vector<HENHMETAFILE> pages;
-  // Windows.
   HWND window, bar, area, status, tips;
   long scrollX, scrollY;
   bool syncing;            // the tool bar is being set from the state
   bool printed;
 };
-
-// ---- Recording ---------------------------------------------------------------
-
-HFONT MakeFont(const char* face, int points, bool bold, int dpi) {
-  return CreateFontA(-MulDiv(points, dpi, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                     ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_SWISS, face);
-}
-
-// Sets the logical page units on a context made from the reference (only
-// without printer does it differ from the reference's own units).
-void SetPageUnits(const Preview* p, HDC dc) {
-  if (p->printer) return;
-  SetMapMode(dc, MM_ANISOTROPIC);
-  SetWindowExtEx(dc, p->pageWidth, p->pageHeight, nullptr);
-  SetViewportExtEx(dc, p->viewport.cx, p->viewport.cy, nullptr);
-}
-
-void Measure(const Preview* p, HFONT font, ReportFontMetrics* m) {
-  HDC dc = p->printer ? p->reference : CreateCompatibleDC(p->reference);
-  int saved = SaveDC(dc);
-  SetPageUnits(p, dc);
-  SelectObject(dc, font);
-  INT widths[256];
-  if (GetCharWidth32A(dc, 0, 255, widths)) {
-    for (int i = 0; i < 256; ++i) m->widths[i] = widths[i];
-  } else {
-    for (int i = 0; i < 256; ++i) m->widths[i] = p->dpi / 16;
-  }
-  TEXTMETRICA tm = {};
-  GetTextMetricsA(dc, &tm);
-  m->lineHeight = tm.tmHeight + tm.tmExternalLeading;
-  if (m->lineHeight <= 0) m->lineHeight = p->dpi / 6;
-  RestoreDC(dc, saved);
-  if (!p->printer) DeleteDC(dc);
-}
-
-int TextHeight(const Preview* p, HFONT font) {
-  ReportFontMetrics m;
-  Measure(p, font, &m);
-  return m.lineHeight;
-}
-
-// Takes the page size from the printer (or the A4 fallback) and lays out the report.
-bool PreparePages(Preview* p) {
-  p->reference = CreateReportPrinterDC(p->printerName, sizeof p->printerName);
-  p->printer = p->reference != nullptr;
-  if (p->printer) {
-    p->pageWidth = GetDeviceCaps(p->reference, HORZRES);
-    p->pageHeight = GetDeviceCaps(p->reference, VERTRES);
-    p->dpi = GetDeviceCaps(p->reference, LOGPIXELSY);
-    int hmm = GetDeviceCaps(p->reference, HORZSIZE), vmm = GetDeviceCaps(p->reference, VERTSIZE);
-    int hres = GetDeviceCaps(p->reference, HORZRES), vres = GetDeviceCaps(p->reference, VERTRES);
-    p->frame = RECT{0, 0, MulDiv(p->pageWidth, hmm * 100, hres), MulDiv(p->pageHeight, vmm * 100, vres)};
-  }
-  if (!p->printer || p->pageWidth <= 0 || p->pageHeight <= 0 || p->dpi <= 0) {
-    if (p->reference != nullptr) DeleteDC(p->reference);
-    p->printer = false;
-    p->reference = GetDC(nullptr);
-    p->pageWidth = kFallbackWidth;
-    p->pageHeight = kFallbackHeight;
-    p->dpi = kFallbackDpi;
-    p->frame = RECT{0, 0, MulDiv(kFallbackWidth, 2540, kFallbackDpi), MulDiv(kFallbackHeight, 2540, kFallbackDpi)};
-    int hmm = GetDeviceCaps(p->reference, HORZSIZE), vmm = GetDeviceCaps(p->reference, VERTSIZE);
-    int hres = GetDeviceCaps(p->reference, HORZRES), vres = GetDeviceCaps(p->reference, VERTRES);
-    p->viewport.cx = MulDiv(p->frame.right, hres, hmm * 100);
-    p->viewport.cy = MulDiv(p->frame.bottom, vres, vmm * 100);
-  }
-  const char* face = p->definition->fixedPitch ? "Courier New" : "Arial";
-  p->fonts[kFontTitle] = MakeFont("Arial", 14, true, p->dpi);
-  p->fonts[kFontHeading] = MakeFont("Arial", 8, true, p->dpi);
-  p->fonts[kFontBody] = MakeFont(face, p->definition->fixedPitch ? 9 : 8, false, p->dpi);
-  p->fonts[kFontFooter] = MakeFont("Arial", 8, false, p->dpi);
-  ReportPageGeometry g = {};
-  g.pageWidth = p->pageWidth;
-  g.pageHeight = p->pageHeight;
-  g.margin = p->dpi / 2;
-  g.columnGap = p->dpi / 8;
-  g.titleHeight = TextHeight(p, p->fonts[kFontTitle]);
-  Measure(p, p->fonts[kFontBody], &g.body);
-  Measure(p, p->fonts[kFontHeading], &g.heading);
-  if (!LayoutReport(*p->definition, *p->rows, g, &p->layout)) return false;
-  p->pages.assign(ReportPageCount(p->layout), nullptr);
-  p->state.pageCount = p->pages.size();
-  return true;
-}
-
-struct RecordContext {
-  const Preview* preview;
-  HDC dc;
-  HFONT selected;
-};
-
-void DrawItem(void* context, const ReportDrawItem& item) {
-  RecordContext* c = static_cast<RecordContext*>(context);
-  if (item.rule) {
-    MoveToEx(c->dc, item.x, item.y, nullptr);
-    LineTo(c->dc, item.x + item.width, item.y);
-    return;
-  }
-  HFONT font = c->preview->fonts[item.font];
-  if (font != c->selected) {
-    SelectObject(c->dc, font);
-    c->selected = font;
-  }
-  int x = item.x;
-  UINT align = TA_TOP | TA_NOUPDATECP;
-  if (item.align == kAlignRight) {
-    x += item.width;
-    align |= TA_RIGHT;
-  } else if (item.align == kAlignCenter) {
-    x += item.width / 2;
-    align |= TA_CENTER;
-  } else {
-    align |= TA_LEFT;
-  }
-  SetTextAlign(c->dc, align);
-  RECT clip = {item.x, item.y, item.x + item.width, item.y + c->preview->dpi};
-  ExtTextOutA(c->dc, x, item.y, ETO_CLIPPED, &clip, item.text, (UINT)item.len, nullptr);
-}
-
-// The page's metafile, recorded now if it was not yet; null if recording failed.
-HENHMETAFILE PageMetafile(Preview* p, size_t page) {
-  if (page >= p->pages.size()) return nullptr;
-  if (p->pages[page] != nullptr) return p->pages[page];
-  HDC dc = CreateEnhMetaFileA(p->reference, nullptr, &p->frame, "Tabulink\0Report page\0");
-  if (dc == nullptr) return nullptr;
-  SetPageUnits(p, dc);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(0, 0, 0));
-  HPEN pen = CreatePen(PS_SOLID, p->dpi / 100 > 0 ? p->dpi / 100 : 1, RGB(0, 0, 0));
-  HGDIOBJ oldPen = SelectObject(dc, pen);
-  HGDIOBJ oldFont = SelectObject(dc, p->fonts[kFontBody]);
-  RecordContext c = {p, dc, p->fonts[kFontBody]};
-  DrawReportPage(p->layout, *p->rows, page, DrawItem, &c);
-  SelectObject(dc, oldFont);
-  SelectObject(dc, oldPen);
-  DeleteObject(pen);
-  p->pages[page] = CloseEnhMetaFile(dc);
-  return p->pages[page];
-}
-
-void ReleasePages(Preview* p) {
-  for (HENHMETAFILE& m : p->pages) {
-    if (m != nullptr) DeleteEnhMetaFile(m);
-    m = nullptr;
-  }
-  for (HFONT& f : p->fonts) {
-    if (f != nullptr) DeleteObject(f);
-    f = nullptr;
-  }
-  if (p->reference != nullptr) {
-    if (p->printer) DeleteDC(p->reference);
-    else ReleaseDC(nullptr, p->reference);
-  }
-  p->reference = nullptr;
-}
 
 // ---- Printing ------------------------------------------------------------------
 
@@ -258,18 +85,18 @@ bool PrintPages(Preview* p) {
   HCURSOR oldCursor = SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
   DOCINFOA doc = {};
   doc.cbSize = sizeof doc;
-  doc.lpszDocName = p->definition->title;
+  doc.lpszDocName = p->pages.definition->title;
   RECT page = {0, 0, GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES)};
   bool ok = StartDocA(dc, &doc) > 0;
   char prefix[64], status[96];
   LoadText(IDS_PRINTING, prefix, sizeof prefix);
-  for (size_t i = 0; ok && i < p->pages.size(); ++i) {
-    snprintf(status, sizeof status, "%s%lu of %lu", prefix, (unsigned long)(i + 1), (unsigned long)p->pages.size());
+  size_t count = ReportPagesCount(p->pages);
+  for (size_t i = 0; ok && i < count; ++i) {
+    snprintf(status, sizeof status, "%s%lu of %lu", prefix, (unsigned long)(i + 1), (unsigned long)count);
     SetStatusPart(p, 0, status);
     UpdateWindow(p->status);
-    HENHMETAFILE m = PageMetafile(p, i);
-    ok = m != nullptr && StartPage(dc) > 0;
-    if (ok) ok = PlayEnhMetaFile(dc, m, &page) != FALSE;
+    ok = ReportPageMetafile(&p->pages, i) != nullptr && StartPage(dc) > 0;
+    if (ok) ok = PlayReportPage(&p->pages, i, dc, page);
     if (ok) ok = EndPage(dc) > 0;
   }
   if (ok) ok = EndDoc(dc) > 0;
@@ -293,7 +120,7 @@ void ComputeView(Preview* p, PreviewView* view) {
   HDC screen = GetDC(p->area);
   long screenDpi = GetDeviceCaps(screen, LOGPIXELSX);
   ReleaseDC(p->area, screen);
-  LayoutPreview(p->state, rc.right, rc.bottom, p->pageWidth, p->pageHeight, p->dpi, screenDpi, p->scrollX,
+  LayoutPreview(p->state, rc.right, rc.bottom, p->pages.pageWidth, p->pages.pageHeight, p->pages.dpi, screenDpi, p->scrollX,
                 p->scrollY, view);
 }
 
@@ -335,8 +162,7 @@ void PaintArea(Preview* p) {
     FillRect(mem, &shadow, GetSysColorBrush(COLOR_3DDKSHADOW));
     RECT paper = {r.x, r.y, r.x + r.width, r.y + r.height};
     FillRect(mem, &paper, (HBRUSH)GetStockObject(WHITE_BRUSH));
-    HENHMETAFILE m = PageMetafile(p, r.page);
-    if (m != nullptr) PlayEnhMetaFile(mem, m, &paper);
+    PlayReportPage(&p->pages, r.page, mem, paper);
     FrameRect(mem, &paper, (HBRUSH)GetStockObject(BLACK_BRUSH));
   }
   BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
@@ -742,11 +568,10 @@ int ReportPreview(const ReportDefinition& definition, const ReportRows& rows) {
   InitCommonControlsEx(&icc);
   if (!RegisterClasses(inst)) return 0;
   Preview* p = new Preview();
-  p->definition = &definition;
-  p->rows = &rows;
   p->lastZoom = kZoomPageWidth;
   int result = 0;
-  if (PreparePages(p)) {
+  if (OpenReportPages(&p->pages, definition, rows)) {
+    p->state.pageCount = ReportPagesCount(p->pages);
     char title[64];
     LoadText(IDS_PREVIEW_TITLE, title, sizeof title);
     HMENU menu = LoadMenuA(inst, MAKEINTRESOURCEA(IDR_PREVIEW));
@@ -763,7 +588,7 @@ int ReportPreview(const ReportDefinition& definition, const ReportRows& rows) {
       DestroyMenu(menu);
     }
   }
-  ReleasePages(p);
+  CloseReportPages(&p->pages);
   delete p;
   return result;
 }

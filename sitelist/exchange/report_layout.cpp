@@ -10,10 +10,10 @@
 namespace {
 
 const ReportColumn kSiteColumns[] = {
-    {"Location", 100, 310, false},
-    {"Description", 100, 330, false},
+    {"Location", 100, 300, false},
+    {"Description", 100, 320, false},
     {"Category", 30, 170, false},
-    {"Rating", 2, 60, true},
+    {"Rating", 2, 80, true},
     {"Keyword", 10, 130, false},
 };
 static_assert(sizeof kSiteColumns / sizeof kSiteColumns[0] == 5, "five site columns");
