@@ -33,6 +33,7 @@ void ShowPercent(HWND dialog, Progress* g) {
   char text[32];
   FormatReportPercent(g->shown, text, sizeof text);
   SetDlgItemTextA(dialog, IDC_REPORT_PERCENT, text);
+  UpdateWindow(dialog);
 }
 
 void Finish(HWND dialog, Progress* g, int status) {
