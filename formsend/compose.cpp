@@ -244,3 +244,53 @@ int encodeQuotedPrintable(const Text *in, Text *out)
     out->length = (size_t)(o - out->data);
     return 1;
 }
+
+size_t crlfPiece(const Text *text, size_t *pos, char *out, size_t room)
+{
+    const char *s = text->data;
+    const size_t n = text->length;
+    size_t i = *pos;
+    size_t o = 0;
+    while (i < n && room - o >= 3) {  // one character gives at most CR LF and a "."
+        char ch = s[i++];
+        if (ch == '\n') {
+            out[o++] = '\r';
+            out[o++] = '\n';
+        } else if (ch == '\r') {
+            out[o++] = '\r';
+            out[o++] = '\n';
+            if (i < n && s[i] == '\n') {
+                ++i;  // CR LF stays one line end
+            } else if (i < n && s[i] == '.') {
+                out[o++] = '.';
+            }
+        } else {
+            out[o++] = ch;
+        }
+    }
+    *pos = i;
+    return o;
+}
+
+size_t longestCrlfLine(const Text *text)
+{
+    char piece[kPieceCapacity];
+    size_t pos = 0;
+    size_t line = 0;
+    size_t longest = 0;
+    size_t got;
+    while ((got = crlfPiece(text, &pos, piece, sizeof(piece))) > 0) {
+        for (size_t k = 0; k < got; ++k) {
+            if (piece[k] == '\r') {
+                continue;  // only ever the first half of a CR LF
+            }
+            if (piece[k] == '\n') {
+                longest = line > longest ? line : longest;
+                line = 0;
+            } else {
+                ++line;
+            }
+        }
+    }
+    return line > longest ? line : longest;
+}

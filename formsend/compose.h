@@ -48,4 +48,20 @@ void substitutePiece(char *piece, const FormTable *table, const FormSettings *se
 // broken with "=\r\n" at 72 characters). Returns 1, or 0 when memory failed.
 int encodeQuotedPrintable(const Text *in, Text *out);
 
+// 8-bit sending puts the plain text on the wire in the form SMTP requires: every line
+// end of the text (LF from the template, CR LF or a lone CR from a form value) becomes
+// CR LF, and no line may be longer than kSmtpLineLimit octets before its CR LF.
+enum { kSmtpLineLimit = 998 };
+
+// Copies the plain text from *pos into out (room bytes, at least 3) in its wire form,
+// advances *pos past what was taken and returns the bytes written (0 once the text is
+// done). A line that a lone CR begins gets a second "." when it begins with "." (the
+// lines after a LF have theirs from appendTemplate already), so no value can end the
+// message early.
+size_t crlfPiece(const Text *text, size_t *pos, char *out, size_t room);
+
+// The longest line of the text in its wire form, in octets before its CR LF (a
+// doubled "." counted).
+size_t longestCrlfLine(const Text *text);
+
 #endif

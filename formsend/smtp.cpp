@@ -199,15 +199,20 @@ static StepResult sendMessage(const SocketApi *api, SocketHandle s, FILE *log, c
     }
     size_t done = 0;
     while (done < message->length) {
-        size_t piece = message->length - done;
-        if (piece > kMessagePieceBytes) {
-            piece = kMessagePieceBytes;
+        size_t piece;
+        if (job->encode == 1) {
+            piece = message->length - done;
+            if (piece > kMessagePieceBytes) {
+                piece = kMessagePieceBytes;
+            }
+            memcpy(block, message->data + done, piece);
+            done += piece;
+        } else {
+            piece = crlfPiece(message, &done, block, kMessagePieceBytes);
         }
-        memcpy(block, message->data + done, piece);
         if (sendAll(api, s, block, (int)piece) < 0) {
             return kStepFailed;
         }
-        done += piece;
     }
     if (sendAll(api, s, "\r\n.\r\n", 5) < 0) {
         return kStepFailed;
@@ -300,6 +305,20 @@ static DeliveryResult abortDelivery(const SocketApi *api, SocketHandle s, FILE *
     return kDeliveryAborted;
 }
 
+// The text that goes out: the encoded one when the configuration asks for it, else the
+// plain one, unless a line of it would be longer than SMTP carries: such a message goes
+// out quoted-printable (the job says so from here on), whole, instead of being refused
+// or having its lines broken.
+static const Text *chooseMessage(MailJob *job, const Text *plain, const Text *encoded, FILE *log)
+{
+    if (job->encode != 1 && longestCrlfLine(plain) > kSmtpLineLimit) {
+        fprintf(log, "A line is longer than %d characters: sending the mail quoted-printable\n",
+                (int)kSmtpLineLimit);
+        job->encode = 1;
+    }
+    return job->encode == 1 ? encoded : plain;
+}
+
 DeliveryResult deliverMail(const SocketApi *api, MailJob *job, const Text *plain,
                            const Text *encoded, const DeliveryIo *io, int port)
 {
@@ -350,7 +369,7 @@ DeliveryResult deliverMail(const SocketApi *api, MailJob *job, const Text *plain
         r = smtpStep(api, s, io->log, NULL, job, kData);
     }
     if (r == kStepPositive) {
-        r = smtpStep(api, s, io->log, job->encode == 1 ? encoded : plain, job, kSendMessage);
+        r = smtpStep(api, s, io->log, chooseMessage(job, plain, encoded, io->log), job, kSendMessage);
     }
     sent = r == kStepPositive;
     if (r > kStepFailed) {

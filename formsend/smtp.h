@@ -78,7 +78,8 @@ int receiveReply(const SocketApi *api, SocketHandle s, char *buf, int room);
 // Sends all of data; returns len or -1.
 int sendAll(const SocketApi *api, SocketHandle s, const char *data, int len);
 
-// One step of the dialogue; `message` is used by kSendMessage only.
+// One step of the dialogue; `message` is used by kSendMessage only: sent as it is when
+// job->encode is 1, else in its wire form (crlfPiece).
 StepResult smtpStep(const SocketApi *api, SocketHandle s, FILE *log, const Text *message,
                     MailJob *job, SmtpStep step);
 

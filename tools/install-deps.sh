@@ -10,6 +10,8 @@ PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   # the Wine and Xvfb harness
   wine wine64 xvfb x11-utils x11-apps imagemagick xdotool python3
+  # tools/format.sh
+  clang-format
   # peers the tests run against
   ffmpeg libavcodec-dev python3-aiosmtpd lighttpd curl libsqlite3-dev
 )

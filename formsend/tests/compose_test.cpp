@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formsend/compose.h"
+#include "formsend/smtp.h"
 
 namespace {
 
@@ -282,6 +283,85 @@ TEST(EncodeQuotedPrintable, BreaksAt72)
         EXPECT_LE(end - start + 2, (size_t)kQpLineCapacity);
         start = end + 2;
     }
+}
+
+// The wire form of a plain text, taken in pieces of `room` bytes as sending does.
+std::string wire(const std::string &in, size_t room = kMessagePieceBytes)
+{
+    Text t;
+    textInit(&t);
+    textAppend(&t, in.data(), in.size());
+    std::string s;
+    std::vector<char> piece(room);
+    size_t pos = 0;
+    size_t got;
+    while ((got = crlfPiece(&t, &pos, piece.data(), room)) > 0) {
+        EXPECT_LE(got, room);
+        s.append(piece.data(), got);
+    }
+    EXPECT_EQ(pos, in.size());
+    textFree(&t);
+    return s;
+}
+
+TEST(WireForm, EveryLineEndBecomesCrLf)
+{
+    struct Case {
+        const char *in;
+        const char *out;
+    };
+    static const Case kCases[] = {
+        {"a\nb\n", "a\r\nb\r\n"},                  // the template's line ends
+        {"a\r\nb\n", "a\r\nb\r\n"},                // a value's CR LF stays one line end
+        {"a\rb\n", "a\r\nb\r\n"},                  // a lone CR is a line end too
+        {"a\r\r\nb", "a\r\n\r\nb"},
+        {"\n\n", "\r\n\r\n"},
+        {"a\r.b\n", "a\r\n..b\r\n"},               // a line a lone CR begins gets its extra "."
+        {"a\r..\r\n", "a\r\n...\r\n"},
+        {"a\n..b\n", "a\r\n..b\r\n"},              // after LF the "." is doubled already
+        {"a\r\n..b\n", "a\r\n..b\r\n"},
+        {"caf\xe9 \t\n", "caf\xe9 \t\r\n"},        // 8-bit and blanks as they are
+        {"no line end", "no line end"},
+        {"end\r", "end\r\n"},
+        {"", ""},
+    };
+    for (const Case &c : kCases) {
+        EXPECT_EQ(wire(c.in), c.out) << c.in;
+    }
+    // No piece boundary splits a CR LF or loses the "." after a lone CR.
+    std::string in;
+    for (int i = 0; i < 400; ++i) {
+        in += "line\r.dot\r\nx\n";
+    }
+    std::string want;
+    for (int i = 0; i < 400; ++i) {
+        want += "line\r\n..dot\r\nx\r\n";
+    }
+    for (size_t room : {3, 4, 5, 7, 1023}) {
+        EXPECT_EQ(wire(in, room), want) << room;
+    }
+}
+
+size_t longest(const std::string &in)
+{
+    Text t;
+    textInit(&t);
+    textAppend(&t, in.data(), in.size());
+    size_t n = longestCrlfLine(&t);
+    textFree(&t);
+    return n;
+}
+
+TEST(WireForm, LongestLineInOctetsBeforeCrLf)
+{
+    EXPECT_EQ(longest(""), 0u);
+    EXPECT_EQ(longest("abc"), 3u);
+    EXPECT_EQ(longest("ab\r\nabcd\nabc\n"), 4u);
+    EXPECT_EQ(longest("a\r.bc\n"), 4u);  // "..bc"
+    EXPECT_EQ(longest(std::string(998, 'x') + "\n"), 998u);
+    EXPECT_EQ(longest("x\n" + std::string(999, 'x')), 999u);
+    EXPECT_EQ(longest(std::string(600, 'x') + "\r" + std::string(700, 'y') + "\n"), 700u);
+    EXPECT_EQ(longest(std::string(5000, 'z')), 5000u);
 }
 
 }  // namespace

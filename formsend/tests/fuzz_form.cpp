@@ -1,5 +1,6 @@
 // formsend fuzz target: the form decoder and the control-field mapping over any body,
-// then one template piece substituted with the decoded fields.
+// then one template piece substituted with the decoded fields, quoted-printable and
+// in its 8-bit wire form.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -32,6 +33,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         textAppendString(&header, piece);
         encodeQuotedPrintable(&header, &encoded);
         textFree(&encoded);
+        // The 8-bit wire form of the same text: every CR in it is half of a CR LF, and
+        // no line is longer than the longest line reported.
+        size_t longest = longestCrlfLine(&header);
+        char wire[7];
+        size_t pos = 0, line = 0, got;
+        while ((got = crlfPiece(&header, &pos, wire, sizeof(wire))) > 0) {
+            for (size_t k = 0; k < got; ++k) {
+                if (wire[k] == '\r') {
+                    if (k + 1 == got || wire[k + 1] != '\n') __builtin_trap();
+                } else if (wire[k] == '\n') {
+                    line = 0;
+                } else if (++line > longest) {
+                    __builtin_trap();
+                }
+            }
+        }
     }
     textFree(&header);
     freeForm(&g_table);

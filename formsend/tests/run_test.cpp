@@ -102,7 +102,7 @@ TEST_F(Run, DeliveredMail)
     EXPECT_EQ(run(kForm), 0);
     peer.wait();
     EXPECT_EQ(out_, "Location: ok\n\n");
-    EXPECT_NE(peer.message.find("From: W <w@x>\nTo: t@x\nDear Bob\n\r\n.\r\n"), std::string::npos);
+    EXPECT_NE(peer.message.find("From: W <w@x>\r\nTo: t@x\r\nDear Bob\r\n\r\n.\r\n"), std::string::npos);
     std::string log = readFile("Formsend.log");
     const std::string head = "\n--- Quenby's Formsend V1.03\n\nHTML data retrieved from http server.\n\nLocal Host: ";
     const std::string tail = "Mail sent\nConnection closed\nProgram normally terminated\n";

@@ -139,7 +139,7 @@ TEST_F(Smtp, SuccessSendsCommandsInTableOrder)
     EXPECT_EQ(peer.message, "X-mailer: Quenby's Formsend V1.03\r\nMime-Version: 1.0\r\n"
                             "Content-type: text/plain; charset=\"us-ascii\"\r\n"
                             "Content-transfer-encoding: 8bit\r\n"
-                            "From: A <s@x>\nTo: t1\n\nbody\n\r\n.\r\n");
+                            "From: A <s@x>\r\nTo: t1\r\n\r\nbody\r\n\r\n.\r\n");
     EXPECT_EQ(out(), "Location: OK\n\n");
     std::string l = connectedLog() + "220 peer ready\r\n\nSending HELO " + job_.localHost +
                     "...\n250 peer\r\n\nSending MAIL FROM: s@x...\n250 OK\r\n\n";
@@ -174,7 +174,45 @@ TEST_F(Smtp, LongMessageGoesInPiecesWhole)
     textAppendString(&plain_, big.c_str());
     ScriptedPeer peer;
     ASSERT_EQ(deliver(peer), kDeliveryDone);
-    EXPECT_EQ(peer.message.substr(peer.message.size() - big.size() - 5), big + "\r\n.\r\n");
+    std::string wire;
+    for (char c : big) {
+        wire += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    ASSERT_GT(peer.message.size(), wire.size() + 5);
+    EXPECT_TRUE(peer.message.compare(peer.message.size() - wire.size() - 5, std::string::npos, wire + "\r\n.\r\n") == 0);
+}
+
+// 8-bit sending: a line longer than SMTP's 998 octets sends the whole message
+// quoted-printable (the encoded text, whose lines are at most 79 characters); a line
+// of exactly 998 stays 8-bit. The log says which.
+TEST_F(Smtp, OverlongLineSendsTheMessageQuotedPrintable)
+{
+    struct Case {
+        size_t line;
+        bool quoted;
+    } cases[] = {{998, false}, {999, true}, {5000, true}};
+    for (const Case &c : cases) {
+        table({}, {}, {"t1"});
+        textFree(&plain_);
+        textInit(&plain_);
+        std::string plain = "From: A <s@x>\nTo: t1\n\nshort\n" + std::string(c.line, 'L') + "\nend\n";
+        textAppendString(&plain_, plain.c_str());
+        job_.encode = 0;
+        ScriptedPeer peer;
+        ASSERT_EQ(deliver(peer), kDeliveryDone) << c.line;
+        const std::string note = "A line is longer than 998 characters: sending the mail quoted-printable\n";
+        if (c.quoted) {
+            EXPECT_NE(peer.message.find("Content-transfer-encoding: Quoted-Printable\r\nQP body\r\n\r\n.\r\n"),
+                      std::string::npos) << c.line;
+            EXPECT_NE(log().find("354 go\r\n\n" + note + "OK, let's go to send the mail, now...\n"), std::string::npos);
+        } else {
+            EXPECT_NE(peer.message.find("Content-transfer-encoding: 8bit\r\nFrom: A <s@x>\r\n"), std::string::npos);
+            EXPECT_NE(peer.message.find("\r\n" + std::string(c.line, 'L') + "\r\nend\r\n"), std::string::npos);
+            EXPECT_EQ(log().find(note), std::string::npos);
+        }
+        EXPECT_EQ(out().substr(out().size() - 14), "Location: OK\n\n") << c.line;
+        EXPECT_EQ(readFile("dead.letter.txt"), "<none>");
+    }
 }
 
 struct OutcomeCase {

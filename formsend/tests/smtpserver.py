@@ -1,8 +1,8 @@
 """SMTP peers for the formsend tests, on 127.0.0.1 port 25.
 
-RecordingSmtp: Debian's aiosmtpd with a handler of ours that records the dialogue
-(HELO, MAIL, RCPT in order, DATA, QUIT) and the message as received, and can refuse
-chosen recipients or the message.
+RecordingSmtp: Debian's aiosmtpd with its own limits and a handler of ours that records
+the dialogue (HELO, MAIL, RCPT in order, DATA, QUIT), the message as received and the
+raw bytes, and can refuse chosen recipients or the message.
 
 ScriptedSmtp: a small socket server of our own for the gateways that misbehave: a
 greeting of any text, a reply per command that can be a text, a list of packets sent
@@ -27,6 +27,7 @@ class RecordingHandler:
         self.refuse_message = refuse_message
         self.commands = []      # ("HELO", host), ("MAIL", addr), ("RCPT", addr), ("DATA",), ("QUIT",)
         self.messages = []      # (mail_from, [rcpt], content bytes)
+        self.raw = bytearray()  # every byte received, commands and data, as it came
 
     async def handle_HELO(self, server, session, envelope, hostname):
         self.commands.append(("HELO", hostname))
@@ -57,10 +58,12 @@ class RecordingHandler:
         return "221 Bye"
 
 
-class _LongLinesSmtp(SMTP):
-    # formsend's 8-bit text ends its lines with a bare LF, so the whole body reaches
-    # the server as one CR LF line: let it be as long as a message can be.
-    line_length_limit = 4 * 1024 * 1024
+class _RawRecordingSmtp(SMTP):
+    # aiosmtpd as it comes (lines of at most 1001 octets with their CR LF, as RFC 5321
+    # allows), keeping every byte the client sent, before any parsing, in handler.raw.
+    def data_received(self, data):
+        self.event_handler.raw += data
+        super().data_received(data)
 
 
 class RecordingSmtp:
@@ -75,7 +78,7 @@ class RecordingSmtp:
 
         class _Controller(Controller):
             def factory(self):
-                return _LongLinesSmtp(handler, hostname=SERVER_NAME, ident="ESMTP test",
+                return _RawRecordingSmtp(handler, hostname=SERVER_NAME, ident="ESMTP test",
                                       decode_data=False, data_size_limit=None)
 
         self.controller = _Controller(handler, hostname=HOST, port=PORT, ready_timeout=10)

@@ -6,6 +6,7 @@ program with CONTENT_LENGTH and the body on standard input, and checks standard
 output byte for byte, the log, dead.letter.txt and what the SMTP server received.
 """
 import os
+import quopri
 import re
 import shutil
 import socket
@@ -124,6 +125,12 @@ class FormsendCase(unittest.TestCase):
             self.assertEqual(p[m.end():], crlf(plain))
 
 
+def split_block(message):
+    """The X-mailer block (its four lines) and the text after it, from a message as received."""
+    lines = message.split(b"\r\n", 4)
+    return b"\r\n".join(lines[:4]) + b"\r\n", lines[4]
+
+
 PLAIN_BODY = "Hello Bob,\nyour message:\nHi there\n-- \n"
 BLOCK_8BIT = ("X-mailer: Quenby's Formsend V1.03\r\nMime-Version: 1.0\r\n"
               "Content-type: text/plain; charset=\"iso-8859-1\"\r\nContent-transfer-encoding: 8bit\r\n")
@@ -145,7 +152,7 @@ class Delivery(FormsendCase):
                          [("RCPT", r) for r in rcpts] + [("DATA",), ("QUIT",)])
         header = ("From: Web Master <webmaster@example.org>\nTo: t1@example.com, t2@example.com\n"
                   "Cc: c1@example.com, c2@example.com\nSubject: Hello\n\n")
-        self.assertEqual(h.messages[0][2], (BLOCK_8BIT + header + PLAIN_BODY + "\r\n").encode())
+        self.assertEqual(h.messages[0][2], BLOCK_8BIT.encode() + crlf(header + PLAIN_BODY) + b"\r\n")
         log = self.HEAD + self.connected() + self.reply(srv.greeting)
         log += "Sending HELO %s...\n" % LOCAL_HOST + self.reply("250 mail.test")
         log += "Sending MAIL FROM: webmaster@example.org...\n" + self.reply("250 OK")
@@ -187,8 +194,8 @@ class Delivery(FormsendCase):
         with RecordingSmtp() as srv:
             self.run_formsend(self.form())
         msg = srv.handler.messages[0][2].decode("latin-1")
-        self.assertEqual(msg, BLOCK_8BIT + "From: Web Master <webmaster@example.org>\nTo: anne@example.com\n"
-                         + PLAIN_BODY + "\r\n")
+        self.assertEqual(msg, BLOCK_8BIT + crlf("From: Web Master <webmaster@example.org>\nTo: anne@example.com\n"
+                                                + PLAIN_BODY).decode() + "\r\n")
 
     def test_form_sender_and_realname_need_no_ini_keys(self):
         ini = dict(BASE_INI)
@@ -198,7 +205,7 @@ class Delivery(FormsendCase):
             run = self.run_formsend(self.form(("$Sender$", "v@example.net"), ("$Realname$", "Vis")))
         self.assertEqual(run.rc, 0)
         self.assertIn(("MAIL", "v@example.net"), srv.handler.commands)
-        self.assertTrue(srv.handler.messages[0][2].decode().startswith(BLOCK_8BIT + "From: Vis <v@example.net>\n"))
+        self.assertTrue(srv.handler.messages[0][2].decode().startswith(BLOCK_8BIT + "From: Vis <v@example.net>\r\n"))
 
     def test_dotted_gateway_address(self):
         self.write_ini(dict(BASE_INI, Gateway="127.0.0.1"))
@@ -391,6 +398,89 @@ class Form(FormsendCase):
         self.assertEqual(r.returncode, 1)
 
 
+class EightBitWire(FormsendCase):
+    """8-bit mail as today's servers take it: aiosmtpd with its own limits (no line over
+    1,000 octets with its CR LF, lines ending in CR LF only)."""
+
+    HEADER = "From: Web Master <webmaster@example.org>\nTo: anne@example.com\n"
+    LONG_LINE_NOTE = b"A line is longer than 998 characters: sending the mail quoted-printable\r\n"
+
+    @staticmethod
+    def lines(text):
+        """A text with its line ends aside: CR LF, LF and CR all count as one."""
+        if isinstance(text, str):
+            text = text.encode("latin-1")
+        return text.replace(b"\r\n", b"\n").replace(b"\r", b"\n")
+
+    def deliver(self, template, *fields, text="Hi there"):
+        """Runs formsend with `template`; returns the run, the X-mailer block and the text
+        as received, after checking what every 8-bit delivery must show."""
+        self.write("t.txt", template)
+        with RecordingSmtp() as srv:
+            run = self.run_formsend(self.form(*fields, template="t.txt", text=text))
+        self.assertEqual(run.stdout, ("Location: %s\r\n\r\n" % OK_URL).encode(), run.log)
+        self.assertEqual(run.rc, 0)
+        self.assertIsNone(run.dead)
+        self.assertIn(b"Mail sent\r\n", run.log)
+        self.assertEqual(len(srv.handler.messages), 1)
+        raw = bytes(srv.handler.raw)
+        self.assertIsNone(re.search(rb"(?<!\r)\n", raw), "a bare LF on the wire")
+        self.assertIsNone(re.search(rb"\r(?!\n)", raw), "a bare CR on the wire")
+        self.assertLessEqual(max(len(line) for line in raw.split(b"\r\n")), 998)
+        block, received = split_block(srv.handler.messages[0][2])
+        return run, block, received
+
+    def assert_eight_bit(self, run, block, received, body):
+        self.assertEqual(block, BLOCK_8BIT.encode())
+        self.assertNotIn(self.LONG_LINE_NOTE, run.log)
+        # the server took the extra dots off again; the text ends with the line that
+        # the end-of-data sequence brings
+        self.assertEqual(self.lines(received), self.lines(self.HEADER + body + "\n"))
+
+    def test_three_and_thirty_kilobytes(self):
+        for size, count in ((3, 31), (30, 310)):
+            with self.subTest(kilobytes=size):
+                template = "".join("Line %03d of $Name$: %s\n" % (i, "x" * 78) for i in range(count))
+                self.assertGreaterEqual(len(template), size * 1000)
+                run, block, received = self.deliver(template)
+                self.assert_eight_bit(run, block, received, template.replace("$Name$", "Bob"))
+
+    def test_line_of_990_characters_stays_8bit(self):
+        line = "$Name$ " + "y" * 983
+        self.assertEqual(len(line), 990)
+        template = "Before\n" + line + "\n.dot line\nAfter\n"
+        run, block, received = self.deliver(template)
+        self.assert_eight_bit(run, block, received, template.replace("$Name$", "Bob"))
+        self.assertIn(b"\r\nBob " + b"y" * 983 + b"\r\n", received)
+
+    def test_crlf_lone_cr_and_dots_inside_a_value(self):
+        value = "first line\r\nsecond line\r\n.\r\n.hidden\rthird\r.\rlast"
+        run, block, received = self.deliver("Hello $Name$,\n$Text$\n-- \n", text=value)
+        self.assert_eight_bit(run, block, received, "Hello Bob,\n" + value + "\n-- \n")
+        # each line end of the value is one CR LF on the wire, not CR CR LF
+        self.assertIn(b"first line\r\nsecond line\r\n.\r\n.hidden\r\nthird\r\n.\r\nlast\r\n", received)
+
+    def test_value_of_2000_characters_without_line_breaks_goes_quoted_printable(self):
+        # The piece that holds "$Text$" is cut at 999 characters, so its line runs on
+        # into the next one: longer than SMTP carries. The whole mail goes out
+        # quoted-printable, as the program writes it with MIMEncode=yes.
+        template = "Hello $Name$,\nyour message:\n$Text$\n-- \n"
+        value = "".join("%c" % (0x41 + i % 26) for i in range(2000))
+        self.write("t.txt", template)
+        with RecordingSmtp(refuse_message=True):  # the plain text, as the dead letter keeps it
+            plain = self.run_formsend(self.form(template="t.txt", text=value)).dead
+        os.remove(os.path.join(self.dir, "dead.letter.txt"))
+        plain = plain.split(b"\r\n", 1)[1].rsplit(b"\r\n--- CUT HERE ---\r\n", 1)[0]
+        self.assertIn(value[:999].encode() + b"-- ", plain)
+        run, block, received = self.deliver(template, text=value)
+        self.assertIn(b"Content-transfer-encoding: Quoted-Printable\r\n", block)
+        self.assertIn(self.LONG_LINE_NOTE + b"OK, let's go to send the mail, now...\r\n", run.log)
+        decoded = quopri.decodestring(received)
+        body = plain.split(b"\r\nTo: anne@example.com\r\n", 1)[1]
+        self.assertTrue(self.lines(decoded).endswith(self.lines(body + b"\r\n")), decoded[-200:])
+
+
+
 class Mends(FormsendCase):
     """The faults mended in this program, each checked where it would show."""
 
@@ -427,7 +517,7 @@ class Mends(FormsendCase):
         with RecordingSmtp() as srv:
             run = self.run_formsend(self.form(template="forms\\m.txt"))
         self.assertEqual(run.rc, 0)
-        self.assertTrue(srv.handler.messages[0][2].endswith(b"\nsub Bob\n\r\n"))
+        self.assertTrue(srv.handler.messages[0][2].endswith(b"\r\nsub Bob\r\n\r\n"))
 
     def test_unopenable_template_fails_the_run(self):
         with RecordingSmtp() as srv:
@@ -456,10 +546,14 @@ class Mends(FormsendCase):
         with RecordingSmtp() as srv:
             run = self.run_formsend(body)
         self.assertEqual(run.rc, 0)
-        msg = srv.handler.messages[0][2].decode("latin-1")
-        self.assertIn("\nSubject: " + "S" * 199 + "\n", msg)
         self.assertIn(("MAIL", "s" * 64), srv.handler.commands)
-        # "$Text$" in a piece is cut with the piece at 999 characters
+        # "$Text$" in a piece is cut with the piece at 999 characters; that piece lost its
+        # line end, so its line is longer than SMTP carries and the mail went quoted-printable
+        block, text = split_block(srv.handler.messages[0][2])
+        self.assertIn(b"Content-transfer-encoding: Quoted-Printable", block)
+        msg = quopri.decodestring(text).decode("latin-1").replace("\r\n", "\n")
+        self.assertIn("\nSubject: =?iso-8859-1?Q?" + "S" * 199 + "?", msg)
+        self.assertNotIn("S" * 200, msg)
         self.assertIn("\n" + "T" * 999 + "-- \n", msg)
 
     def test_value_cannot_end_the_message_early(self):

@@ -47,8 +47,8 @@ class EndToEnd(unittest.TestCase):
         mail_from, rcpts, content = smtp.handler.messages[0]
         self.assertEqual((mail_from, rcpts), ("webmaster@example.org", ["anne@example.com"]))
         self.assertTrue(content.endswith(
-            b"From: Web Master <webmaster@example.org>\nTo: anne@example.com\nSubject: Feedback\n\n"
-            b"A visitor wrote:\nName: Bob Smith\nComment: Fine & dandy: 100% +1\n\r\n"))
+            b"From: Web Master <webmaster@example.org>\r\nTo: anne@example.com\r\nSubject: Feedback\r\n\r\n"
+            b"A visitor wrote:\r\nName: Bob Smith\r\nComment: Fine & dandy: 100% +1\r\n\r\n"))
         self.assertTrue(log.endswith(b"Mail sent\r\nConnection closed\r\nProgram normally terminated\r\n"))
 
     def test_refused_mail_redirects_to_the_failure_page(self):

@@ -60,6 +60,64 @@
 #define IDS_UPGRADE_ADD_FAILED  3014
 #define IDS_ABOUT_TITLE         3015
 
+// ---- Import, AskCategory, UpdateCategoriesNoMDI and the merge (ImportTABLNK) ----
+#define IDD_IMPORT_MAIN         135
+#define IDD_ASK_CATEGORY        136
+#define IDD_UPDATE_CATEGORY_NOMDI 137
+#define IDD_IMPORT_TABLNK       138
+
+#define IDC_IMPORT_NOTE         1480
+#define IDC_IMPORT_FILE         1481
+#define IDC_IMPORT_BROWSE       1482
+#define IDC_IMPORT_TYPE_H       1483
+#define IDC_IMPORT_TYPE_C       1484
+#define IDC_IMPORT_TYPE_A       1485
+#define IDC_IMPORT_METHOD_S     1486
+#define IDC_IMPORT_METHOD_M     1487
+#define IDC_IMPORT_METHOD_A     1488
+#define IDC_IMPORT_CATEGORY     1489
+#define IDC_IMPORT_HELP         1490
+#define IDC_IMPORT_FILE_LABEL   1491
+#define IDC_IMPORT_CATEGORY_LABEL 1492
+#define IDC_ASK_LOCATION        1500
+#define IDC_ASK_DESCRIPTION     1501
+#define IDC_ASK_BEST_GUESS      1502
+#define IDC_ASK_LIST            1503
+#define IDC_ASK_INSERT          1504
+#define IDC_ASK_SELECT          1505
+#define IDC_ASK_USE_GUESS       1506
+#define IDC_UCN_NAME            1520
+#define IDC_UCN_TABS            1521
+#define IDC_UCN_DESCRIPTION     1522
+#define IDC_UCN_DESCRIPTION_LABEL 1523
+#define IDC_MERGE_NAME          1540
+#define IDC_MERGE_BROWSE        1541
+
+#define IDS_IMPORT_TITLE        3400
+#define IDS_IMPORT_INFO_REQUIRED 3401
+#define IDS_IMPORT_NAME_REQUIRED 3402
+#define IDS_IMPORT_IMPORTING    3403
+#define IDS_IMPORT_ADDING_LOCATION 3404
+#define IDS_IMPORT_SUMMARY      3405
+#define IDS_IMPORT_SUMMARY_FAILED 3406
+#define IDS_IMPORT_OPEN_TITLE   3407
+#define IDS_IMPORT_OPEN_FAILED  3408
+#define IDS_IMPORT_CANCELLED    3409
+#define IDS_IMPORT_CHOOSE_FILE  3410
+#define IDS_IMPORT_FILTER       3411
+#define IDS_IMPORT_HISTORY_HEAD 3412
+#define IDS_IMPORT_ADD_FAILED_TITLE 3413
+#define IDS_IMPORT_HISTORY_TITLE 3414
+#define IDS_ASK_BEST_GUESS      3420
+#define IDS_ASK_COLUMN_CATEGORY 3421
+#define IDS_ASK_COLUMN_DESCRIPTION 3422
+#define IDS_UCN_ADDED           3430
+#define IDS_UCN_GENERAL         3431
+#define IDS_MERGE_CANNOT_TITLE  3440
+#define IDS_MERGE_CANNOT_TEXT   3441
+#define IDS_MERGE_FILTER        3442
+#define IDS_MERGE_OPEN_FAILED   3443
+#define IDS_MERGE_DEFAULT_NAME  3444
 // ---- Site and category windows ----------------------------------------------------------
 // dialogs 110-129, icons 10-39, menus 310-319, controls 1100-1399, commands 2500-2599,
 // strings 3100-3299.
