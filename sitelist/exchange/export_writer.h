@@ -18,11 +18,11 @@
 // ---- Settings -------------------------------------------------------------------------
 
 enum ExportType {
-  kExportTable = 0,   // "HTML - Table"
-  kExportSimple,      // "HTML - Simple"
-  kExportFrame,       // "HTML - Frame"
-  kExportAscii,       // "ASCII"
-  kExportComma,       // "Comma-Delimited"
+  kExportTable = 0,  // "HTML - Table"
+  kExportSimple,     // "HTML - Simple"
+  kExportFrame,      // "HTML - Frame"
+  kExportAscii,      // "ASCII"
+  kExportComma,      // "Comma-Delimited"
   kExportTypeCount
 };
 
@@ -45,7 +45,7 @@ struct ExportSettings {
   int Ratings;          // "Ratings": 1 exports the ratings
 };
 
-extern const char kExportSection[];   // "Export"
+extern const char kExportSection[];  // "Export"
 
 // The values a missing setting takes: "TLNKEXP.HTM", "HTML - Table", "All", no
 // category, notes and ratings on.
@@ -93,18 +93,18 @@ struct ExportDate {
 int FormatExportDate(const ExportDate& date, char* out, size_t capacity);
 
 enum ExportStatus {
-  kExportDone = 0,         // every site was read, the files are written and closed
-  kExportMore,             // ExportStep has more records to read
-  kExportCreateFailed,     // ExportBegin: the export file could not be created; nothing written
-  kExportReadFailed,       // reading TABLNK failed (*error): the run has ended
-  kExportBadArgument,      // missing files or settings
+  kExportDone = 0,      // every site was read, the files are written and closed
+  kExportMore,          // ExportStep has more records to read
+  kExportCreateFailed,  // ExportBegin: the export file could not be created; nothing written
+  kExportReadFailed,    // reading TABLNK failed (*error): the run has ended
+  kExportBadArgument,   // missing files or settings
   kExportNoMemory,
 };
 
 // Problems reported while the run goes on; the window shows each as its message.
 enum ExportProblem {
-  kExportLineFailed = 1,   // "Error adding to " + file + ": " + error text
-  kExportOpenFailed,       // "Error opening " + file + ": " + error text
+  kExportLineFailed = 1,  // "Error adding to " + file + ": " + error text
+  kExportOpenFailed,      // "Error opening " + file + ": " + error text
 };
 typedef void (*ExportReport)(int problem, const char* file, int error, void* context);
 

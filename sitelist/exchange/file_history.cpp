@@ -90,11 +90,9 @@ int DaysInMonth(int y, int m) {
 
 }  // namespace
 
-int AddFileHistory(KsFile* history, const char* type, const char* fileName, int32_t date, int32_t time,
-                   int* error) {
+int AddFileHistory(KsFile* history, const char* type, const char* fileName, int32_t date, int32_t time, int* error) {
   if (error) *error = KS_OK;
-  if (history == nullptr || !UsableType(type) || fileName == nullptr || fileName[0] == '\0')
-    return kHistoryBadArgument;
+  if (history == nullptr || !UsableType(type) || fileName == nullptr || fileName[0] == '\0') return kHistoryBadArgument;
   uint32_t count = 0;
   if (ks_count(history, &count) == KS_OK && count >= kHistoryLimit) DeleteOldest(history, type);
   HistoryRecord rec;

@@ -14,8 +14,8 @@
 #include <stdint.h>
 
 // Types of entries.
-extern const char kHistoryExport[];   // "Export"
-extern const char kHistoryImport[];   // "Import"
+extern const char kHistoryExport[];  // "Export"
+extern const char kHistoryImport[];  // "Import"
 
 // When History holds this many records or more (of every type together), an
 // entry makes room by deleting the oldest one of its own type first.

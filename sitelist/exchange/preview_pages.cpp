@@ -2,7 +2,7 @@
 // (see preview_pages.h).
 #include "sitelist/exchange/preview_pages.h"
 
-#include "sitelist/windows/tablnk_windows.h"
+#include "sitelist/windows/frame_window.h"
 
 namespace {
 

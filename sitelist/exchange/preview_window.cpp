@@ -1,8 +1,9 @@
 // ReportPreview: the window "Report Preview" with its menus, tool bar, page
-// area and status bar. Each page is recorded once, as an enhanced metafile
-// made against the printer's device context, the first time it is shown or
-// printed; the same metafile is played into the window at any zoom and to the
-// printer, so the preview shows exactly what prints.
+// area and status bar, on the window skeleton. The pages come from
+// preview_pages: each is recorded once, as an enhanced metafile made against
+// the printer's device context, and the same metafile is played into the
+// window at any zoom and to the printer, so the preview shows exactly what
+// prints.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -13,18 +14,18 @@
 #include "sitelist/exchange/preview_layout.h"
 #include "sitelist/exchange/preview_pages.h"
 #include "sitelist/exchange/report_windows.h"
-#include "sitelist/windows/procedure_threads.h"
+#include "sitelist/windows/frame_window.h"
 #include "sitelist/windows/resource.h"
-#include "sitelist/windows/tablnk_windows.h"
-#include "sitelist/windows/window_position.h"
+#include "sitelist/windows/tablnk_messages.h"
+#include "sitelist/windows/window_skeleton.h"
 
 namespace {
 
 const char kPreviewClass[] = "TabulinkReportPreview";
 const char kPagesClass[] = "TabulinkPreviewPages";
-const char kPreviewSection[] = "ReportPreview";
 const int kStatusParts = 2;
 const int kScrollLine = 40;
+const int kPrinted = 1;  // the window's completion code when the report was printed
 
 struct ZoomCommand {
   UINT command;
@@ -46,6 +47,7 @@ const BarTip kBarTips[] = {
     {IDC_PREVIEW_PRINT, IDS_TIP_PRINT},   {IDC_PREVIEW_EXIT, IDS_TIP_EXIT},     {IDC_PREVIEW_ZOOM, IDS_TIP_ZOOM},
     {IDC_PREVIEW_PAGE, IDS_TIP_PAGE},     {IDC_PREVIEW_ACROSS, IDS_TIP_ACROSS}, {IDC_PREVIEW_DOWN, IDS_TIP_DOWN},
 };
+const size_t kTipCount = sizeof kBarTips / sizeof kBarTips[0];
 
 // Hints of the menu bar's pop-ups, by place.
 const UINT kPopupHints[] = {IDS_HINT_FILE, IDS_HINT_VIEW, IDS_HINT_ZOOM};
@@ -54,32 +56,24 @@ struct Preview {
   ReportPages pages;
   PreviewState state;
   int lastZoom;            // the zoom the tool bar's zoom button goes back to
-  HWND window, bar, area, status, tips;
+  HWND window, area, status, tips;
   long scrollX, scrollY;
   bool syncing;            // the tool bar is being set from the state
-  bool printed;
+  char tipTexts[kTipCount][96];
 };
-
-// ---- Printing ------------------------------------------------------------------
-
-void Message(HWND owner, UINT title, const char* text, UINT flags) {
-  char t[64];
-  LoadText(title, t, sizeof t);
-  MessageBoxA(owner, text, t, flags);
-}
 
 void SetStatusPart(Preview* p, int part, const char* text) {
   SendMessageA(p->status, SB_SETTEXTA, (WPARAM)part, (LPARAM)text);
 }
+
+// ---- Printing ------------------------------------------------------------------
 
 // Prints every page to the printer of "&Print Setup ...". Returns true when the job was sent.
 bool PrintPages(Preview* p) {
   char name[256] = "";
   HDC dc = CreateReportPrinterDC(name, sizeof name);
   if (dc == nullptr) {
-    char text[256];
-    LoadText(IDS_NO_PRINTER_TEXT, text, sizeof text);
-    Message(p->window, IDS_NO_PRINTER_TITLE, text, MB_OK | MB_ICONEXCLAMATION);
+    ShowMessage(p->window, IDS_NO_PRINTER_TITLE, IDS_NO_PRINTER_TEXT, RB_OK, RI_EXCLAMATION);
     return false;
   }
   HCURSOR oldCursor = SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
@@ -88,11 +82,11 @@ bool PrintPages(Preview* p) {
   doc.lpszDocName = p->pages.definition->title;
   RECT page = {0, 0, GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES)};
   bool ok = StartDocA(dc, &doc) > 0;
-  char prefix[64], status[96];
-  LoadText(IDS_PRINTING, prefix, sizeof prefix);
+  char format[64], status[96];
+  LoadText(IDS_PRINTING, format, sizeof format);  // "Printing page %lu of %lu"
   size_t count = ReportPagesCount(p->pages);
   for (size_t i = 0; ok && i < count; ++i) {
-    snprintf(status, sizeof status, "%s%lu of %lu", prefix, (unsigned long)(i + 1), (unsigned long)count);
+    snprintf(status, sizeof status, format, (unsigned long)(i + 1), (unsigned long)count);
     SetStatusPart(p, 0, status);
     UpdateWindow(p->status);
     ok = ReportPageMetafile(&p->pages, i) != nullptr && StartPage(dc) > 0;
@@ -104,10 +98,10 @@ bool PrintPages(Preview* p) {
   DeleteDC(dc);
   SetCursor(oldCursor);
   if (!ok) {
-    char text[256], lead[96];
+    char text[384], lead[96];
     LoadText(IDS_PRINT_FAILED_TEXT, lead, sizeof lead);
     snprintf(text, sizeof text, "%s%s.", lead, name);
-    Message(p->window, IDS_PRINT_FAILED_TITLE, text, MB_OK | MB_ICONEXCLAMATION);
+    ShowMessageText(p->window, IDS_PRINT_FAILED_TITLE, text, RB_OK, RI_EXCLAMATION);
   }
   return ok;
 }
@@ -120,8 +114,8 @@ void ComputeView(Preview* p, PreviewView* view) {
   HDC screen = GetDC(p->area);
   long screenDpi = GetDeviceCaps(screen, LOGPIXELSX);
   ReleaseDC(p->area, screen);
-  LayoutPreview(p->state, rc.right, rc.bottom, p->pages.pageWidth, p->pages.pageHeight, p->pages.dpi, screenDpi, p->scrollX,
-                p->scrollY, view);
+  LayoutPreview(p->state, rc.right, rc.bottom, p->pages.pageWidth, p->pages.pageHeight, p->pages.dpi, screenDpi,
+                p->scrollX, p->scrollY, view);
 }
 
 void UpdateScrollBars(Preview* p) {
@@ -200,10 +194,6 @@ void Scroll(Preview* p, int bar, WPARAM wParam) {
 LRESULT CALLBACK AreaProc(HWND area, UINT msg, WPARAM wParam, LPARAM lParam) {
   Preview* p = reinterpret_cast<Preview*>(GetWindowLongPtrA(area, GWLP_USERDATA));
   switch (msg) {
-    case WM_CREATE:
-      SetWindowLongPtrA(area, GWLP_USERDATA,
-                        (LONG_PTR)reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-      return 0;
     case WM_PAINT:
       if (p != nullptr) PaintArea(p);
       else ValidateRect(area, nullptr);
@@ -252,28 +242,37 @@ void ShowStatus(Preview* p) {
   SetStatusPart(p, 1, ZoomStatusText(p->state.zoom));
 }
 
-void SyncBar(Preview* p) {
-  p->syncing = true;
-  SendDlgItemMessageA(p->bar, IDC_PREVIEW_PAGE_SPIN, UDM_SETRANGE32, 1, (LPARAM)p->state.pageCount);
-  SendDlgItemMessageA(p->bar, IDC_PREVIEW_ACROSS_SPIN, UDM_SETRANGE32, 1, kMaxThumbnails);
-  SendDlgItemMessageA(p->bar, IDC_PREVIEW_DOWN_SPIN, UDM_SETRANGE32, 1, kMaxThumbnails);
-  SetDlgItemInt(p->bar, IDC_PREVIEW_PAGE, (UINT)(p->state.page + 1), FALSE);
-  SetDlgItemInt(p->bar, IDC_PREVIEW_ACROSS, (UINT)p->state.across, FALSE);
-  SetDlgItemInt(p->bar, IDC_PREVIEW_DOWN, (UINT)p->state.down, FALSE);
-  p->syncing = false;
+void CheckZoom(Preview* p) {
   HMENU menu = GetMenu(p->window);
   for (const ZoomCommand& z : kZoomCommands)
     CheckMenuItem(menu, z.command, MF_BYCOMMAND | (z.zoom == p->state.zoom ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void SyncBar(Preview* p) {
+  p->syncing = true;
+  SendDlgItemMessageA(p->window, IDC_PREVIEW_PAGE_SPIN, UDM_SETRANGE32, 1, (LPARAM)p->state.pageCount);
+  SendDlgItemMessageA(p->window, IDC_PREVIEW_ACROSS_SPIN, UDM_SETRANGE32, 1, kMaxThumbnails);
+  SendDlgItemMessageA(p->window, IDC_PREVIEW_DOWN_SPIN, UDM_SETRANGE32, 1, kMaxThumbnails);
+  SetDlgItemInt(p->window, IDC_PREVIEW_PAGE, (UINT)(p->state.page + 1), FALSE);
+  SetDlgItemInt(p->window, IDC_PREVIEW_ACROSS, (UINT)p->state.across, FALSE);
+  SetDlgItemInt(p->window, IDC_PREVIEW_DOWN, (UINT)p->state.down, FALSE);
+  p->syncing = false;
+  CheckZoom(p);
+  HMENU menu = GetMenu(p->window);
   EnableMenuItem(menu, IDM_PREVIEW_NEXT,
                  MF_BYCOMMAND | (p->state.page + PagesShown(p->state) < p->state.pageCount ? MF_ENABLED : MF_GRAYED));
   EnableMenuItem(menu, IDM_PREVIEW_PREVIOUS, MF_BYCOMMAND | (p->state.page > 0 ? MF_ENABLED : MF_GRAYED));
 }
 
-void Refresh(Preview* p) {
-  SyncBar(p);
+void Redraw(Preview* p) {
   ShowStatus(p);
   UpdateScrollBars(p);
   InvalidateRect(p->area, nullptr, FALSE);
+}
+
+void Refresh(Preview* p) {
+  SyncBar(p);
+  Redraw(p);
 }
 
 void ApplyZoom(Preview* p, int zoom) {
@@ -283,60 +282,24 @@ void ApplyZoom(Preview* p, int zoom) {
   Refresh(p);
 }
 
-// The zoom choices as a pop-up under the tool bar's zoom button.
-void ZoomPopup(Preview* p) {
-  RECT r;
-  GetWindowRect(GetDlgItem(p->bar, IDC_PREVIEW_ZOOM), &r);
-  HMENU zoom = GetSubMenu(GetMenu(p->window), 2);
-  TrackPopupMenu(zoom, TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom, 0, p->window, nullptr);
-}
-
 // A number typed into the tool bar.
 void OnBarEdit(Preview* p, int control) {
   if (p->syncing) return;
   BOOL ok = FALSE;
-  UINT v = GetDlgItemInt(p->bar, control, &ok, FALSE);
+  UINT v = GetDlgItemInt(p->window, control, &ok, FALSE);
   if (!ok) return;
   if (control == IDC_PREVIEW_PAGE) {
     if (v < 1 || v > p->state.pageCount) return;
     SetPage(&p->state, v - 1);
-  } else if (control == IDC_PREVIEW_ACROSS || control == IDC_PREVIEW_DOWN) {
+  } else {
     if (v < 1 || v > (UINT)kMaxThumbnails) return;
     int across = control == IDC_PREVIEW_ACROSS ? (int)v : p->state.across;
     int down = control == IDC_PREVIEW_DOWN ? (int)v : p->state.down;
     SetThumbnails(&p->state, across, down);
     SetZoom(&p->state, kZoomNone);
   }
-  HMENU menu = GetMenu(p->window);
-  for (const ZoomCommand& z : kZoomCommands)
-    CheckMenuItem(menu, z.command, MF_BYCOMMAND | (z.zoom == p->state.zoom ? MF_CHECKED : MF_UNCHECKED));
-  ShowStatus(p);
-  UpdateScrollBars(p);
-  InvalidateRect(p->area, nullptr, FALSE);
-}
-
-INT_PTR CALLBACK BarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam) {
-  Preview* p = reinterpret_cast<Preview*>(GetWindowLongPtrA(bar, DWLP_USER));
-  switch (msg) {
-    case WM_INITDIALOG:
-      SetWindowLongPtrA(bar, DWLP_USER, lParam);
-      return FALSE;
-    case WM_COMMAND:
-      if (p == nullptr) return FALSE;
-      switch (LOWORD(wParam)) {
-        case IDC_PREVIEW_PRINT: PostMessageA(p->window, WM_COMMAND, IDM_PREVIEW_PRINT, 0); return TRUE;
-        case IDC_PREVIEW_EXIT:
-        case IDCANCEL: PostMessageA(p->window, WM_COMMAND, IDM_PREVIEW_EXIT, 0); return TRUE;
-        case IDC_PREVIEW_ZOOM: ZoomPopup(p); return TRUE;
-        case IDC_PREVIEW_PAGE:
-        case IDC_PREVIEW_ACROSS:
-        case IDC_PREVIEW_DOWN:
-          if (HIWORD(wParam) == EN_CHANGE) OnBarEdit(p, LOWORD(wParam));
-          return TRUE;
-      }
-      return FALSE;
-  }
-  return FALSE;
+  CheckZoom(p);
+  Redraw(p);
 }
 
 void AddTips(Preview* p) {
@@ -344,15 +307,14 @@ void AddTips(Preview* p) {
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, p->window, nullptr,
                             GetModuleHandleA(nullptr), nullptr);
   if (p->tips == nullptr) return;
-  static char texts[sizeof kBarTips / sizeof kBarTips[0]][96];
-  for (size_t i = 0; i < sizeof kBarTips / sizeof kBarTips[0]; ++i) {
-    LoadText(kBarTips[i].text, texts[i], sizeof texts[i]);
+  for (size_t i = 0; i < kTipCount; ++i) {
+    LoadText(kBarTips[i].text, p->tipTexts[i], sizeof p->tipTexts[i]);
     TOOLINFOA ti = {};
     ti.cbSize = sizeof ti;
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    ti.hwnd = p->bar;
-    ti.uId = (UINT_PTR)GetDlgItem(p->bar, kBarTips[i].control);
-    ti.lpszText = texts[i];
+    ti.hwnd = p->window;
+    ti.uId = (UINT_PTR)GetDlgItem(p->window, kBarTips[i].control);
+    ti.lpszText = p->tipTexts[i];
     SendMessageA(p->tips, TTM_ADDTOOLA, 0, (LPARAM)&ti);
   }
 }
@@ -364,38 +326,38 @@ struct JumpData {
   size_t page;
 };
 
+BOOL OnJumpInit(HWND dialog, JumpData* j) {
+  char text[96];
+  FormatJumpPrompt(j->pageCount, text, sizeof text);
+  SetDlgItemTextA(dialog, IDC_JUMP_PROMPT, text);
+  SendDlgItemMessageA(dialog, IDC_JUMP_SPIN, UDM_SETRANGE32, 1, (LPARAM)j->pageCount);
+  SetDlgItemInt(dialog, IDC_JUMP_PAGE, (UINT)(j->page + 1), FALSE);
+  SendDlgItemMessageA(dialog, IDC_JUMP_PAGE, EM_SETSEL, 0, -1);
+  SetFocus(GetDlgItem(dialog, IDC_JUMP_PAGE));
+  return FALSE;
+}
+
+// "OK": a page number out of range is refused and the field selected again.
+void OnJumpOk(HWND dialog, JumpData* j) {
+  char text[32];
+  GetDlgItemTextA(dialog, IDC_JUMP_PAGE, text, sizeof text);
+  size_t page;
+  if (!ParsePageNumber(text, j->pageCount, &page)) {
+    MessageBeep(MB_ICONEXCLAMATION);
+    SendDlgItemMessageA(dialog, IDC_JUMP_PAGE, EM_SETSEL, 0, -1);
+    SetFocus(GetDlgItem(dialog, IDC_JUMP_PAGE));
+    return;
+  }
+  j->page = page;
+  EndForm(dialog, kResponseCompleted);
+}
+
 INT_PTR CALLBACK JumpProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
-  JumpData* j = reinterpret_cast<JumpData*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (msg) {
-    case WM_INITDIALOG: {
-      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-      j = reinterpret_cast<JumpData*>(lParam);
-      char text[96];
-      FormatJumpPrompt(j->pageCount, text, sizeof text);
-      SetDlgItemTextA(dialog, IDC_JUMP_PROMPT, text);
-      SendDlgItemMessageA(dialog, IDC_JUMP_SPIN, UDM_SETRANGE32, 1, (LPARAM)j->pageCount);
-      SetDlgItemInt(dialog, IDC_JUMP_PAGE, (UINT)(j->page + 1), FALSE);
-      SendDlgItemMessageA(dialog, IDC_JUMP_PAGE, EM_SETSEL, 0, -1);
-      SetFocus(GetDlgItem(dialog, IDC_JUMP_PAGE));
-      return FALSE;
-    }
+    case WM_INITDIALOG: return OnJumpInit(dialog, reinterpret_cast<JumpData*>(lParam));
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
-        char text[32];
-        GetDlgItemTextA(dialog, IDC_JUMP_PAGE, text, sizeof text);
-        size_t page;
-        if (!ParsePageNumber(text, j->pageCount, &page)) {
-          MessageBeep(MB_ICONEXCLAMATION);
-          SendDlgItemMessageA(dialog, IDC_JUMP_PAGE, EM_SETSEL, 0, -1);
-          SetFocus(GetDlgItem(dialog, IDC_JUMP_PAGE));
-          return TRUE;
-        }
-        j->page = page;
-        EndDialog(dialog, IDOK);
-        return TRUE;
-      }
-      if (LOWORD(wParam) == IDCANCEL) {
-        EndDialog(dialog, IDCANCEL);
+        OnJumpOk(dialog, WindowStateOf<JumpData>(dialog));
         return TRUE;
       }
       return FALSE;
@@ -403,46 +365,111 @@ INT_PTR CALLBACK JumpProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   return FALSE;
 }
 
-void JumpToPage(Preview* p) {
-  JumpData j = {p->state.pageCount, p->state.page};
-  if (DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_JUMP_PAGE), p->window, JumpProc,
-                      (LPARAM)&j) == IDOK) {
-    SetPage(&p->state, j.page);
-    p->scrollY = 0;
-    Refresh(p);
+const FormSpec kJumpSpec = {nullptr, IDD_JUMP_PAGE, JumpProc, false, nullptr, nullptr, 0, nullptr, 0};
+
+// ---- Commands ------------------------------------------------------------------------
+
+void OnPrint(HWND dialog, Preview* p) {
+  if (PrintPages(p)) {
+    SetWindowCompletion(dialog, kPrinted);
+    CloseWindowRun(dialog);
+  } else {
+    ShowStatus(p);
   }
+}
+
+void OnExit(HWND dialog, Preview*) { CloseWindowRun(dialog); }
+
+void OnNext(HWND, Preview* p) {
+  if (!NextPages(&p->state)) return;
+  p->scrollY = 0;
+  Refresh(p);
+}
+
+void OnPrevious(HWND, Preview* p) {
+  if (!PreviousPages(&p->state)) return;
+  p->scrollY = 0;
+  Refresh(p);
+}
+
+void OnJump(HWND dialog, Preview* p) {
+  JumpData j = {p->state.pageCount, p->state.page};
+  if (RunForm(dialog, &kJumpSpec, &j) != kResponseCompleted) return;
+  SetPage(&p->state, j.page);
+  p->scrollY = 0;
+  Refresh(p);
+}
+
+// "&Change Display": to the number of pages across (and down, with Tab).
+void OnChangeDisplay(HWND dialog, Preview*) {
+  HWND across = GetDlgItem(dialog, IDC_PREVIEW_ACROSS);
+  SetFocus(across);
+  SendMessageA(across, EM_SETSEL, 0, -1);
+}
+
+// The tool bar's zoom button: the zoom choices as a pop-up under it.
+void OnZoomButton(HWND dialog, Preview* p) {
+  RECT r;
+  GetWindowRect(GetDlgItem(dialog, IDC_PREVIEW_ZOOM), &r);
+  HMENU zoom = GetSubMenu(GetMenu(p->window), 2);
+  TrackPopupMenu(zoom, TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom, 0, dialog, nullptr);
+}
+
+const WindowCommand<Preview> kCommands[] = {
+    {IDM_PREVIEW_PRINT, OnPrint},     {IDC_PREVIEW_PRINT, OnPrint},       {IDM_PREVIEW_EXIT, OnExit},
+    {IDC_PREVIEW_EXIT, OnExit},       {IDCANCEL, OnExit},                 {IDM_PREVIEW_NEXT, OnNext},
+    {IDM_PREVIEW_PREVIOUS, OnPrevious}, {IDM_PREVIEW_JUMP, OnJump},       {IDM_PREVIEW_DISPLAY, OnChangeDisplay},
+    {IDC_PREVIEW_ZOOM, OnZoomButton},
+};
+
+BOOL OnCommand(HWND dialog, WPARAM wParam) {
+  Preview* p = WindowStateOf<Preview>(dialog);
+  if (p == nullptr) return FALSE;
+  UINT id = LOWORD(wParam);
+  if (id == IDC_PREVIEW_PAGE || id == IDC_PREVIEW_ACROSS || id == IDC_PREVIEW_DOWN) {
+    if (HIWORD(wParam) == EN_CHANGE) OnBarEdit(p, (int)id);
+    return TRUE;
+  }
+  for (const ZoomCommand& z : kZoomCommands) {
+    if (z.command == id) {
+      ApplyZoom(p, z.zoom);
+      return TRUE;
+    }
+  }
+  return DispatchWindowCommand(kCommands, dialog, id);
 }
 
 // ---- The preview window --------------------------------------------------------
 
+// The tool bar keeps its place at the top; the page area fills the window
+// between it and the status bar.
 void Layout(Preview* p) {
+  if (p == nullptr || p->status == nullptr) return;
   RECT rc;
   GetClientRect(p->window, &rc);
   SendMessageA(p->status, WM_SIZE, 0, 0);
-  RECT sr, br;
+  RECT sr, bar = {0, 0, 0, 20};
   GetWindowRect(p->status, &sr);
-  GetWindowRect(p->bar, &br);
-  int statusH = sr.bottom - sr.top, barH = br.bottom - br.top;
-  MoveWindow(p->bar, 0, 0, rc.right, barH, TRUE);
+  MapDialogRect(p->window, &bar);
+  int statusH = sr.bottom - sr.top, barH = bar.bottom;
   int areaH = rc.bottom - barH - statusH;
   MoveWindow(p->area, 0, barH, rc.right, areaH > 0 ? areaH : 0, TRUE);
   int parts[kStatusParts] = {rc.right / 2, -1};
   SendMessageA(p->status, SB_SETPARTS, kStatusParts, (LPARAM)parts);
 }
 
-bool OnCreate(HWND window, Preview* p) {
-  p->window = window;
-  HINSTANCE inst = GetModuleHandleA(nullptr);
-  p->bar = CreateDialogParamA(inst, MAKEINTRESOURCEA(IDD_PREVIEW_BAR), window, BarProc, (LPARAM)p);
-  p->area = CreateWindowExA(WS_EX_CLIENTEDGE, kPagesClass, "", WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL |
-                            WS_TABSTOP, 0, 0, 0, 0, window, (HMENU)(INT_PTR)IDC_PREVIEW_PAGES, inst, p);
-  p->status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, window,
-                              (HMENU)(INT_PTR)IDC_PREVIEW_STATUS, inst, nullptr);
-  if (p->bar == nullptr || p->area == nullptr || p->status == nullptr) return false;
+BOOL OnInit(HWND dialog, Preview* p) {
+  p->window = dialog;
+  p->area = GetDlgItem(dialog, IDC_PREVIEW_PAGES);
+  p->status = GetDlgItem(dialog, IDC_PREVIEW_STATUS);
+  SetWindowLongPtrA(p->area, GWLP_USERDATA, (LONG_PTR)p);
+  HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_TABLNK));
+  SendMessageA(dialog, WM_SETICON, ICON_BIG, (LPARAM)icon);
   AddTips(p);
   Layout(p);
   Refresh(p);
-  return true;
+  SetFocus(p->area);
+  return FALSE;
 }
 
 void OnMenuSelect(Preview* p, WPARAM wParam, LPARAM lParam) {
@@ -461,104 +488,33 @@ void OnMenuSelect(Preview* p, WPARAM wParam, LPARAM lParam) {
   SetStatusPart(p, 0, hint);
 }
 
-void OnCommand(Preview* p, UINT command) {
-  switch (command) {
-    case IDM_PREVIEW_PRINT:
-      if (PrintPages(p)) {
-        p->printed = true;
-        DestroyWindow(p->window);
-      } else {
-        ShowStatus(p);
-      }
-      return;
-    case IDM_PREVIEW_EXIT:
-      DestroyWindow(p->window);
-      return;
-    case IDM_PREVIEW_NEXT:
-      if (NextPages(&p->state)) {
-        p->scrollY = 0;
-        Refresh(p);
-      }
-      return;
-    case IDM_PREVIEW_PREVIOUS:
-      if (PreviousPages(&p->state)) {
-        p->scrollY = 0;
-        Refresh(p);
-      }
-      return;
-    case IDM_PREVIEW_JUMP:
-      JumpToPage(p);
-      return;
-    case IDM_PREVIEW_DISPLAY: {
-      HWND across = GetDlgItem(p->bar, IDC_PREVIEW_ACROSS);
-      SetFocus(across);
-      SendMessageA(across, EM_SETSEL, 0, -1);
-      return;
-    }
-  }
-  for (const ZoomCommand& z : kZoomCommands) {
-    if (z.command == command) ApplyZoom(p, z.zoom);
-  }
-}
-
-LRESULT CALLBACK PreviewProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-  Preview* p = reinterpret_cast<Preview*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+INT_PTR CALLBACK PreviewProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_CREATE: {
-      p = reinterpret_cast<Preview*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-      SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)p);
-      return OnCreate(window, p) ? 0 : -1;
-    }
-    case WM_SIZE:
-      if (p != nullptr && p->status != nullptr && wParam != SIZE_MINIMIZED) Layout(p);
-      return 0;
+    case WM_INITDIALOG: return OnInit(dialog, reinterpret_cast<Preview*>(lParam));
+    case WM_SIZE: Layout(WindowStateOf<Preview>(dialog)); return FALSE;
     case WM_MENUSELECT:
-      if (p != nullptr) OnMenuSelect(p, wParam, lParam);
-      return 0;
-    case WM_COMMAND:
-      if (p != nullptr && lParam == 0) OnCommand(p, LOWORD(wParam));
-      return 0;
-    case WM_SETFOCUS:
-      if (p != nullptr && p->area != nullptr) SetFocus(p->area);
-      return 0;
-    case WM_CLOSE:
-      DestroyWindow(window);
-      return 0;
-    case WM_DESTROY:
-      if (p != nullptr) SavePosition(window, kPreviewSection);
-      DetachProcedureWindow(window);
-      return 0;
+      if (WindowStateOf<Preview>(dialog) != nullptr) OnMenuSelect(WindowStateOf<Preview>(dialog), wParam, lParam);
+      return TRUE;
+    case WM_COMMAND: return OnCommand(dialog, wParam);
   }
-  return DefWindowProcA(window, msg, wParam, lParam);
+  return FALSE;
 }
 
-bool RegisterClasses(HINSTANCE inst) {
+bool RegisterPagesClass(HINSTANCE inst) {
   WNDCLASSEXA wc = {};
   wc.cbSize = sizeof wc;
-  if (!GetClassInfoExA(inst, kPreviewClass, &wc)) {
-    wc = WNDCLASSEXA{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = PreviewProc;
-    wc.hInstance = inst;
-    wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(IDI_TABLNK));
-    wc.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
-    wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kPreviewClass;
-    if (!RegisterClassExA(&wc)) return false;
-  }
+  if (GetClassInfoExA(inst, kPagesClass, &wc)) return true;
   wc = WNDCLASSEXA{};
   wc.cbSize = sizeof wc;
-  if (!GetClassInfoExA(inst, kPagesClass, &wc)) {
-    wc = WNDCLASSEXA{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = AreaProc;
-    wc.hInstance = inst;
-    wc.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
-    wc.lpszClassName = kPagesClass;
-    if (!RegisterClassExA(&wc)) return false;
-  }
-  return true;
+  wc.lpfnWndProc = AreaProc;
+  wc.hInstance = inst;
+  wc.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
+  wc.lpszClassName = kPagesClass;
+  return RegisterClassExA(&wc) != 0 || GetClassInfoExA(inst, kPagesClass, &wc);
 }
+
+const WindowSpec kPreviewSpec = {"ReportPreview", IDD_REPORT_PREVIEW, kPopupWindow, PreviewProc, nullptr, 0,
+                                 true,            nullptr,            nullptr,      0,           false};
 
 }  // namespace
 
@@ -566,27 +522,13 @@ int ReportPreview(const ReportDefinition& definition, const ReportRows& rows) {
   HINSTANCE inst = GetModuleHandleA(nullptr);
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_TAB_CLASSES};
   InitCommonControlsEx(&icc);
-  if (!RegisterClasses(inst)) return 0;
+  if (!RegisterPagesClass(inst) || !RegisterDialogClass(kPreviewClass)) return 0;
   Preview* p = new Preview();
   p->lastZoom = kZoomPageWidth;
   int result = 0;
   if (OpenReportPages(&p->pages, definition, rows)) {
     p->state.pageCount = ReportPagesCount(p->pages);
-    char title[64];
-    LoadText(IDS_PREVIEW_TITLE, title, sizeof title);
-    HMENU menu = LoadMenuA(inst, MAKEINTRESOURCEA(IDR_PREVIEW));
-    HWND owner = ProcedureFrame();
-    HWND window = CreateWindowExA(WS_EX_CONTROLPARENT, kPreviewClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                  60, 40, 760, 580, owner, menu, inst, p);
-    if (window != nullptr) {
-      AttachProcedureWindow(window);
-      RestorePosition(window, kPreviewSection, true);
-      SetForegroundWindow(window);
-      RunWindowLoop(window);
-      result = p->printed ? 1 : 0;
-    } else if (menu != nullptr) {
-      DestroyMenu(menu);
-    }
+    result = RunWindow(&kPreviewSpec, p) == kPrinted ? 1 : 0;
   }
   CloseReportPages(&p->pages);
   delete p;

@@ -13,16 +13,14 @@
 #include "sitelist/exchange/text_viewer_text.h"
 #include "sitelist/records/keyed_store.h"
 #include "sitelist/records/record_messages.h"
-#include "sitelist/windows/procedure_threads.h"
+#include "sitelist/windows/progress_runner.h"
 #include "sitelist/windows/resource.h"
-#include "sitelist/windows/tablnk_windows.h"
-#include "sitelist/windows/window_position.h"
+#include "sitelist/windows/tablnk_messages.h"
+#include "sitelist/windows/window_skeleton.h"
 
 namespace {
 
 const char kViewerClass[] = "TabulinkTextViewer";
-const UINT_PTR kTickTimer = 1;
-const UINT kTickMs = 10;
 const size_t kBytesPerTick = 16384;
 const int kFindChars = 20;
 
@@ -42,73 +40,13 @@ struct Viewer {
   const ViewerSpec* spec;
   char title[64];
   std::vector<std::string> lines;
-  HWND window, form, list;
+  HWND list;
   char what[kFindChars + 1];
   FindOptions find;
   bool searched;
 };
 
 // ---- Reading -----------------------------------------------------------------------
-
-struct Reading {
-  TextFileRead read;
-  const ViewerSpec* spec;
-  int shown;
-  bool finished;
-  int status;  // TextReadStatus; kTextReadMore when cancelled
-};
-
-void ShowReadPercent(HWND dialog, Reading* r) {
-  int percent = TextReadPercent(r->read);
-  if (percent == r->shown) return;
-  r->shown = percent;
-  char text[32];
-  snprintf(text, sizeof text, "%3d%% Completed", percent);
-  SetDlgItemTextA(dialog, IDC_REPORT_PERCENT, text);
-}
-
-void FinishReading(HWND dialog, Reading* r, int status) {
-  KillTimer(dialog, kTickTimer);
-  r->status = status;
-  r->finished = true;
-  DestroyWindow(dialog);
-}
-
-INT_PTR CALLBACK ReadingProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
-  Reading* r = reinterpret_cast<Reading*>(GetWindowLongPtrA(dialog, DWLP_USER));
-  switch (msg) {
-    case WM_INITDIALOG: {
-      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-      r = reinterpret_cast<Reading*>(lParam);
-      char text[64];
-      LoadText(IDS_READING_TITLE, text, sizeof text);
-      SetWindowTextA(dialog, text);
-      LoadText(r->spec->reading, text, sizeof text);
-      SetDlgItemTextA(dialog, IDC_REPORT_TEXT, text);
-      SetDlgItemTextA(dialog, IDC_REPORT_PERCENT, "  0% Completed");
-      r->shown = 0;
-      SetTimer(dialog, kTickTimer, kTickMs, nullptr);
-      return TRUE;
-    }
-    case WM_TIMER:
-      if (wParam == kTickTimer && r != nullptr && !r->finished) {
-        int status = TextReadStep(&r->read, kBytesPerTick);
-        ShowReadPercent(dialog, r);
-        if (status != kTextReadMore) FinishReading(dialog, r, status);
-      }
-      return TRUE;
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDCANCEL && r != nullptr && !r->finished) FinishReading(dialog, r, kTextReadMore);
-      return TRUE;
-    case WM_CLOSE:
-      if (r != nullptr && !r->finished) FinishReading(dialog, r, kTextReadMore);
-      return TRUE;
-    case WM_DESTROY:
-      DetachProcedureWindow(dialog);
-      return FALSE;
-  }
-  return FALSE;
-}
 
 // Opens the viewer's file from the working directory or, when it is not
 // there, from beside the program (where the build and the installer put it).
@@ -121,108 +59,107 @@ bool OpenTextFile(TextFileRead* read, const char* file) {
   char* slash = strrchr(path, '\\');
   if (slash == nullptr || (size_t)(slash + 1 - path) + strlen(file) + 1 > sizeof path) return false;
   strcpy(slash + 1, file);
-  if (TextReadBegin(read, path)) return true;
-  return false;
+  return TextReadBegin(read, path);
 }
 
-// Reads the viewer's file into lines with the progress window. A file that
+int ReadStep(ProgressRun* progress) {
+  TextFileRead* read = static_cast<TextFileRead*>(progress->work);
+  int status = TextReadStep(read, kBytesPerTick);
+  progress->percent = TextReadPercent(*read);
+  if (status == kTextReadFailed) return kStepFailed;
+  return status == kTextReadDone ? kStepDone : kStepMore;
+}
+
+// Reads the viewer's file into lines under the progress window. A file that
 // cannot be read is reported as a failed read of that file.
 bool ReadLines(const ViewerSpec* spec, std::vector<std::string>* lines) {
-  Reading* r = new Reading();
-  r->spec = spec;
-  r->status = kTextReadMore;
+  TextFileRead* read = new TextFileRead();
   bool ok = false;
-  if (!OpenTextFile(&r->read, spec->file)) {
+  if (!OpenTextFile(read, spec->file)) {
     RecordPrompt(RM_RECORD_RETRIEVAL, errno == ENOENT ? KS_ERR_NO_FILE : KS_ERR_ACCESS, spec->file, nullptr);
   } else {
-    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_REPORT_PROGRESS),
-                                     ProcedureFrame(), ReadingProc, (LPARAM)r);
-    if (dialog != nullptr) {
-      AttachProcedureWindow(dialog);
-      RunWindowLoop(dialog);
-    }
-    TextReadEnd(&r->read);
-    if (r->status == kTextReadFailed) RecordPrompt(RM_RECORD_RETRIEVAL, KS_ERR_IO, spec->file, nullptr);
-    ok = r->status == kTextReadDone;
-    if (ok) lines->swap(r->read.text.lines);
+    char title[64], text[64];
+    LoadText(IDS_READING_TITLE, title, sizeof title);
+    LoadText(spec->reading, text, sizeof text);
+    ProgressSpec progress = {title, text, nullptr, nullptr, true, 0};
+    int result = RunProgress(nullptr, &progress, ReadStep, read);
+    bool failed = ferror(read->file) != 0;
+    TextReadEnd(read);
+    if (result == kProgressFailed && failed) RecordPrompt(RM_RECORD_RETRIEVAL, KS_ERR_IO, spec->file, nullptr);
+    ok = result == kProgressCompleted;
+    if (ok) lines->swap(read->text.lines);
   }
-  delete r;
+  delete read;
   return ok;
 }
 
 // ---- Find --------------------------------------------------------------------
 
+BOOL OnFindInit(HWND dialog, Viewer* v) {
+  SendDlgItemMessageA(dialog, IDC_FIND_WHAT, EM_LIMITTEXT, kFindChars, 0);
+  SetDlgItemTextA(dialog, IDC_FIND_WHAT, v->what);
+  CheckDlgButton(dialog, IDC_FIND_WHOLE, v->find.wholeWord ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, IDC_FIND_CASE, v->find.matchCase ? BST_CHECKED : BST_UNCHECKED);
+  CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, v->find.down ? IDC_FIND_DOWN : IDC_FIND_UP);
+  SendDlgItemMessageA(dialog, IDC_FIND_WHAT, EM_SETSEL, 0, -1);
+  SetFocus(GetDlgItem(dialog, IDC_FIND_WHAT));
+  return FALSE;
+}
+
+void OnFindOk(HWND dialog, Viewer* v) {
+  GetDlgItemTextA(dialog, IDC_FIND_WHAT, v->what, sizeof v->what);
+  v->find.wholeWord = IsDlgButtonChecked(dialog, IDC_FIND_WHOLE) == BST_CHECKED;
+  v->find.matchCase = IsDlgButtonChecked(dialog, IDC_FIND_CASE) == BST_CHECKED;
+  v->find.down = IsDlgButtonChecked(dialog, IDC_FIND_UP) != BST_CHECKED;
+  EndForm(dialog, kResponseCompleted);
+}
+
 INT_PTR CALLBACK FindProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
-  Viewer* v = reinterpret_cast<Viewer*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (msg) {
-    case WM_INITDIALOG: {
-      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-      v = reinterpret_cast<Viewer*>(lParam);
-      char title[64];
-      LoadText(IDS_FIND_TITLE, title, sizeof title);
-      SetWindowTextA(dialog, title);
-      SendDlgItemMessageA(dialog, IDC_FIND_WHAT, EM_LIMITTEXT, kFindChars, 0);
-      SetDlgItemTextA(dialog, IDC_FIND_WHAT, v->what);
-      CheckDlgButton(dialog, IDC_FIND_WHOLE, v->find.wholeWord ? BST_CHECKED : BST_UNCHECKED);
-      CheckDlgButton(dialog, IDC_FIND_CASE, v->find.matchCase ? BST_CHECKED : BST_UNCHECKED);
-      CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, v->find.down ? IDC_FIND_DOWN : IDC_FIND_UP);
-      SendDlgItemMessageA(dialog, IDC_FIND_WHAT, EM_SETSEL, 0, -1);
-      SetFocus(GetDlgItem(dialog, IDC_FIND_WHAT));
-      return FALSE;
-    }
+    case WM_INITDIALOG: return OnFindInit(dialog, reinterpret_cast<Viewer*>(lParam));
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
-        GetDlgItemTextA(dialog, IDC_FIND_WHAT, v->what, sizeof v->what);
-        v->find.wholeWord = IsDlgButtonChecked(dialog, IDC_FIND_WHOLE) == BST_CHECKED;
-        v->find.matchCase = IsDlgButtonChecked(dialog, IDC_FIND_CASE) == BST_CHECKED;
-        v->find.down = IsDlgButtonChecked(dialog, IDC_FIND_UP) != BST_CHECKED;
-        SetModalResponse(dialog, kResponseCompleted);
-        DestroyWindow(dialog);
-        return TRUE;
-      }
-      if (LOWORD(wParam) == IDCANCEL) {
-        SetModalResponse(dialog, kResponseCancelled);
-        DestroyWindow(dialog);
+        OnFindOk(dialog, WindowStateOf<Viewer>(dialog));
         return TRUE;
       }
       return FALSE;
-    case WM_CLOSE:
-      SetModalResponse(dialog, kResponseCancelled);
-      DestroyWindow(dialog);
-      return TRUE;
   }
   return FALSE;
 }
 
+const FormSpec kFindSpec = {nullptr, IDD_FIND_TEXT, FindProc, false, nullptr, nullptr, 0, nullptr, 0};
+
 // Searches from the highlighted line with the last options and highlights the line found.
-void SearchAgain(Viewer* v) {
+void SearchAgain(HWND dialog, Viewer* v) {
   long from = (long)SendMessageA(v->list, LB_GETCURSEL, 0, 0);
   v->find.what = v->what;
   long found = FindLine(v->lines, from, v->find, nullptr);
   if (found < 0) {
-    char title[64], tail[64], text[160];
-    LoadText(IDS_FIND_NOT_FOUND_TITLE, title, sizeof title);
+    char tail[64], text[160];
     LoadText(IDS_FIND_NOT_FOUND, tail, sizeof tail);
     snprintf(text, sizeof text, "\"%s\"%s%s.", v->what, tail, v->title);
-    MessageBoxA(v->window, text, title, MB_OK | MB_ICONINFORMATION);
+    ShowMessageText(dialog, IDS_FIND_NOT_FOUND_TITLE, text, RB_OK, RI_INFORMATION);
     return;
   }
   SendMessageA(v->list, LB_SETCURSEL, (WPARAM)found, 0);
   SetFocus(v->list);
 }
 
-void OpenFind(Viewer* v) {
-  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_FIND_TEXT), v->window, FindProc,
-                                   (LPARAM)v);
-  if (dialog == nullptr) return;
-  if (RunModal(v->window, dialog) != kResponseCompleted || v->what[0] == '\0') return;
+void OnFind(HWND dialog, Viewer* v) {
+  if (RunForm(dialog, &kFindSpec, v) != kResponseCompleted || v->what[0] == '\0') return;
   v->searched = true;
-  SearchAgain(v);
+  SearchAgain(dialog, v);
+}
+
+void OnFindNext(HWND dialog, Viewer* v) {
+  if (v->searched) SearchAgain(dialog, v);
+  else OnFind(dialog, v);
 }
 
 // ---- Print ---------------------------------------------------------------------------
 
-void PrintLines(Viewer* v) {
+// The lines as a report, through the preview; the viewer waits meanwhile.
+void OnPrint(HWND dialog, Viewer* v) {
   ReportDefinition definition = TextLinesReport(v->title);
   ReportRows rows;
   ReportRowsReset(&rows, 1);
@@ -230,11 +167,14 @@ void PrintLines(Viewer* v) {
     const char* cell = line.c_str();
     if (!ReportRowsAdd(&rows, &cell)) break;
   }
-  EnableWindow(v->window, FALSE);
+  HWND host = WindowHostOf(dialog);
+  EnableWindow(host, FALSE);
   ReportPreview(definition, rows);
-  EnableWindow(v->window, TRUE);
+  EnableWindow(host, TRUE);
   SetFocus(v->list);
 }
+
+void OnClose(HWND dialog, Viewer*) { CloseWindowRun(dialog); }
 
 // ---- The viewer window ----------------------------------------------------------------
 
@@ -255,107 +195,55 @@ void FillList(Viewer* v) {
   SendMessageA(v->list, LB_SETHORIZONTALEXTENT, (WPARAM)(widest * tm.tmAveCharWidth + 8), 0);
 }
 
-// Places the list over the form and the buttons along its bottom.
-void LayoutForm(Viewer* v) {
+// Places the list over the window and the buttons along its bottom.
+void Layout(HWND dialog) {
   RECT rc;
-  GetClientRect(v->window, &rc);
-  MoveWindow(v->form, 0, 0, rc.right, rc.bottom, TRUE);
-  RECT unit = {4, 4, 56, 14};  // margin and button size in dialog units
-  MapDialogRect(v->form, &unit);
-  int margin = unit.left, bw = unit.right, bh = unit.bottom, gap = unit.top;
+  GetClientRect(dialog, &rc);
+  RECT unit = {4, 4, 56, 14};  // margin, gap and button size in dialog units
+  MapDialogRect(dialog, &unit);
+  int margin = unit.left, gap = unit.top, bw = unit.right, bh = unit.bottom;
   int by = rc.bottom - margin - bh;
   int listH = by - 2 * margin;
-  MoveWindow(v->list, margin, margin, rc.right - 2 * margin, listH > 0 ? listH : 0, TRUE);
+  MoveWindow(GetDlgItem(dialog, IDC_VIEWER_LIST), margin, margin, rc.right - 2 * margin, listH > 0 ? listH : 0,
+             TRUE);
   const int left[] = {IDC_VIEWER_PRINT, IDC_VIEWER_FIND, IDC_VIEWER_FINDNEXT};
-  for (int i = 0; i < 3; ++i) MoveWindow(GetDlgItem(v->form, left[i]), margin + i * (bw + gap), by, bw, bh, TRUE);
-  MoveWindow(GetDlgItem(v->form, IDC_VIEWER_CLOSE), rc.right - margin - bw, by, bw, bh, TRUE);
+  for (int i = 0; i < 3; ++i) MoveWindow(GetDlgItem(dialog, left[i]), margin + i * (bw + gap), by, bw, bh, TRUE);
+  MoveWindow(GetDlgItem(dialog, IDC_VIEWER_CLOSE), rc.right - margin - bw, by, bw, bh, TRUE);
 }
 
-INT_PTR CALLBACK FormProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam) {
-  Viewer* v = reinterpret_cast<Viewer*>(GetWindowLongPtrA(form, DWLP_USER));
+BOOL OnInit(HWND dialog, Viewer* v) {
+  SetWindowTextA(dialog, v->title);  // the window's title
+  v->list = GetDlgItem(dialog, IDC_VIEWER_LIST);
+  FillList(v);
+  Layout(dialog);
+  return TRUE;
+}
+
+const WindowCommand<Viewer> kCommands[] = {
+    {IDC_VIEWER_PRINT, OnPrint},       {IDC_VIEWER_FIND, OnFind}, {IDC_VIEWER_FINDNEXT, OnFindNext},
+    {IDC_VIEWER_CLOSE, OnClose},       {IDCANCEL, OnClose},
+};
+
+INT_PTR CALLBACK ViewerProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_INITDIALOG:
-      SetWindowLongPtrA(form, DWLP_USER, lParam);
-      return FALSE;
-    case WM_COMMAND:
-      if (v == nullptr) return FALSE;
-      switch (LOWORD(wParam)) {
-        case IDC_VIEWER_PRINT: PrintLines(v); return TRUE;
-        case IDC_VIEWER_FIND: OpenFind(v); return TRUE;
-        case IDC_VIEWER_FINDNEXT:
-          if (v->searched) SearchAgain(v);
-          else OpenFind(v);
-          return TRUE;
-        case IDC_VIEWER_CLOSE:
-        case IDCANCEL: PostMessageA(v->window, WM_CLOSE, 0, 0); return TRUE;
-      }
-      return FALSE;
+    case WM_INITDIALOG: return OnInit(dialog, reinterpret_cast<Viewer*>(lParam));
+    case WM_SIZE: Layout(dialog); return FALSE;
+    case WM_COMMAND: return DispatchWindowCommand(kCommands, dialog, LOWORD(wParam));
   }
   return FALSE;
 }
 
-LRESULT CALLBACK ViewerProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-  Viewer* v = reinterpret_cast<Viewer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  switch (msg) {
-    case WM_CREATE: {
-      const MDICREATESTRUCTA* mdi = static_cast<const MDICREATESTRUCTA*>(
-          reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-      v = reinterpret_cast<Viewer*>(mdi->lParam);
-      SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)v);
-      v->window = window;
-      v->form = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_VIEWER), window, FormProc,
-                                   (LPARAM)v);
-      if (v->form == nullptr) return -1;
-      v->list = GetDlgItem(v->form, IDC_VIEWER_LIST);
-      FillList(v);
-      break;
-    }
-    case WM_SIZE:
-      if (v != nullptr && v->form != nullptr) LayoutForm(v);
-      break;
-    case WM_SETFOCUS:
-      if (v != nullptr && v->list != nullptr) SetFocus(v->list);
-      return 0;
-    case WM_DESTROY:
-      if (v != nullptr) SavePosition(window, v->spec->name);
-      DetachProcedureWindow(window);
-      break;
-  }
-  return ProcedureChildDefProc(window, msg, wParam, lParam);
-}
-
-bool RegisterViewerClass(HINSTANCE inst) {
-  WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof wc;
-  if (GetClassInfoExA(inst, kViewerClass, &wc)) return true;
-  wc = WNDCLASSEXA{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = ViewerProc;
-  wc.hInstance = inst;
-  wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(IDI_TABLNK));
-  wc.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
-  wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kViewerClass;
-  return RegisterClassExA(&wc) != 0;
-}
-
 int RunViewer(const ViewerSpec* spec) {
-  HINSTANCE inst = GetModuleHandleA(nullptr);
-  if (!RegisterViewerClass(inst)) return 0;
+  if (!RegisterDialogClass(kViewerClass)) return 0;
   Viewer* v = new Viewer();
   v->spec = spec;
   v->find.down = true;
   LoadText(spec->title, v->title, sizeof v->title);
   int result = 0;
   if (ReadLines(spec, &v->lines)) {
-    HWND window = CreateProcedureChild(kViewerClass, v->title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                                       CW_USEDEFAULT, 680, 440, v);
-    if (window != nullptr) {
-      AttachProcedureWindow(window);
-      RestorePosition(window, spec->name, true);
-      RunWindowLoop(window);
-      result = 1;
-    }
+    const WindowSpec window = {spec->name, IDD_VIEWER, kMdiChildWindow, ViewerProc, nullptr, 0,
+                               true,       nullptr,    nullptr,         0,          false};
+    result = RunWindow(&window, v) == kWindowNotOpened ? 0 : 1;
   }
   delete v;
   return result;

@@ -1,10 +1,12 @@
-// Shows a record message as a modal message box over the calling thread's
-// active window, with the message's buttons, icon and default button.
+// Shows a record message, and every other message of Tabulink, as a modal
+// message box with the message's buttons, icon and default button.
 #include "sitelist/records/record_messages.h"
 
 #include <windows.h>
 
-int ShowRecordMessage(const RecordMessage* m) {
+int ShowRecordMessage(const RecordMessage* m) { return ShowRecordMessageOver(nullptr, m); }
+
+int ShowRecordMessageOver(void* owner, const RecordMessage* m) {
   static const UINT kButtons[] = {MB_OK, MB_OKCANCEL, MB_YESNO, MB_YESNOCANCEL};
   static const UINT kIcons[] = {MB_ICONINFORMATION, MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONSTOP};
   static_assert(sizeof(kButtons) / sizeof(kButtons[0]) == RB_YES_NO_CANCEL + 1, "one style per button set");
@@ -17,7 +19,8 @@ int ShowRecordMessage(const RecordMessage* m) {
       (m->buttons == RB_YES_NO_CANCEL && m->default_answer == RA_NO))
     flags |= MB_DEFBUTTON2;
   if (m->buttons == RB_YES_NO_CANCEL && m->default_answer == RA_CANCEL) flags |= MB_DEFBUTTON3;
-  int r = MessageBoxA(GetActiveWindow(), m->text, m->title, flags);
+  HWND over = owner != nullptr ? static_cast<HWND>(owner) : GetActiveWindow();
+  int r = MessageBoxA(over, m->text, m->title, flags);
   switch (r) {
     case IDOK: return RA_OK;
     case IDYES: return RA_YES;

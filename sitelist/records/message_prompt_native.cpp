@@ -4,7 +4,9 @@
 
 #include <stdio.h>
 
-int ShowRecordMessage(const RecordMessage* m) {
+int ShowRecordMessage(const RecordMessage* m) { return ShowRecordMessageOver(nullptr, m); }
+
+int ShowRecordMessageOver(void*, const RecordMessage* m) {
   if (!m) return RA_CANCEL;
   fprintf(stderr, "[%s] %s\n", m->title, m->text);
   return m->default_answer;

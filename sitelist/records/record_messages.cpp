@@ -129,6 +129,11 @@ void SetRecordPrompt(RecordPromptFn fn) { g_prompt.store(fn); }
 int RecordPrompt(int id, int error, const char* file, const char* detail) {
   RecordMessage m;
   if (!FormatRecordMessage(id, error, file, detail, &m)) return RA_CANCEL;
+  return PromptMessage(nullptr, &m);
+}
+
+int PromptMessage(void* owner, const RecordMessage* m) {
+  if (!m) return RA_CANCEL;
   RecordPromptFn fn = g_prompt.load();
-  return fn ? fn(&m) : ShowRecordMessage(&m);
+  return fn ? fn(m) : ShowRecordMessageOver(owner, m);
 }

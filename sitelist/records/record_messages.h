@@ -57,6 +57,9 @@ int FormatRecordMessage(int id, int error, const char* file, const char* detail,
 // Shows a message modally and returns the answer (RecordAnswer). Windows builds:
 // a message box over the active window; native builds: the message's default answer.
 int ShowRecordMessage(const RecordMessage* m);
+// The same over owner (a window handle; NULL: the calling thread's active
+// window). Every message box of Tabulink ends here.
+int ShowRecordMessageOver(void* owner, const RecordMessage* m);
 
 // Where RecordPrompt sends messages; NULL restores ShowRecordMessage. Lets the
 // decisions built on the messages be driven without a display.
@@ -64,3 +67,6 @@ typedef int (*RecordPromptFn)(const RecordMessage* m);
 void SetRecordPrompt(RecordPromptFn fn);
 // Formats and shows a message through the current prompt; returns the answer.
 int RecordPrompt(int id, int error, const char* file, const char* detail);
+// Shows a message composed elsewhere (the program's own messages, id -1)
+// through the current prompt, or over owner when none is set; returns the answer.
+int PromptMessage(void* owner, const RecordMessage* m);

@@ -1,9 +1,9 @@
 // About: the logo, "Version 1.5" and "&OK", modal over the frame; its position
 // is kept under "About".
-#include <windows.h>
+#include "sitelist/windows/about_box.h"
 
 #include "sitelist/windows/resource.h"
-#include "sitelist/windows/tablnk_windows.h"
+#include "sitelist/windows/tablnk_messages.h"
 #include "sitelist/windows/window_position.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "sitelist/records/record_messages.h"
 #include "sitelist/windows/resource.h"
-#include "sitelist/windows/tablnk_windows.h"
+#include "sitelist/windows/tablnk_messages.h"
 
 namespace {
 

@@ -23,6 +23,11 @@ WindowRect ControlRect(HWND window, HWND control) {
 
 bool OpenScaledLayout(ScaledLayout* layout, HWND window, const char* section, const char* designStamp,
                       const HWND* controls, int count) {
+  return OpenScaledLayoutIn(layout, window, window, section, designStamp, controls, count);
+}
+
+bool OpenScaledLayoutIn(ScaledLayout* layout, HWND positioned, HWND window, const char* section,
+                        const char* designStamp, const HWND* controls, int count) {
   if (count < 1 || count > kMaxScaledControls) return false;
   layout->window = window;
   layout->count = count;
@@ -37,7 +42,7 @@ bool OpenScaledLayout(ScaledLayout* layout, HWND window, const char* section, co
   char key[24];
   char value[kCtrlSizeText + 8];
   if (stored && StampMatches(stamp, designStamp)) {
-    RestorePosition(window, section, true);
+    RestorePosition(positioned, section, true);
     for (int i = 0; i < count; ++i) {
       KeyName(i + 1, key, sizeof key);
       if (ProfileRead(section, key, value, sizeof value)) ParseCtrlSize(value, &layout->fractions[i]);
@@ -48,7 +53,7 @@ bool OpenScaledLayout(ScaledLayout* layout, HWND window, const char* section, co
       if (FormatCtrlSize(layout->fractions[i], value, sizeof value)) ProfileWrite(section, key, value);
     }
     ProfileWrite(section, "WindowScaled", designStamp);
-    RestorePosition(window, section, true);
+    RestorePosition(positioned, section, true);
   }
   PlaceScaledControls(layout);
   return true;

@@ -25,6 +25,12 @@ struct ScaledLayout {
 bool OpenScaledLayout(ScaledLayout* layout, HWND window, const char* section, const char* designStamp,
                       const HWND* controls, int count);
 
+// As OpenScaledLayout for controls that live in window (a dialog hosted in
+// an MDI child) while positioned (the host) is the window whose position is
+// restored under section.
+bool OpenScaledLayoutIn(ScaledLayout* layout, HWND positioned, HWND window, const char* section,
+                        const char* designStamp, const HWND* controls, int count);
+
 // Places every control again from its fractions; call on WM_SIZE.
 void PlaceScaledControls(const ScaledLayout* layout);
 

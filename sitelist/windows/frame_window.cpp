@@ -1,6 +1,10 @@
 // Main: Tabulink's MDI frame. Its menu bar starts every other window of the
 // program, each on a thread of its own; the status bar shows the hint of the
-// menu item under the mouse; the frame's position is kept under "Main".
+// menu item under the mouse; the frame's position is kept under "Main". It
+// also ends the program: on File, Exit and on a requested end (program_end.h)
+// it closes every window and posts the exit code.
+#include "sitelist/windows/frame_window.h"
+
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
@@ -10,10 +14,14 @@
 #include <cstring>
 #include <utility>
 
+#include "sitelist/exchange/export_windows.h"
 #include "sitelist/exchange/report_windows.h"
+#include "sitelist/windows/about_box.h"
 #include "sitelist/windows/procedure_threads.h"
+#include "sitelist/windows/program_end.h"
 #include "sitelist/windows/resource.h"
-#include "sitelist/windows/tablnk_windows.h"
+#include "sitelist/windows/splash_window.h"
+#include "sitelist/windows/tablnk_messages.h"
 #include "sitelist/windows/window_position.h"
 
 namespace {
@@ -35,7 +43,7 @@ struct MenuProcedure {
 const MenuProcedure kMenuProcedures[] = {
     {IDM_FILE_IMPORT, "ImportMain", nullptr},
     {IDM_FILE_CLIPBOARD, "MonitorClipboard", nullptr},
-    {IDM_FILE_EXPORT, "ExportMain", nullptr},
+    {IDM_FILE_EXPORT, "ExportMain", ExportMain},
     {IDM_FILE_MERGE, "ImportTABLNK", nullptr},
     {IDM_BROWSE_LOCATIONS, "BrowseTABLNK", nullptr},
     {IDM_BROWSE_CATEGORIES, "BrowseCategories", nullptr},
@@ -214,6 +222,20 @@ void OnCommand(HWND frame, WPARAM wParam, LPARAM lParam) {
   DefFrameProcA(frame, g_client, WM_COMMAND, wParam, lParam);
 }
 
+// Closes every window first; a window that does not close in time keeps the
+// program running, unless an end was requested: then the program ends anyway.
+void OnClose(HWND frame) {
+  CloseSplash();
+  bool allClosed = CloseAllProcedures(kCloseWaitMs);
+  if (!allClosed && !ProgramEndRequested()) return;
+  SavePosition(frame, kMainSection);
+  if (allClosed) {
+    DestroyWindow(frame);
+    return;
+  }
+  PostQuitMessage(ProgramExitCode());
+}
+
 LRESULT CALLBACK FrameProc(HWND frame, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CREATE:
@@ -229,14 +251,11 @@ LRESULT CALLBACK FrameProc(HWND frame, UINT msg, WPARAM wParam, LPARAM lParam) {
       OnCommand(frame, wParam, lParam);
       return 0;
     case WM_CLOSE:
-      CloseSplash();
-      if (!CloseAllProcedures(kCloseWaitMs)) return 0;
-      SavePosition(frame, kMainSection);
-      DestroyWindow(frame);
+      OnClose(frame);
       return 0;
     case WM_DESTROY:
       SetProcedureFrame(nullptr, nullptr);
-      PostQuitMessage(0);
+      PostQuitMessage(ProgramExitCode());
       return 0;
   }
   return DefFrameProcA(frame, g_client, msg, wParam, lParam);
@@ -320,5 +339,5 @@ int RunMainLoop(HWND frame) {
     DispatchMessageA(&msg);
   }
   (void)frame;
-  return got == 0 ? (int)msg.wParam : 1;
+  return got == 0 ? (int)msg.wParam : kExitNoFrame;
 }

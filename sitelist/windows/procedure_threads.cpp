@@ -65,6 +65,9 @@ HWND NavigationRoot(HWND target) {
 void PumpOne(const MSG& msg) {
   if (g_mdiClient != nullptr && TranslateMDISysAccel(g_mdiClient, const_cast<MSG*>(&msg))) return;
   HWND root = NavigationRoot(msg.hwnd);
+  // A window that hosts a dialog (window_skeleton) navigates in that dialog.
+  HWND hosted = root != nullptr ? static_cast<HWND>(GetPropA(root, kHostedDialogProp)) : nullptr;
+  if (hosted != nullptr) root = hosted;
   if (root != nullptr && root != g_frame && root != g_mdiClient &&
       GetWindowThreadProcessId(root, nullptr) == GetCurrentThreadId() &&
       IsDialogMessageA(root, const_cast<MSG*>(&msg))) {

@@ -53,6 +53,10 @@ HWND CreateProcedureChild(const char* className, const char* title, DWORD style,
 // frame's thread, cannot destroy a window of another thread).
 LRESULT ProcedureChildDefProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
+// The window property naming the dialog a window hosts: keyboard navigation
+// in RunWindowLoop goes to that dialog (set by window_skeleton).
+const char kHostedDialogProp[] = "TabulinkHostedDialog";
+
 // Runs the calling thread's message loop until window is destroyed, with
 // keyboard navigation among its controls and the MDI system keys. Returns
 // false when WM_QUIT arrived first (it is posted again for the outer loop).

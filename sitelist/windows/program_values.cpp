@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-char g_importFileName[kImportFileNameSize];
 const char kDefaultImportFileName[] = "bookmark.htm";
 
-void SetImportFileName(const char* name) { snprintf(g_importFileName, sizeof g_importFileName, "%s", name); }
+void SetImportFileName(const char* name) { snprintf(g_ImportName, sizeof g_ImportName, "%s", name != nullptr ? name : ""); }

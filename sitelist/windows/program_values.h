@@ -4,15 +4,17 @@
 
 #include <cstddef>
 
-// The import file name shared with the import windows: 255 characters and the
-// terminating zero.
-const size_t kImportFileNameSize = 256;
-extern char g_importFileName[kImportFileNameSize];
+#include "sitelist/records/record_files.h"
+
+// The import file name shared with the import windows is g_ImportName
+// (sitelist/records/record_files.h): the opening rules name the import files
+// by it. 255 characters and the terminating zero.
+const size_t kImportFileNameSize = sizeof g_ImportName;
 
 // The name the program starts with.
 extern const char kDefaultImportFileName[];  // "bookmark.htm"
 
-// Sets the import file name, cut to 255 characters.
+// Sets g_ImportName, cut to 255 characters.
 void SetImportFileName(const char* name);
 
 #endif

@@ -11,6 +11,7 @@
 #define IDD_ABOUT               100
 #define IDD_STOP                101
 #define IDD_PROGRESS            102
+#define IDD_SPLASH              103
 
 #define IDB_TABLNK01            200
 
@@ -22,6 +23,7 @@
 #define IDC_STOP_TEXT           1004
 #define IDC_PROGRESS_TEXT       1005
 #define IDC_PROGRESS_PERCENT    1006
+#define IDC_PROGRESS_LINE       1007
 
 #define IDM_FILE_IMPORT         2001
 #define IDM_FILE_CLIPBOARD      2002
@@ -59,7 +61,46 @@
 #define IDS_STOP_TITLE          3013
 #define IDS_UPGRADE_ADD_FAILED  3014
 #define IDS_ABOUT_TITLE         3015
+#define IDS_PROGRESS_OK         3016
+#define IDS_NO_FRAME            3017
+#define IDS_SPLASH_NAME         3018
 
+// ---- Export (ExportMain, ExportFile, ExportHelp): dialogs 130-134,
+// controls 1400-1479, strings 3300-3399 ----
+#define IDD_EXPORT              130
+
+#define IDC_EXPORT_NOTE         1400
+#define IDC_EXPORT_NAME_LABEL   1401
+#define IDC_EXPORT_NAME         1402
+#define IDC_EXPORT_HISTORY_HEAD 1403
+#define IDC_EXPORT_BROWSE       1404
+#define IDC_EXPORT_TYPE_GROUP   1405
+#define IDC_EXPORT_TABLE        1406
+#define IDC_EXPORT_SIMPLE       1407
+#define IDC_EXPORT_FRAME        1408
+#define IDC_EXPORT_ASCII        1409
+#define IDC_EXPORT_COMMA        1410
+#define IDC_EXPORT_FRAME_HINT   1411
+#define IDC_EXPORT_CATS_GROUP   1412
+#define IDC_EXPORT_ALL          1413
+#define IDC_EXPORT_SELECTED     1414
+#define IDC_EXPORT_CAT_LABEL    1415
+#define IDC_EXPORT_CATEGORY     1416
+#define IDC_EXPORT_INFO_GROUP   1417
+#define IDC_EXPORT_SITEINFO     1418
+#define IDC_EXPORT_RATINGS      1419
+#define IDC_EXPORT_HELP         1420
+
+#define IDS_EXPORT_TITLE        3300
+#define IDS_EXPORT_FILE_TITLE   3301
+#define IDS_EXPORT_FILTER       3302
+#define IDS_EXPORT_NAME_NEEDED  3303
+#define IDS_EXPORT_INFO_NEEDED  3304
+#define IDS_EXPORTING           3305
+#define IDS_EXPORT_ADD_FAILED   3306
+#define IDS_EXPORT_OPEN_FAILED  3307
+#define IDS_HISTORY_ADD_FAILED  3308
+#define IDS_EXPORT_LINES_LOST   3309
 // ---- Import, AskCategory, UpdateCategoriesNoMDI and the merge (ImportTABLNK) ----
 #define IDD_IMPORT_MAIN         135
 #define IDD_ASK_CATEGORY        136
@@ -288,16 +329,13 @@
 #define IDS_HINT_SITEINFO       3147
 
 // Reports, print preview and text viewers (sitelist/exchange/report_*, preview_*, text_viewer_*).
-#define IDD_REPORT_PROGRESS     140
-#define IDD_PREVIEW_BAR         141
+#define IDD_REPORT_PREVIEW      141
 #define IDD_JUMP_PAGE           142
 #define IDD_VIEWER              143
 #define IDD_FIND_TEXT           144
 
 #define IDR_PREVIEW             320
 
-#define IDC_REPORT_TEXT         1560
-#define IDC_REPORT_PERCENT      1561
 #define IDC_PREVIEW_PRINT       1570
 #define IDC_PREVIEW_EXIT        1571
 #define IDC_PREVIEW_ZOOM        1572

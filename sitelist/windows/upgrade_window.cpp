@@ -1,24 +1,24 @@
 // The start-up upgrade of earlier-version files in its windows: "New version
 // detected!", the export defaults, and UpgradeTABLNK, UpgradeCategories and
-// UpgradeCatHTML, each with the "Processing Records" window that converts a
-// batch of records per timer tick and shows the percentage.
+// UpgradeCatHTML, each on the progress runner ("Processing Records"), which
+// converts a batch of records per timer tick and shows the percentage.
+#include "sitelist/windows/upgrade_window.h"
+
 #include <windows.h>
 
 #include <cstdio>
 
 #include "sitelist/records/record_files.h"
 #include "sitelist/windows/private_profile.h"
-#include "sitelist/windows/profile_rules.h"
+#include "sitelist/windows/program_end.h"
+#include "sitelist/windows/progress_runner.h"
 #include "sitelist/windows/resource.h"
-#include "sitelist/windows/tablnk_windows.h"
+#include "sitelist/windows/tablnk_messages.h"
 #include "sitelist/windows/upgrade_rules.h"
 
 namespace {
 
-const UINT_PTR kTickTimer = 1;
-const UINT kTickMs = 10;  // a hundredth of a second
 const int kRecordsPerTick = 1000;
-const UINT kEndProgramCode = 3;
 
 // The export settings the upgrade writes.
 struct ProfileDefault {
@@ -34,109 +34,49 @@ static_assert(sizeof kExportDefaults / sizeof kExportDefaults[0] == 5, "five exp
 const UINT kUpgradeTexts[] = {IDS_UPGRADING_SITES, IDS_UPGRADING_CATS, IDS_UPGRADING_HTML};
 static_assert(sizeof kUpgradeTexts / sizeof kUpgradeTexts[0] == kUpgradeKinds, "one text per upgrade");
 
-struct ProgressState {
-  UpgradeRun run;
-  int shownPercent;
-  bool finished;
-  bool completed;  // read to the end of the old file
-};
-
-void ShowPercent(HWND dialog, ProgressState* s) {
-  if (s->run.percent == s->shownPercent) return;
-  s->shownPercent = s->run.percent;
-  char text[32];
-  FormatPercent(s->shownPercent, text, sizeof text);
-  SetDlgItemTextA(dialog, IDC_PROGRESS_PERCENT, text);
-}
-
-void Finish(HWND dialog, ProgressState* s, bool completed) {
-  KillTimer(dialog, kTickTimer);
-  s->completed = completed;
-  if (completed) {
-    char text[64];
-    LoadText(IDS_PROCESS_COMPLETED, text, sizeof text);
-    SetDlgItemTextA(dialog, IDC_PROGRESS_PERCENT, text);
-    UpdateWindow(dialog);
-  }
-  s->finished = true;
-  DestroyWindow(dialog);
-}
-
-// A site that cannot be added: the "Stop" box; Abort ends the program.
-void AskAfterFailedAdd(HWND dialog, ProgressState* s) {
-  KillTimer(dialog, kTickTimer);
+// A site that cannot be added: the "Stop" box. Abort stops the upgrade and
+// asks for the end of the program; Ignore goes on with the next record.
+int AskAfterFailedAdd(HWND progress, const UpgradeRun* run) {
   char prefix[64];
   LoadText(IDS_UPGRADE_ADD_FAILED, prefix, sizeof prefix);
   char text[512];
-  snprintf(text, sizeof text, "%s%s: %s (%d)", prefix, TABLNK_Decl.label, ks_error_text(s->run.lastError),
-           s->run.lastError);
-  if (StopBox(dialog, text) == IDABORT) {
-    UpgradeEnd(&s->run, false);
-    ExitProcess(kEndProgramCode);
-  }
-  SetTimer(dialog, kTickTimer, kTickMs, nullptr);
+  snprintf(text, sizeof text, "%s%s: %s (%d)", prefix, TABLNK_Decl.label, ks_error_text(run->lastError),
+           run->lastError);
+  if (StopBox(progress, text) != IDABORT) return kStepMore;
+  RequestProgramEnd(kExitAborted);
+  return kStepFailed;
 }
 
-void OnTick(HWND dialog, ProgressState* s) {
-  int status = UpgradeStep(&s->run, kRecordsPerTick);
-  ShowPercent(dialog, s);
+// One tick: a batch of records.
+int UpgradeTick(ProgressRun* progress) {
+  UpgradeRun* run = static_cast<UpgradeRun*>(progress->work);
+  int status = UpgradeStep(run, kRecordsPerTick);
+  progress->percent = run->percent;
   switch (status) {
-    case kUpgradeDone: Finish(dialog, s, true); break;
-    case kUpgradeReadFailed: Finish(dialog, s, false); break;
-    case kUpgradeAddFailed: AskAfterFailedAdd(dialog, s); break;
-    default: break;
+    case kUpgradeDone: return kStepDone;
+    case kUpgradeReadFailed: return kStepFailed;
+    case kUpgradeAddFailed: return AskAfterFailedAdd(progress->window, run);
   }
-}
-
-INT_PTR CALLBACK ProgressProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
-  ProgressState* s = reinterpret_cast<ProgressState*>(GetWindowLongPtrA(dialog, DWLP_USER));
-  switch (msg) {
-    case WM_INITDIALOG: {
-      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-      s = reinterpret_cast<ProgressState*>(lParam);
-      char text[64];
-      LoadText(IDS_PROGRESS_TITLE, text, sizeof text);
-      SetWindowTextA(dialog, text);
-      LoadText(kUpgradeTexts[s->run.kind], text, sizeof text);
-      SetDlgItemTextA(dialog, IDC_PROGRESS_TEXT, text);
-      s->shownPercent = -1;
-      ShowPercent(dialog, s);
-      SetTimer(dialog, kTickTimer, kTickMs, nullptr);
-      return TRUE;
-    }
-    case WM_TIMER:
-      if (wParam == kTickTimer && s != nullptr && !s->finished) OnTick(dialog, s);
-      return TRUE;
-    case WM_COMMAND:
-      return TRUE;  // the run cannot be cancelled: Escape and Enter do nothing
-  }
-  return FALSE;
+  return kStepMore;
 }
 
 // Runs one upgrade procedure with its progress window. Returns true when the
 // old file was read to its end (and so removed).
 bool RunUpgrade(int kind) {
-  ProgressState s = {};
-  if (!UpgradeBegin(&s.run, kind)) {
-    EndProgramIfRequested();
+  UpgradeRun run = {};
+  if (!UpgradeBegin(&run, kind)) {
+    RequestEndIfDiskError();
     return false;
   }
-  s.run.percent = 0;
-  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressProc,
-                                   (LPARAM)&s);
-  if (dialog == nullptr) {
-    UpgradeEnd(&s.run, false);
-    return false;
-  }
-  MSG msg;
-  while (!s.finished && GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (!IsDialogMessageA(dialog, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-  }
-  UpgradeEnd(&s.run, s.completed);
-  return s.completed;
+  run.percent = 0;
+  char title[64], text[64], completed[64];
+  LoadText(IDS_PROGRESS_TITLE, title, sizeof title);
+  LoadText(kUpgradeTexts[kind], text, sizeof text);
+  LoadText(IDS_PROCESS_COMPLETED, completed, sizeof completed);
+  ProgressSpec spec = {title, text, nullptr, completed, false, 0};
+  bool done = RunProgress(nullptr, &spec, UpgradeTick, &run) == kProgressCompleted;
+  UpgradeEnd(&run, done);
+  return done;
 }
 
 // Step of start-up for one earlier-version file. Returns false when the file
@@ -145,10 +85,7 @@ bool UpgradeIfPresent(int kind) {
   int rc = ProbeEarlierFile(kind);
   if (rc == KS_ERR_NO_FILE) return true;
   if (kind == kUpgradeSites) {
-    char title[64], text[512];
-    LoadText(IDS_NEW_VERSION_TITLE, title, sizeof title);
-    LoadText(IDS_NEW_VERSION_TEXT, text, sizeof text);
-    MessageBoxA(nullptr, text, title, MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
+    ShowMessage(nullptr, IDS_NEW_VERSION_TITLE, IDS_NEW_VERSION_TEXT, RB_OK, RI_INFORMATION);
     for (const ProfileDefault& d : kExportDefaults) ProfileWrite("Export", d.key, d.value);
   }
   return RunUpgrade(kind);
@@ -158,8 +95,8 @@ bool UpgradeIfPresent(int kind) {
 
 bool UpgradeEarlierFiles() {
   bool allDone = true;
-  for (int kind = kUpgradeSites; kind < kUpgradeKinds; ++kind) {
+  for (int kind = kUpgradeSites; kind < kUpgradeKinds && !ProgramEndRequested(); ++kind) {
     if (!UpgradeIfPresent(kind)) allDone = false;
   }
-  return allDone;
+  return allDone && !ProgramEndRequested();
 }

@@ -12,7 +12,7 @@
 namespace {
 
 class FileHistoryTest : public RecordsDirTest {
- protected:
+protected:
   void SetUp() override {
     RecordsDirTest::SetUp();
     ASSERT_EQ(KS_OK, ks_create(&History_Decl, nullptr));
@@ -68,9 +68,9 @@ TEST_F(FileHistoryTest, ListsNewestFirstByDayThenTimeAndKeepsTypesApart) {
 TEST_F(FileHistoryTest, ListStopsWhenTheVisitorSaysSo) {
   for (int i = 0; i < 5; i++) Add("Export", ("f" + std::to_string(i)).c_str(), 100 + i);
   int seen = 0;
-  EXPECT_EQ(KS_OK, ListFileHistory(
-                       f_, "Export", [](const char*, void* ctx) { return ++*static_cast<int*>(ctx) < 2 ? 1 : 0; },
-                       &seen));
+  EXPECT_EQ(KS_OK,
+            ListFileHistory(
+                f_, "Export", [](const char*, void* ctx) { return ++*static_cast<int*>(ctx) < 2 ? 1 : 0; }, &seen));
   EXPECT_EQ(2, seen);
 }
 
@@ -78,7 +78,7 @@ TEST_F(FileHistoryTest, ListStopsWhenTheVisitorSaysSo) {
 // own type goes, even when the other type holds older ones.
 struct RoomCase {
   const char* name;
-  int exports, imports;          // records already there (exports on days 50.., imports on days 10..)
+  int exports, imports;  // records already there (exports on days 50.., imports on days 10..)
   uint32_t countAfter;
   std::vector<std::string> exportsAfter;
 };
@@ -148,7 +148,8 @@ TEST_F(FileHistoryTest, UnusableArgumentsDoNothing) {
   EXPECT_EQ(kHistoryBadArgument, Add("ElevenChars", "a", 1));
   EXPECT_EQ(kHistoryBadArgument, AddFileHistory(f_, "Export", nullptr, 1, 1));
   EXPECT_EQ(0u, Count());
-  EXPECT_NE(KS_OK, ListFileHistory(f_, "", [](const char*, void*) { return 1; }, nullptr));
+  EXPECT_NE(KS_OK, ListFileHistory(
+                       f_, "", [](const char*, void*) { return 1; }, nullptr));
 }
 
 TEST_F(FileHistoryTest, LongNameCutToTheField) {
@@ -181,7 +182,9 @@ TEST(HistoryEncodingTest, DaysCountFromTheEndOf1800) {
   EXPECT_EQ(4, HistoryDay(1801, 1, 1));
   EXPECT_EQ(HistoryDay(2000, 3, 1) - 1, HistoryDay(2000, 2, 29));
   EXPECT_EQ(HistoryDay(1900, 3, 1) - 1, HistoryDay(1900, 2, 28));  // 1900 is no leap year
-  struct Bad { int y, m, d; } bad[] = {{1800, 12, 31}, {2026, 0, 1}, {2026, 13, 1}, {2026, 2, 29}, {2026, 4, 31}, {2026, 1, 0}};
+  struct Bad {
+    int y, m, d;
+  } bad[] = {{1800, 12, 31}, {2026, 0, 1}, {2026, 13, 1}, {2026, 2, 29}, {2026, 4, 31}, {2026, 1, 0}};
   for (const Bad& b : bad) EXPECT_EQ(0, HistoryDay(b.y, b.m, b.d)) << b.y << "-" << b.m << "-" << b.d;
   // Every day from 1801 to 2100 converts back to its date, in order.
   int32_t last = 3;

@@ -278,7 +278,7 @@ class ReportsTest(unittest.TestCase):
         return int(text.split()[-1])
 
     def bar(self, preview):
-        return self.ctl.child(preview, "#32770")
+        return preview  # the tool bar's controls are the preview's own
 
     def shot(self, name):
         h.screenshot(os.path.join(SHOTS, "reports-%s.png" % name))
@@ -441,11 +441,14 @@ class ReportsTest(unittest.TestCase):
     # ---- viewers ------------------------------------------------------------------
 
     def open_viewer(self, command, title):
+        """The viewer's window (the frame's child), its dialog and its list."""
         self.ctl.ask("command", self.frame, command)
-        viewer = self.ctl.wait(lambda: self.ctl.child(self.frame, "TabulinkTextViewer", title),
-                               what="the viewer " + title)
+        host = self.ctl.wait(lambda: self.ctl.child(self.frame, "TabulinkWindow", title),
+                             what="the viewer " + title)
+        viewer = self.ctl.child(host, "TabulinkTextViewer", title)
         listbox = self.ctl.child(viewer, "ListBox")
         self.assertTrue(listbox)
+        self.host = host
         return viewer, listbox
 
     def find(self, viewer, what, whole=False, case=False, up=False):
@@ -513,9 +516,9 @@ class ReportsTest(unittest.TestCase):
             if line.strip():
                 self.assertIn(" ".join(line.split()), printed)
         # Its place is kept under its name.
-        self.ctl.ask("move", viewer, 30, 20, 500, 300)
+        self.ctl.ask("move", self.host, 30, 20, 500, 300)
         self.ctl.ask("click", viewer, "Close")
-        self.ctl.wait(lambda: not self.ctl.child(self.frame, "TabulinkTextViewer", "What's New"),
+        self.ctl.wait(lambda: not self.ctl.child(self.frame, "TabulinkWindow", "What's New"),
                       what="the viewer to close")
         section = {}
         with open(INI, "rb") as f:
@@ -546,7 +549,7 @@ class ReportsTest(unittest.TestCase):
                                         "whatsnew.txt file.  Returning to previous window."])
         self.ctl.ask("click", box["hwnd"], "OK")
         self.ctl.wait(lambda: not self.ctl.find("#32770", "Record Retrieval Error"), what="the box to close")
-        self.assertFalse(self.ctl.child(self.frame, "TabulinkTextViewer", "What's New"))
+        self.assertFalse(self.ctl.child(self.frame, "TabulinkWindow", "What's New"))
         # The program goes on: a report still runs.
         preview = self.open_preview("URLs by Rating")
         self.assertEqual(self.status(preview), "Page 1 of 1")

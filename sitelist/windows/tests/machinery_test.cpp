@@ -1,7 +1,8 @@
 // In-process tests under Wine of the window machinery: the frame's menu bar,
 // greyed items and status-bar hints; procedures on threads of their own (also
 // as MDI children of the frame); modal forms and their responses; window
-// positions and control scaling in TABLNK.INI.
+// positions and control scaling in TABLNK.INI; windows and forms on the window
+// skeleton; the progress runner.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -11,12 +12,19 @@
 #include <string>
 #include <vector>
 
+#include "sitelist/records/record_files.h"
+#include "sitelist/records/record_messages.h"
 #include "sitelist/windows/control_scaling.h"
 #include "sitelist/windows/private_profile.h"
 #include "sitelist/windows/procedure_threads.h"
+#include "sitelist/windows/program_end.h"
+#include "sitelist/windows/program_values.h"
+#include "sitelist/windows/progress_runner.h"
 #include "sitelist/windows/resource.h"
-#include "sitelist/windows/tablnk_windows.h"
+#include "sitelist/windows/frame_window.h"
+#include "sitelist/windows/tests/machinery_test_resource.h"
 #include "sitelist/windows/window_position.h"
+#include "sitelist/windows/window_skeleton.h"
 
 namespace {
 
@@ -82,7 +90,7 @@ struct ItemCase {
 const ItemCase kItems[] = {
     {0, -1, 0, "&Import", IDM_FILE_IMPORT, true, ""},
     {0, -1, 1, "&Clipboard Monitor", IDM_FILE_CLIPBOARD, true, "Monitor clipboard for URLs..."},
-    {0, -1, 2, "&Export", IDM_FILE_EXPORT, true, "Export to HTML or  ASCII"},
+    {0, -1, 2, "&Export", IDM_FILE_EXPORT, false, "Export to HTML or  ASCII"},
     {0, -1, 3, "&Merge URL databases", IDM_FILE_MERGE, true, "Import from Tabulink database in another directory"},
     {0, -1, 4, "", 0, false, ""},
     {0, -1, 5, "&Print Setup ...", IDM_FILE_PRINTSETUP, false, "Setup printer"},
@@ -181,7 +189,7 @@ TEST_F(FrameTest, PopupHints) {
 
 TEST_F(FrameTest, GreyedCommandsStartNothing) {
   SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_BROWSE_LOCATIONS, 0), 0);
-  SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_FILE_EXPORT, 0), 0);
+  SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_FILE_CLIPBOARD, 0), 0);
   EXPECT_EQ(RunningProcedures(), 0);
 }
 
@@ -482,6 +490,549 @@ TEST_F(ProfileTest, ScalingRefusesBadCounts) {
   EXPECT_FALSE(OpenScaledLayout(&layout, w, "TestScaled", kBrowseTablnkStamp, controls, 0));
   EXPECT_FALSE(OpenScaledLayout(&layout, w, "TestScaled", kBrowseTablnkStamp, controls, kMaxScaledControls + 1));
   EXPECT_EQ(Read("TestScaled", "WindowScaled"), "");
+}
+
+// ---- The window skeleton ---------------------------------------------------------------
+
+// Writes what is on the screen under window to TX_SCREENSHOTS/name (a BMP file).
+void Screenshot(HWND window, const char* name) {
+  const char* dir = getenv("TX_SCREENSHOTS");
+  if (dir == nullptr || window == nullptr) return;
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  RECT r;
+  GetWindowRect(window, &r);
+  int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  std::string path = std::string("Z:") + dir + "/" + name;
+  FILE* f = fopen(path.c_str(), "wb");
+  if (f != nullptr) {
+    DWORD stride = ((DWORD)w * 3 + 3) & ~3u;
+    BITMAPFILEHEADER fh = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+    fh.bfSize = fh.bfOffBits + stride * (DWORD)h;
+    fwrite(&fh, sizeof fh, 1, f);
+    fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
+    fwrite(bits, stride, (size_t)h, f);
+    fclose(f);
+  }
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+}
+
+RECT NormalOf(HWND w) {
+  WINDOWPLACEMENT wp = {};
+  wp.length = sizeof wp;
+  GetWindowPlacement(w, &wp);
+  return wp.rcNormalPosition;
+}
+
+std::string ReadKey(const char* section, const char* key) {
+  char v[64];
+  ProfileRead(section, key, v, sizeof v);
+  return v;
+}
+
+void ClearSection(const char* section) { WritePrivateProfileStringA(section, nullptr, nullptr, kProfileName); }
+
+// A window on the skeleton: an MDI child hosting IDD_TEST_CHILD, with two
+// record files and two scaled controls.
+struct ChildState {
+  std::atomic<HWND> dialog{nullptr};
+  std::atomic<bool> returned{false};
+  std::atomic<int> code{-99};
+  int usesWhileOpen = -1;
+  bool stateFromControl = false;
+  int doneClicks = 0;
+};
+
+INT_PTR OnChildInit(HWND dialog, ChildState* s) {
+  s->usesWhileOpen = RecordFileUses(RF_CATHTML);
+  s->stateFromControl = WindowStateOf<ChildState>(GetDlgItem(dialog, IDC_TEST_EDIT)) == s;
+  s->dialog = dialog;
+  return TRUE;
+}
+
+void OnChildDone(HWND dialog, ChildState* s) {
+  ++s->doneClicks;
+  SetWindowCompletion(dialog, 7);
+  CloseWindowRun(dialog);
+}
+
+const WindowCommand<ChildState> kChildCommands[] = {
+    {IDC_TEST_DONE, OnChildDone},
+};
+
+INT_PTR CALLBACK ChildDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_INITDIALOG: return OnChildInit(dialog, reinterpret_cast<ChildState*>(lParam));
+    case WM_COMMAND: return DispatchWindowCommand(kChildCommands, dialog, LOWORD(wParam));
+  }
+  return FALSE;
+}
+
+const char kChildSection[] = "TestSkeleton";
+const char kChildStamp[] = "123456789012";
+const int kChildFiles[] = {RF_CATEGORIES, RF_CATHTML};
+const int kChildScaled[] = {IDC_TEST_EDIT, IDC_TEST_DONE};
+const WindowSpec kChildSpec = {
+    kChildSection, IDD_TEST_CHILD, kMdiChildWindow, ChildDialogProc, kChildFiles, 2, true,
+    kChildStamp,   kChildScaled,   2,               false,
+};
+
+int ChildWindowProcedure(void* arg) {
+  ChildState* s = static_cast<ChildState*>(arg);
+  s->code = RunWindow(&kChildSpec, s);
+  s->returned = true;
+  return s->code;
+}
+
+bool WaitTrue(const std::atomic<bool>& flag, DWORD ms) {
+  DWORD end = GetTickCount() + ms;
+  while (!flag.load() && (int)(end - GetTickCount()) > 0) Pump(10);
+  return flag.load();
+}
+
+TEST_F(FrameTest, SkeletonWindowOpensFilesRestoresRunsSavesAndCloses) {
+  ClearSection(kChildSection);
+  ProfileWrite(kChildSection, "XPosit", "30");
+  ProfileWrite(kChildSection, "YPosit", "40");
+  ProfileWrite(kChildSection, "Width", "420");
+  ProfileWrite(kChildSection, "Height", "260");
+  ChildState s;
+  ASSERT_TRUE(StartProcedure(ChildWindowProcedure, &s));
+  ASSERT_TRUE(WaitFor(s.dialog, 5000));
+  Pump(100);
+  HWND dialog = s.dialog;
+  HWND host = WindowHostOf(dialog);
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(GetParent(host), ProcedureMdiClient());
+  EXPECT_NE(GetWindowThreadProcessId(host, nullptr), GetCurrentThreadId());
+  char title[64] = "";
+  GetWindowTextA(host, title, sizeof title);
+  EXPECT_STREQ(title, "Skeleton Child");  // the template's caption
+  // Files opened by the opening rules before the window, one use each.
+  EXPECT_EQ(s.usesWhileOpen, 1);
+  EXPECT_EQ(RecordFileUses(RF_CATEGORIES), 1);
+  EXPECT_TRUE(s.stateFromControl);
+  // Restored under its name; the dialog fills the host's client area.
+  RECT n = NormalOf(host);
+  EXPECT_EQ(n.left, 30);
+  EXPECT_EQ(n.top, 40);
+  EXPECT_EQ(n.right - n.left, 420);
+  EXPECT_EQ(n.bottom - n.top, 260);
+  EXPECT_TRUE(IsWindowVisible(host));
+  RECT hc, dc;
+  GetClientRect(host, &hc);
+  GetClientRect(dialog, &dc);
+  EXPECT_EQ(dc.right, hc.right);
+  EXPECT_EQ(dc.bottom, hc.bottom);
+  // Scaled from the design: the stamp and the control sizes are stored, and the
+  // edit keeps its designed share of the (larger) client area.
+  EXPECT_EQ(ReadKey(kChildSection, "WindowScaled"), kChildStamp);
+  ControlFraction stored = {};
+  ASSERT_TRUE(ParseCtrlSize(ReadKey(kChildSection, "CtrlSize1").c_str(), &stored));
+  EXPECT_NEAR(stored.x, 50, 3);  // 10 of 200 units
+  EXPECT_NEAR(stored.width, 900, 3);
+  EXPECT_NEAR(stored.height, 500, 3);
+  RECT edit = ChildRect(dialog, GetDlgItem(dialog, IDC_TEST_EDIT));
+  EXPECT_NEAR(edit.right - edit.left, hc.right * 900 / 1000, 2);
+  // Resized: the dialog and the scaled controls follow.
+  SetWindowPos(host, nullptr, 55, 66, 500, 300, SWP_NOZORDER);
+  Pump(100);
+  GetClientRect(host, &hc);
+  GetClientRect(dialog, &dc);
+  EXPECT_EQ(dc.right, hc.right);
+  edit = ChildRect(dialog, GetDlgItem(dialog, IDC_TEST_EDIT));
+  EXPECT_NEAR(edit.right - edit.left, hc.right * 900 / 1000, 2);
+  // A command through the table closes it with its completion code.
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_TEST_DONE, BN_CLICKED), 0);
+  ASSERT_TRUE(WaitTrue(s.returned, 5000));
+  EXPECT_EQ(s.doneClicks, 1);
+  EXPECT_EQ(s.code.load(), 7);
+  EXPECT_FALSE(IsWindow(host));
+  EXPECT_EQ(RecordFileUses(RF_CATEGORIES), 0);
+  EXPECT_EQ(RecordFileUses(RF_CATHTML), 0);
+  EXPECT_EQ(ReadKey(kChildSection, "XPosit"), "55");
+  EXPECT_EQ(ReadKey(kChildSection, "YPosit"), "66");
+  EXPECT_EQ(ReadKey(kChildSection, "Width"), "500");
+  EXPECT_EQ(ReadKey(kChildSection, "Height"), "300");
+  EXPECT_EQ(ReadKey(kChildSection, "Maximize"), "No");
+
+  // Opened again where it was left, and closed with the frame: the frame's close
+  // reaches it on its thread, it saves its position and returns kWindowClosed.
+  ChildState again;
+  ASSERT_TRUE(StartProcedure(ChildWindowProcedure, &again));
+  ASSERT_TRUE(WaitFor(again.dialog, 5000));
+  Pump(50);
+  host = WindowHostOf(again.dialog);
+  n = NormalOf(host);
+  EXPECT_EQ(n.left, 55);
+  EXPECT_EQ(n.right - n.left, 500);
+  SetWindowPos(host, nullptr, 20, 25, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+  Pump(50);
+  SendMessageA(frame_, WM_CLOSE, 0, 0);
+  Pump(50);
+  EXPECT_TRUE(WaitTrue(again.returned, 5000));
+  EXPECT_EQ(again.code.load(), kWindowClosed);
+  EXPECT_FALSE(IsWindow(frame_));
+  EXPECT_EQ(ReadKey(kChildSection, "XPosit"), "20");
+  EXPECT_EQ(RecordFileUses(RF_CATEGORIES), 0);
+  ClearSection(kChildSection);
+}
+
+// Messages of the opening rules, answered by the test.
+std::vector<std::string> g_prompted;
+int AnswerCancel(const RecordMessage* m) {
+  g_prompted.push_back(m->title);
+  return RA_CANCEL;
+}
+
+TEST(Skeleton, AFileThatCannotBeOpenedOpensNoWindowAndClosesTheOthers) {
+  // One variable holds the import file name: start-up's and the opening rules'.
+  SetImportFileName("skeleton-test.dir");
+  EXPECT_STREQ(g_ImportName, "skeleton-test.dir");
+  CreateDirectoryA("skeleton-test.dir", nullptr);
+  g_prompted.clear();
+  SetRecordPrompt(AnswerCancel);
+  const int files[] = {RF_CATEGORIES, RF_IMPORT_SOURCE};
+  WindowSpec spec = kChildSpec;
+  spec.files = files;
+  spec.fileCount = 2;
+  ChildState s;
+  EXPECT_EQ(RunWindow(&spec, &s), kWindowNotOpened);
+  SetRecordPrompt(nullptr);
+  EXPECT_EQ(s.dialog.load(), nullptr);
+  EXPECT_FALSE(g_prompted.empty());  // the rules told the user
+  EXPECT_EQ(RecordFileUses(RF_CATEGORIES), 0);
+  EXPECT_FALSE(ProgramEndRequested());  // not confirmed: no end
+  RemoveDirectoryA("skeleton-test.dir");
+  SetImportFileName(kDefaultImportFileName);
+  EXPECT_STREQ(g_ImportName, "bookmark.htm");
+}
+
+// ---- Forms on the skeleton ---------------------------------------------------------------
+
+enum FormAction { kFormComplete, kFormCancelButton, kFormCloseBox, kFormEscape };
+
+struct FormState {
+  int action;
+  HWND owner;
+  bool ownerDisabled;
+  bool sawState;
+  RECT placed;
+  POINT moveTo;
+};
+
+void CALLBACK FormTimer(HWND form, UINT, UINT_PTR id, DWORD) {
+  KillTimer(form, id);
+  FormState* s = WindowStateOf<FormState>(form);
+  s->ownerDisabled = s->owner != nullptr && !IsWindowEnabled(s->owner);
+  GetWindowRect(form, &s->placed);
+  if (s->moveTo.x != 0) SetWindowPos(form, nullptr, s->moveTo.x, s->moveTo.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  switch (s->action) {
+    case kFormComplete: EndForm(form, kResponseCompleted); break;
+    case kFormCancelButton: PostMessageA(form, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); break;
+    case kFormCloseBox: PostMessageA(form, WM_CLOSE, 0, 0); break;
+    case kFormEscape: PostMessageA(GetDlgItem(form, IDC_TEST_EDIT), WM_KEYDOWN, VK_ESCAPE, 0); break;
+  }
+}
+
+INT_PTR CALLBACK FormDialogProc(HWND form, UINT msg, WPARAM, LPARAM lParam) {
+  switch (msg) {
+    case WM_INITDIALOG:
+      reinterpret_cast<FormState*>(lParam)->sawState = WindowStateOf<FormState>(form) == (void*)lParam;
+      SetTimer(form, 1, 30, FormTimer);
+      return TRUE;
+  }
+  return FALSE;
+}
+
+const char kFormSection[] = "TestForm";
+const FormSpec kFormSpec = {kFormSection, IDD_TEST_FORM, FormDialogProc, true, nullptr, nullptr, 0, nullptr, 0};
+
+TEST(Skeleton, FormsAnswerCompletedOrCancelledAndKeepTheirPosition) {
+  RegisterTestClasses();
+  ClearSection(kFormSection);
+  HWND owner = CreateWindowExA(0, kTestClass, "Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(owner, nullptr);
+  struct Case {
+    const char* name;
+    int action;
+    int expected;
+  };
+  const Case cases[] = {
+      {"completed", kFormComplete, kResponseCompleted},
+      {"Cancel button", kFormCancelButton, kResponseCancelled},
+      {"closed", kFormCloseBox, kResponseCancelled},
+      {"Escape", kFormEscape, kResponseCancelled},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FormState s = {c.action, owner, false, false, {}, {}};
+    EXPECT_EQ(RunForm(owner, &kFormSpec, &s), c.expected);
+    EXPECT_TRUE(s.sawState);
+    EXPECT_TRUE(s.ownerDisabled);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+  }
+  // Moved while open: saved under its name when it ends, restored next time.
+  FormState moved = {kFormComplete, owner, false, false, {}, {141, 93}};
+  EXPECT_EQ(RunForm(owner, &kFormSpec, &moved), kResponseCompleted);
+  EXPECT_EQ(ReadKey(kFormSection, "XPosit"), "141");
+  EXPECT_EQ(ReadKey(kFormSection, "YPosit"), "93");
+  FormState back = {kFormComplete, owner, false, false, {}, {}};
+  EXPECT_EQ(RunForm(owner, &kFormSpec, &back), kResponseCompleted);
+  EXPECT_EQ(back.placed.left, 141);
+  EXPECT_EQ(back.placed.top, 93);
+  DestroyWindow(owner);
+  ClearSection(kFormSection);
+}
+
+// ---- The progress runner ---------------------------------------------------------------
+
+struct StepWork {
+  int steps;          // calls so far
+  int doneAt;         // answer kStepDone at this call
+  int failAt;         // answer kStepFailed at this call (0: never)
+  int postCancelAt;   // post "Cancel" at this call (between ticks)
+  int sendCancelAt;   // "Cancel" pressed while this call runs
+  int formAt;         // open a form over the progress window at this call
+  const char* endLine;
+  HWND owner;
+  bool ownerAlwaysDisabled;
+  bool cancelShown;
+  HWND window;
+  std::vector<std::string> percents;  // the percentage shown when each call began
+  int formResponse;
+  bool progressDisabledInForm;
+};
+
+std::string ItemText(HWND dialog, int id) {
+  char text[256] = "";
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
+
+int TestStep(ProgressRun* run) {
+  StepWork* w = static_cast<StepWork*>(run->work);
+  ++w->steps;
+  w->window = run->window;
+  w->percents.push_back(ItemText(run->window, IDC_PROGRESS_PERCENT));
+  if (w->owner != nullptr && IsWindowEnabled(w->owner)) w->ownerAlwaysDisabled = false;
+  w->cancelShown = IsWindowVisible(GetDlgItem(run->window, IDCANCEL)) != FALSE;
+  run->percent = w->steps * 100 / w->doneAt;
+  if (w->steps == w->postCancelAt) PostMessageA(run->window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  if (w->steps == w->sendCancelAt) SendMessageA(run->window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  if (w->steps == w->formAt) {
+    FormState f = {kFormComplete, run->window, false, false, {}, {}};
+    w->formResponse = RunForm(run->window, &kFormSpec, &f);
+    w->progressDisabledInForm = f.ownerDisabled;
+  }
+  if (w->steps == w->failAt) return kStepFailed;
+  if (w->steps == w->doneAt) {
+    if (w->endLine != nullptr) SetProgressEndLine(run, w->endLine);
+    return kStepDone;
+  }
+  return kStepMore;
+}
+
+class RunnerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterTestClasses();
+    owner_ = CreateWindowExA(0, kTestClass, "Runner Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
+                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(owner_, nullptr);
+  }
+  void TearDown() override { DestroyWindow(owner_); }
+  StepWork Work() {
+    StepWork w = {};
+    w.doneAt = 5;
+    w.owner = owner_;
+    w.ownerAlwaysDisabled = true;
+    return w;
+  }
+  int Run(StepWork* w, bool cancellable, const char* endText = "Process Completed") {
+    ProgressSpec spec = {"Processing Records", "Testing", nullptr, endText, cancellable, 0};
+    return RunProgress(owner_, &spec, TestStep, w);
+  }
+  HWND owner_ = nullptr;
+};
+
+TEST_F(RunnerTest, RunsTheStepToItsEndModalToTheCaller) {
+  StepWork w = Work();
+  EXPECT_EQ(Run(&w, true), kProgressCompleted);
+  EXPECT_EQ(w.steps, 5);
+  const std::vector<std::string> shown = {"0% Completed", "20% Completed", "40% Completed", "60% Completed",
+                                          "80% Completed"};
+  EXPECT_EQ(w.percents, shown);
+  EXPECT_TRUE(w.ownerAlwaysDisabled);
+  EXPECT_TRUE(w.cancelShown);
+  EXPECT_TRUE(IsWindowEnabled(owner_));
+  EXPECT_FALSE(IsWindow(w.window));
+}
+
+TEST_F(RunnerTest, CancelEndsTheRunBetweenTicksOrAfterTheRunningStep) {
+  StepWork between = Work();
+  between.postCancelAt = 3;
+  EXPECT_EQ(Run(&between, true), kProgressCancelled);
+  EXPECT_EQ(between.steps, 3);
+  StepWork during = Work();
+  during.sendCancelAt = 2;
+  EXPECT_EQ(Run(&during, true), kProgressCancelled);
+  EXPECT_EQ(during.steps, 2);
+  // A run that cannot be cancelled shows no "Cancel" and goes on.
+  StepWork fixed = Work();
+  fixed.postCancelAt = 1;
+  EXPECT_EQ(Run(&fixed, false), kProgressCompleted);
+  EXPECT_EQ(fixed.steps, 5);
+  EXPECT_FALSE(fixed.cancelShown);
+  EXPECT_TRUE(IsWindowEnabled(owner_));
+}
+
+TEST_F(RunnerTest, AFailingStepStopsTheRun) {
+  StepWork w = Work();
+  w.failAt = 2;
+  EXPECT_EQ(Run(&w, true), kProgressFailed);
+  EXPECT_EQ(w.steps, 2);
+  EXPECT_TRUE(IsWindowEnabled(owner_));
+}
+
+TEST_F(RunnerTest, AStepCanOpenAFormOverTheProgressWindow) {
+  StepWork w = Work();
+  w.formAt = 2;
+  EXPECT_EQ(Run(&w, true), kProgressCompleted);
+  EXPECT_EQ(w.formResponse, kResponseCompleted);
+  EXPECT_TRUE(w.progressDisabledInForm);
+  EXPECT_EQ(w.steps, 5);  // no tick ran while the form was open
+}
+
+// Watches the end state of a run with an end line, photographs it, presses OK.
+struct EndWatch {
+  StepWork* work;
+  std::string percent, line, button;
+  bool buttonVisible;
+  bool lineVisible;
+  int polls;
+};
+EndWatch* g_watch = nullptr;
+
+void CALLBACK WatchEnd(HWND, UINT, UINT_PTR id, DWORD) {
+  EndWatch* e = g_watch;
+  HWND w = e->work->window;
+  if (++e->polls > 500) KillTimer(nullptr, id);
+  if (w == nullptr || !IsWindow(w) || ItemText(w, IDC_PROGRESS_PERCENT) != "Process Completed") return;
+  KillTimer(nullptr, id);
+  e->percent = ItemText(w, IDC_PROGRESS_PERCENT);
+  e->line = ItemText(w, IDC_PROGRESS_LINE);
+  e->button = ItemText(w, IDCANCEL);
+  e->buttonVisible = IsWindowVisible(GetDlgItem(w, IDCANCEL)) != FALSE;
+  e->lineVisible = IsWindowVisible(GetDlgItem(w, IDC_PROGRESS_LINE)) != FALSE;
+  Screenshot(w, "tablnk-progress-end-line.bmp");
+  PostMessageA(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+TEST_F(RunnerTest, AnEndLineStaysUntilOk) {
+  StepWork w = Work();
+  w.endLine = "1,234 sites added, 5 skipped as duplicates";
+  EndWatch watch = {&w, "", "", "", false, false, 0};
+  g_watch = &watch;
+  UINT_PTR timer = SetTimer(nullptr, 0, 20, WatchEnd);
+  EXPECT_EQ(Run(&w, true), kProgressCompleted);
+  KillTimer(nullptr, timer);
+  g_watch = nullptr;
+  EXPECT_EQ(watch.percent, "Process Completed");
+  EXPECT_EQ(watch.line, "1,234 sites added, 5 skipped as duplicates");
+  EXPECT_EQ(watch.button, "OK");
+  EXPECT_TRUE(watch.buttonVisible);
+  EXPECT_TRUE(watch.lineVisible);
+  EXPECT_FALSE(IsWindow(w.window));
+}
+
+// A slow run in a skeleton window on its own thread: photographed, then the
+// frame closes, which cancels the run and closes the window.
+struct RunnerWindow {
+  std::atomic<HWND> progress{nullptr};
+  std::atomic<bool> returned{false};
+  std::atomic<int> result{0};
+  std::atomic<int> steps{0};
+};
+
+int EndlessStep(ProgressRun* run) {
+  RunnerWindow* r = static_cast<RunnerWindow*>(run->work);
+  run->percent = 37;
+  r->steps.fetch_add(1);
+  r->progress = run->window;
+  return kStepMore;
+}
+
+const UINT kStartRun = WM_APP + 1;
+
+INT_PTR CALLBACK RunnerDialogProc(HWND dialog, UINT msg, WPARAM, LPARAM) {
+  switch (msg) {
+    case WM_INITDIALOG:
+      PostMessageA(dialog, kStartRun, 0, 0);
+      return TRUE;
+    case kStartRun: {
+      RunnerWindow* r = WindowStateOf<RunnerWindow>(dialog);
+      ProgressSpec spec = {"Generating Report", "Exporting", nullptr, "Process Completed", true, 50};
+      r->result = RunProgress(dialog, &spec, EndlessStep, r);
+      return TRUE;
+    }
+  }
+  return FALSE;
+}
+
+int RunnerWindowProcedure(void* arg) {
+  RunnerWindow* r = static_cast<RunnerWindow*>(arg);
+  WindowSpec spec = kChildSpec;
+  spec.name = nullptr;
+  spec.proc = RunnerDialogProc;
+  spec.files = nullptr;
+  spec.fileCount = 0;
+  spec.designStamp = nullptr;
+  RunWindow(&spec, r);
+  r->returned = true;
+  return 0;
+}
+
+TEST_F(FrameTest, RunnerOnAWindowThreadIsCancelledWhenTheFrameCloses) {
+  RunnerWindow r;
+  ASSERT_TRUE(StartProcedure(RunnerWindowProcedure, &r));
+  ASSERT_TRUE(WaitFor(r.progress, 5000));
+  Pump(200);
+  HWND progress = r.progress;
+  EXPECT_EQ(GetWindowThreadProcessId(progress, nullptr), GetWindowThreadProcessId(progress, nullptr));
+  EXPECT_NE(GetWindowThreadProcessId(progress, nullptr), GetCurrentThreadId());
+  char title[64] = "";
+  GetWindowTextA(progress, title, sizeof title);
+  EXPECT_STREQ(title, "Generating Report");
+  EXPECT_EQ(ItemText(progress, IDC_PROGRESS_PERCENT), "37% Completed");
+  EXPECT_EQ(ItemText(progress, IDC_PROGRESS_TEXT), "Exporting");
+  Screenshot(progress, "tablnk-progress-running.bmp");
+  Screenshot(frame_, "tablnk-progress-over-window.bmp");
+  SendMessageA(frame_, WM_CLOSE, 0, 0);
+  Pump(50);
+  EXPECT_TRUE(WaitTrue(r.returned, 5000));
+  EXPECT_EQ(r.result.load(), kProgressCancelled);
+  EXPECT_FALSE(IsWindow(progress));
+  EXPECT_FALSE(IsWindow(frame_));
 }
 
 }  // namespace

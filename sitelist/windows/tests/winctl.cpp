@@ -23,6 +23,9 @@
 //   check HWND ID 0|1            set the check of button ID of dialog HWND
 //   listbox HWND                 a list box's count, selection, top line and selected text
 //   sbtext HWND PART             the text of one part of a status bar
+//   press HWND ID                click button ID of dialog HWND as the mouse would (BM_CLICK:
+//                                a radio button or check box changes, then notifies)
+//   combo HWND ID                a combo box's text, selection and items
 //   quit                         end
 #include <windows.h>
 #include <commctrl.h>
@@ -362,6 +365,34 @@ bool Run(char** f, int n) {
       printf("}\n");
     } else {
       Fail("status bar text not readable");
+    }
+  } else if (strcmp(cmd, "press") == 0 && n >= 3) {
+    HWND item = GetDlgItem(ParseHwnd(f[1]), atoi(f[2]));
+    // Posted: the click may start a modal loop (a message box, a progress window).
+    if (item != nullptr && PostMessageA(item, BM_CLICK, 0, 0)) Ok();
+    else Fail("no such control");
+  } else if (strcmp(cmd, "combo") == 0 && n >= 3) {
+    HWND item = GetDlgItem(ParseHwnd(f[1]), atoi(f[2]));
+    if (item == nullptr) {
+      Fail("no such control");
+    } else {
+      char text[kText];
+      WindowText(item, text, sizeof text);
+      LRESULT count = SendMessageA(item, CB_GETCOUNT, 0, 0);
+      printf("{\"ok\":true,\"text\":");
+      PutJsonString(text);
+      printf(",\"selected\":%ld,\"items\":[", (long)SendMessageA(item, CB_GETCURSEL, 0, 0));
+      for (LRESULT i = 0; i < count; ++i) {
+        // Wine copies CB_GETLBTEXT's text between processes itself, as UTF-16.
+        WCHAR wide[kText] = L"";
+        char entry[kText] = "";
+        LRESULT len = SendMessageW(item, CB_GETLBTEXTLEN, (WPARAM)i, 0);
+        if (len >= 0 && (size_t)len < kText && SendMessageW(item, CB_GETLBTEXT, (WPARAM)i, (LPARAM)wide) >= 0)
+          WideCharToMultiByte(CP_ACP, 0, wide, -1, entry, sizeof entry, nullptr, nullptr);
+        if (i) putchar(',');
+        PutJsonString(entry);
+      }
+      printf("]}\n");
     }
   } else {
     Fail("unknown command or missing fields");

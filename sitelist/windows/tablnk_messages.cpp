@@ -1,9 +1,11 @@
-// Texts from the string table and the "Stop" box (Abort ends the program,
-// Ignore goes on), which sizes itself to its text.
-#include <windows.h>
+// Tabulink's message path (see tablnk_messages.h): texts from the string
+// table, message boxes through the record messages' prompt, and the "Stop" box
+// (Abort or Ignore), which sizes itself to its text.
+#include "sitelist/windows/tablnk_messages.h"
+
+#include <cstdio>
 
 #include "sitelist/windows/resource.h"
-#include "sitelist/windows/tablnk_windows.h"
 
 void LoadText(UINT id, char* out, size_t capacity) {
   if (out == nullptr || capacity == 0) return;
@@ -11,6 +13,23 @@ void LoadText(UINT id, char* out, size_t capacity) {
   int cap = capacity > 0x7fffffff ? 0x7fffffff : (int)capacity;
   if (LoadStringA(GetModuleHandleA(nullptr), id, out, cap) <= 0) out[0] = '\0';
   out[capacity - 1] = '\0';
+}
+
+int ShowMessageText(HWND owner, UINT titleId, const char* text, int buttons, int icon) {
+  RecordMessage m = {};
+  m.id = -1;
+  LoadText(titleId, m.title, sizeof m.title);
+  snprintf(m.text, sizeof m.text, "%s", text != nullptr ? text : "");
+  m.buttons = buttons;
+  m.icon = icon;
+  m.default_answer = buttons == RB_YES_NO || buttons == RB_YES_NO_CANCEL ? RA_YES : RA_OK;
+  return PromptMessage(owner, &m);
+}
+
+int ShowMessage(HWND owner, UINT titleId, UINT textId, int buttons, int icon) {
+  char text[1024];
+  LoadText(textId, text, sizeof text);
+  return ShowMessageText(owner, titleId, text, buttons, icon);
 }
 
 namespace {
