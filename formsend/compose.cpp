@@ -98,57 +98,106 @@ int composeHeader(Text *t, const MailJob *job, int encoded)
     return !t->failed;
 }
 
-// Replaces piece[at, at+oldLen) by `with`, cutting the result at kPieceCapacity-1
-// characters. Returns the offset right after the inserted text (within the result).
-static size_t replaceInPiece(char *piece, size_t at, size_t oldLen, const char *with)
+// Appends n characters of s, or as many as keep the text within kPieceLimit.
+static void appendWithin(Text *t, const char *s, size_t n)
 {
-    char result[kPieceCapacity];
-    size_t room = sizeof(result) - 1;
-    size_t pieceLen = strlen(piece);
-    size_t withLen = strlen(with);
-    size_t n = 0;
-    memcpy(result, piece, at);  // at <= pieceLen <= room
-    n = at;
-    size_t take = withLen < room - n ? withLen : room - n;
-    memcpy(result + n, with, take);
-    n += take;
-    size_t after = n;
-    const char *rest = piece + at + oldLen;
-    size_t restLen = pieceLen - at - oldLen;
-    take = restLen < room - n ? restLen : room - n;
-    memcpy(result + n, rest, take);
-    n += take;
-    result[n] = '\0';
-    memcpy(piece, result, n + 1);
-    return after;
+    size_t room = t->length < kPieceLimit ? kPieceLimit - t->length : 0;
+    textAppend(t, s, n < room ? n : room);
 }
 
-void substitutePiece(char *piece, const FormTable *table, const FormSettings *settings)
+// The first occurrence of name (nameLen > 0) in s[0, n), or NULL. Bounded by n, so
+// that searching on through a long piece never reads it to its end again.
+static const char *findIn(const char *s, size_t n, const char *name, size_t nameLen)
 {
-    for (int i = 0; i <= table->last; ++i) {
+    const char *end = s + n;
+    while ((size_t)(end - s) >= nameLen) {
+        const char *p = (const char *)memchr(s, name[0], (size_t)(end - s) - nameLen + 1);
+        if (!p) {
+            return NULL;
+        }
+        if (memcmp(p, name, nameLen) == 0) {
+            return p;
+        }
+        s = p + 1;
+    }
+    return NULL;
+}
+
+// Writes `in` to `out` with every occurrence of name replaced by value: the search goes
+// from left to right and on right after each inserted value, so a value that holds the
+// name is put in once per occurrence.
+static void replaceAll(const Text *in, const char *name, size_t nameLen, const char *value, Text *out)
+{
+    out->length = 0;
+    textAppend(out, "", 0);
+    const char *from = in->data;
+    const char *end = in->data + in->length;
+    const size_t valueLen = strlen(value);
+    const char *hit;
+    while ((hit = findIn(from, (size_t)(end - from), name, nameLen)) != NULL) {
+        appendWithin(out, from, (size_t)(hit - from));
+        appendWithin(out, value, valueLen);
+        from = hit + nameLen;
+    }
+    appendWithin(out, from, (size_t)(end - from));
+}
+
+// The same for the "$Opt." markers, each running to the next "$" after it, replaced by
+// the optional text; from an unended marker on the text stays as it is.
+static void replaceMarkers(const Text *in, const char *optional, Text *out)
+{
+    out->length = 0;
+    textAppend(out, "", 0);
+    const char *from = in->data;
+    const char *end = in->data + in->length;
+    const size_t optionalLen = strlen(optional);
+    const char *hit;
+    while ((hit = findIn(from, (size_t)(end - from), "$Opt.", 5)) != NULL) {
+        const char *close = (const char *)memchr(hit + 5, '$', (size_t)(end - hit) - 5);
+        if (!close) {
+            break;
+        }
+        appendWithin(out, from, (size_t)(hit - from));
+        appendWithin(out, optional, optionalLen);
+        from = close + 1;
+    }
+    appendWithin(out, from, (size_t)(end - from));
+}
+
+static void swapTexts(Text *a, Text *b)
+{
+    Text t = *a;
+    *a = *b;
+    *b = t;
+}
+
+int substitutePiece(const char *piece, const FormTable *table, const FormSettings *settings, Text *out)
+{
+    Text next;
+    textInit(&next);
+    out->length = 0;
+    out->failed = 0;
+    textAppend(out, "", 0);
+    appendWithin(out, piece, strlen(piece));
+    int failed = out->failed;
+    for (int i = 0; i <= table->last && !failed; ++i) {
         const FormField *f = &table->fields[i];
         size_t nameLen = strlen(f->name);
-        if (nameLen == 0) {
-            continue;
+        if (nameLen == 0 || !findIn(out->data, out->length, f->name, nameLen)) {
+            continue;  // an empty name is skipped
         }
-        size_t pos = 0;
-        const char *hit;
-        while ((hit = strstr(piece + pos, f->name)) != NULL) {
-            pos = replaceInPiece(piece, (size_t)(hit - piece), nameLen, f->value);
-        }
+        replaceAll(out, f->name, nameLen, f->value, &next);
+        swapTexts(out, &next);
+        failed = out->failed;
     }
-    if (settings->optionalGiven) {
-        size_t pos = 0;
-        const char *hit;
-        while ((hit = strstr(piece + pos, "$Opt.")) != NULL) {
-            const char *end = strchr(hit + 5, '$');
-            if (!end) {
-                break;  // an unended marker stays as it is
-            }
-            pos = replaceInPiece(piece, (size_t)(hit - piece), (size_t)(end - hit) + 1,
-                                 settings->optionalText);
-        }
+    if (!failed && settings->optionalGiven && findIn(out->data, out->length, "$Opt.", 5)) {
+        replaceMarkers(out, settings->optionalText, &next);
+        swapTexts(out, &next);
+        failed = out->failed;
     }
+    textFree(&next);
+    out->failed = failed;
+    return !failed;
 }
 
 TemplateResult appendTemplate(Text *t, const FormTable *table, const FormSettings *settings)
@@ -157,17 +206,22 @@ TemplateResult appendTemplate(Text *t, const FormTable *table, const FormSetting
     if (!f) {
         return kTemplateUnopened;
     }
-    char piece[kPieceCapacity];
-    static_assert(kTemplatePieceChars + 1 <= kPieceCapacity, "a read piece fits the buffer");
-    while (fgets(piece, kTemplatePieceChars + 1, f)) {
-        substitutePiece(piece, table, settings);
-        if (piece[0] == '.') {
+    char line[kTemplatePieceChars + 1];
+    Text piece;
+    textInit(&piece);
+    int failed = 0;
+    while (!failed && fgets(line, (int)sizeof(line), f)) {
+        if (!substitutePiece(line, table, settings, &piece)) {
+            failed = 1;
+            break;
+        }
+        if (piece.data[0] == '.') {
             textAppend(t, ".", 1);
         }
         // A value that brought in a line break may start a line with "." as well: it
         // gets its extra "." too, so that no value can end the message early.
-        const char *start = piece;
-        const char *p = piece;
+        const char *start = piece.data;
+        const char *p = piece.data;
         while ((p = strchr(p, '\n')) != NULL) {
             ++p;
             if (*p == '.') {
@@ -176,10 +230,11 @@ TemplateResult appendTemplate(Text *t, const FormTable *table, const FormSetting
                 start = p;
             }
         }
-        textAppendString(t, start);
+        textAppend(t, start, piece.length - (size_t)(start - piece.data));
     }
+    textFree(&piece);
     fclose(f);
-    return t->failed ? kTemplateNoMemory : kTemplateOk;
+    return failed || t->failed ? kTemplateNoMemory : kTemplateOk;
 }
 
 int encodeQuotedPrintable(const Text *in, Text *out)
@@ -274,7 +329,7 @@ size_t crlfPiece(const Text *text, size_t *pos, char *out, size_t room)
 
 size_t longestCrlfLine(const Text *text)
 {
-    char piece[kPieceCapacity];
+    char piece[1024];
     size_t pos = 0;
     size_t line = 0;
     size_t longest = 0;

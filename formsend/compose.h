@@ -8,7 +8,10 @@
 
 enum {
     kTemplatePieceChars = 994,  // a piece read from the template, line end included
-    kPieceCapacity = 1000,      // a piece after substitution: 999 characters and the zero
+    // A piece after substitution grows up to this many characters: any one value (no
+    // longer than the form body it came in) goes in whole; the bound keeps values that
+    // bring in the names of later fields from growing a piece without end.
+    kPieceLimit = kMaxBodyBytes,
     kQpBreakColumn = 72,
     kQpLineCapacity = 79,
 };
@@ -38,11 +41,12 @@ enum TemplateResult { kTemplateOk = 0, kTemplateNoMemory = 1, kTemplateUnopened 
 // Appends the template named by the settings, with every field's name replaced by its
 // value, the "$Opt." markers by the optional text when given, and lines that begin
 // with "." (at the start of a piece or after a line break that a value brought in)
-// given an extra ".". Pieces are cut at 999 characters.
+// given an extra ".". A substituted piece is cut at kPieceLimit characters.
 TemplateResult appendTemplate(Text *t, const FormTable *table, const FormSettings *settings);
 
-// Substitutes one piece in place (room kPieceCapacity); the core of appendTemplate.
-void substitutePiece(char *piece, const FormTable *table, const FormSettings *settings);
+// Substitutes one piece into `out` (an initialised text, emptied first); the core of
+// appendTemplate. Returns 1, or 0 when memory failed.
+int substitutePiece(const char *piece, const FormTable *table, const FormSettings *settings, Text *out);
 
 // Returns the quoted-printable form of `in` as a new text in `out` (lines end "\r\n",
 // broken with "=\r\n" at 72 characters). Returns 1, or 0 when memory failed.

@@ -98,10 +98,13 @@ struct Fields {
 
 std::string substitute(const char *piece, const Fields &f, const FormSettings &s)
 {
-    char buf[kPieceCapacity];
-    copyBounded(buf, sizeof(buf), piece);
-    substitutePiece(buf, &f.table, &s);
-    return buf;
+    Text out;
+    textInit(&out);
+    EXPECT_TRUE(substitutePiece(piece, &f.table, &s, &out));
+    EXPECT_EQ(out.length, strlen(out.data));
+    std::string r(out.data, out.length);
+    textFree(&out);
+    return r;
 }
 
 TEST(SubstitutePiece, Cases)
@@ -147,19 +150,33 @@ TEST(SubstitutePiece, OptionalMarkers)
     EXPECT_EQ(substitute("[$Opt.x$]\n", f, s), "[]\n");
 }
 
-TEST(SubstitutePiece, LongResultIsCutAt999)
+TEST(SubstitutePiece, LongValuesGoInWholeUpToTheLimit)
 {
     FormSettings s;
     MailJob j;
     clearRecords(&s, &j);
     std::string big(2500, 'v');
     Fields f({{"$Big$", big.c_str()}, {"$Z$", "z"}});
-    std::string out = substitute("a$Big$b$Big$$Z$\n", f, s);
-    EXPECT_EQ(out.size(), 999u);
-    EXPECT_EQ(out, "a" + std::string(998, 'v'));
+    EXPECT_EQ(substitute("a$Big$b$Big$$Z$\n", f, s), "a" + big + "b" + big + "z\n");
     std::string line(980, 'x');
-    out = substitute((line + "$Z$$Z$$Z$$Z$\n").c_str(), f, s);
-    EXPECT_EQ(out, line + "zzzz\n");
+    EXPECT_EQ(substitute((line + "$Z$$Z$$Z$$Z$\n").c_str(), f, s), line + "zzzz\n");
+
+    // Values that bring in the names of later fields double the piece at each field:
+    // it stops growing at the limit instead of without end.
+    std::vector<std::string> names, values;
+    for (int i = 0; i < 30; ++i) {
+        names.push_back("$F" + std::to_string(i) + "$");
+        values.push_back("$F" + std::to_string(i + 1) + "$$F" + std::to_string(i + 1) + "$");
+    }
+    Fields chain({});
+    for (int i = 0; i < 30; ++i) {
+        ++chain.table.last;
+        chain.table.fields[chain.table.last].name = strdup(names[i].c_str());
+        chain.table.fields[chain.table.last].value = strdup(values[i].c_str());
+    }
+    std::string out = substitute("$F0$\n", chain, s);
+    EXPECT_EQ(out.size(), (size_t)kPieceLimit);
+    EXPECT_EQ(out.compare(0, 10, "$F30$$F30$"), 0);
 }
 
 // Writes a template file in a temporary directory; removed with the object.

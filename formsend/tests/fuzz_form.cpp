@@ -21,16 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     clearRecords(&settings, &job);
     char refusal[kRefusalSize];
     mapControlFields(&g_table, &settings, &job, refusal);
-    char piece[kPieceCapacity];
-    size_t n = size < sizeof(piece) - 1 ? size : sizeof(piece) - 1;
-    memcpy(piece, data, n);
-    piece[n] = '\0';
+    char line[kTemplatePieceChars + 1];
+    size_t n = size < sizeof(line) - 1 ? size : sizeof(line) - 1;
+    memcpy(line, data, n);
+    line[n] = '\0';
     settings.optionalGiven = 1;
-    substitutePiece(piece, &g_table, &settings);
-    Text header, encoded;
+    Text piece, header, encoded;
+    textInit(&piece);
+    substitutePiece(line, &g_table, &settings, &piece);
     textInit(&header);
-    if (composeHeader(&header, &job, 1)) {
-        textAppendString(&header, piece);
+    if (!piece.failed && composeHeader(&header, &job, 1)) {
+        textAppendString(&header, piece.data);
         encodeQuotedPrintable(&header, &encoded);
         textFree(&encoded);
         // The 8-bit wire form of the same text: every CR in it is half of a CR LF, and
@@ -51,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
     textFree(&header);
+    textFree(&piece);
     freeForm(&g_table);
     return 0;
 }

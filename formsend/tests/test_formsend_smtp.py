@@ -461,9 +461,8 @@ class EightBitWire(FormsendCase):
         self.assertIn(b"first line\r\nsecond line\r\n.\r\n.hidden\r\nthird\r\n.\r\nlast\r\n", received)
 
     def test_value_of_2000_characters_without_line_breaks_goes_quoted_printable(self):
-        # The piece that holds "$Text$" is cut at 999 characters, so its line runs on
-        # into the next one: longer than SMTP carries. The whole mail goes out
-        # quoted-printable, as the program writes it with MIMEncode=yes.
+        # The value goes in whole, one line longer than SMTP carries: the whole mail
+        # goes out quoted-printable, as the program writes it with MIMEncode=yes.
         template = "Hello $Name$,\nyour message:\n$Text$\n-- \n"
         value = "".join("%c" % (0x41 + i % 26) for i in range(2000))
         self.write("t.txt", template)
@@ -471,7 +470,7 @@ class EightBitWire(FormsendCase):
             plain = self.run_formsend(self.form(template="t.txt", text=value)).dead
         os.remove(os.path.join(self.dir, "dead.letter.txt"))
         plain = plain.split(b"\r\n", 1)[1].rsplit(b"\r\n--- CUT HERE ---\r\n", 1)[0]
-        self.assertIn(value[:999].encode() + b"-- ", plain)
+        self.assertIn(b"\r\nyour message:\r\n" + value.encode() + b"\r\n-- \r\n", plain)
         run, block, received = self.deliver(template, text=value)
         self.assertIn(b"Content-transfer-encoding: Quoted-Printable\r\n", block)
         self.assertIn(self.LONG_LINE_NOTE + b"OK, let's go to send the mail, now...\r\n", run.log)
@@ -547,14 +546,14 @@ class Mends(FormsendCase):
             run = self.run_formsend(body)
         self.assertEqual(run.rc, 0)
         self.assertIn(("MAIL", "s" * 64), srv.handler.commands)
-        # "$Text$" in a piece is cut with the piece at 999 characters; that piece lost its
-        # line end, so its line is longer than SMTP carries and the mail went quoted-printable
+        # "$Text$" goes in whole; its line is longer than SMTP carries, so the mail went
+        # quoted-printable
         block, text = split_block(srv.handler.messages[0][2])
         self.assertIn(b"Content-transfer-encoding: Quoted-Printable", block)
         msg = quopri.decodestring(text).decode("latin-1").replace("\r\n", "\n")
         self.assertIn("\nSubject: =?iso-8859-1?Q?" + "S" * 199 + "?", msg)
         self.assertNotIn("S" * 200, msg)
-        self.assertIn("\n" + "T" * 999 + "-- \n", msg)
+        self.assertIn("\nyour message:\n" + "T" * 3000 + "\n-- \n", msg)
 
     def test_value_cannot_end_the_message_early(self):
         smuggled = "ok\r\n.\r\nMAIL FROM: evil@x\r\nRCPT TO: victim@example.com\r\nDATA\r\nspam\r\n"

@@ -1,7 +1,8 @@
 // The few file-system calls the keyed store needs, with byte-range locks that
 // exclude other handles of the same file (other threads' handles and other
 // processes alike). Implemented by file_platform_posix.cpp (native builds) and
-// file_platform_windows.cpp (LockFileEx and friends).
+// file_platform_windows.cpp (LockFileEx and friends); file_platform.cpp builds
+// plat_read and plat_lock on the calls each of them gives.
 #pragma once
 
 #include <stddef.h>
@@ -31,6 +32,10 @@ int plat_same_file(PlatFile* f, const char* path);
 // any data). Waits up to wait_ms (0: try once); PLAT_BUSY when it stays held.
 int plat_lock(PlatFile* f, uint64_t offset, int exclusive, unsigned wait_ms);
 void plat_unlock(PlatFile* f, uint64_t offset);
+// What plat_lock is built on: one attempt (PLAT_BUSY when another handle holds
+// the byte), and the pause after the round-th failed attempt (growing with it).
+int plat_try_lock(PlatFile* f, uint64_t offset, int exclusive);
+void plat_lock_pause(unsigned round);
 
 // Maps the first page of the file and returns the 8-byte counter at `offset`
 // (< 512) as memory shared by every process that maps it, so that a change

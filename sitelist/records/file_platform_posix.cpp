@@ -68,13 +68,6 @@ int plat_read_some(PlatFile* f, uint64_t off, void* buf, size_t n, size_t* got) 
   return PLAT_OK;
 }
 
-int plat_read(PlatFile* f, uint64_t off, void* buf, size_t n) {
-  size_t got = 0;
-  int rc = plat_read_some(f, off, buf, n, &got);
-  if (rc != PLAT_OK) return rc;
-  return got == n ? PLAT_OK : PLAT_FAILED;
-}
-
 int plat_write(PlatFile* f, uint64_t off, const void* buf, size_t n) {
   size_t done = 0;
   while (done < n) {
@@ -109,7 +102,7 @@ int plat_same_file(PlatFile* f, const char* path) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-static int try_lock(PlatFile* f, uint64_t offset, int type) {
+static int set_lock(PlatFile* f, uint64_t offset, int type) {
   struct flock fl = {};
   fl.l_type = (short)type;
   fl.l_whence = SEEK_SET;
@@ -121,19 +114,14 @@ static int try_lock(PlatFile* f, uint64_t offset, int type) {
   return PLAT_FAILED;
 }
 
-int plat_lock(PlatFile* f, uint64_t offset, int exclusive, unsigned wait_ms) {
-  uint64_t deadline = plat_now_ms() + wait_ms;
-  unsigned pause_us = 50;
-  for (;;) {
-    int rc = try_lock(f, offset, exclusive ? F_WRLCK : F_RDLCK);
-    if (rc != PLAT_BUSY) return rc;
-    if (plat_now_ms() >= deadline) return PLAT_BUSY;
-    usleep(pause_us);
-    if (pause_us < 4000) pause_us *= 2;
-  }
+int plat_try_lock(PlatFile* f, uint64_t offset, int exclusive) {
+  return set_lock(f, offset, exclusive ? F_WRLCK : F_RDLCK);
 }
 
-void plat_unlock(PlatFile* f, uint64_t offset) { try_lock(f, offset, F_UNLCK); }
+// 50 microseconds, doubling up to 6.4 milliseconds.
+void plat_lock_pause(unsigned round) { usleep(50u << (round < 7 ? round : 7)); }
+
+void plat_unlock(PlatFile* f, uint64_t offset) { set_lock(f, offset, F_UNLCK); }
 
 int plat_map_counter(PlatFile* f, size_t offset, volatile uint64_t** out) {
   *out = nullptr;

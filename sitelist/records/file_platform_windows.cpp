@@ -69,13 +69,6 @@ int plat_read_some(PlatFile* f, uint64_t off, void* buf, size_t n, size_t* got) 
   return PLAT_OK;
 }
 
-int plat_read(PlatFile* f, uint64_t off, void* buf, size_t n) {
-  size_t got = 0;
-  int rc = plat_read_some(f, off, buf, n, &got);
-  if (rc != PLAT_OK) return rc;
-  return got == n ? PLAT_OK : PLAT_FAILED;
-}
-
 int plat_write(PlatFile* f, uint64_t off, const void* buf, size_t n) {
   size_t done = 0;
   while (done < n) {
@@ -116,7 +109,7 @@ int plat_same_file(PlatFile* f, const char* path) {
          a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
-static int try_lock(PlatFile* f, uint64_t offset, int exclusive) {
+int plat_try_lock(PlatFile* f, uint64_t offset, int exclusive) {
   OVERLAPPED ov = at(offset);
   DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
   if (LockFileEx(f->h, flags, 0, 1, 0, &ov)) return PLAT_OK;
@@ -125,17 +118,8 @@ static int try_lock(PlatFile* f, uint64_t offset, int exclusive) {
   return PLAT_FAILED;
 }
 
-int plat_lock(PlatFile* f, uint64_t offset, int exclusive, unsigned wait_ms) {
-  uint64_t deadline = plat_now_ms() + wait_ms;
-  DWORD pause = 0;
-  for (;;) {
-    int rc = try_lock(f, offset, exclusive);
-    if (rc != PLAT_BUSY) return rc;
-    if (plat_now_ms() >= deadline) return PLAT_BUSY;
-    Sleep(pause);
-    if (pause < 4) pause++;
-  }
-}
+// 0 milliseconds (give up the time slice), then 1, 2, 3 and 4.
+void plat_lock_pause(unsigned round) { Sleep(round < 4 ? round : 4); }
 
 void plat_unlock(PlatFile* f, uint64_t offset) {
   OVERLAPPED ov = at(offset);

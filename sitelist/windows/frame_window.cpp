@@ -17,6 +17,7 @@
 #include "sitelist/exchange/export_windows.h"
 #include "sitelist/exchange/report_windows.h"
 #include "sitelist/windows/about_box.h"
+#include "sitelist/windows/browse_windows.h"
 #include "sitelist/windows/procedure_threads.h"
 #include "sitelist/windows/program_end.h"
 #include "sitelist/windows/resource.h"
@@ -45,8 +46,8 @@ const MenuProcedure kMenuProcedures[] = {
     {IDM_FILE_CLIPBOARD, "MonitorClipboard", nullptr},
     {IDM_FILE_EXPORT, "ExportMain", ExportMain},
     {IDM_FILE_MERGE, "ImportTABLNK", nullptr},
-    {IDM_BROWSE_LOCATIONS, "BrowseTABLNK", nullptr},
-    {IDM_BROWSE_CATEGORIES, "BrowseCategories", nullptr},
+    {IDM_BROWSE_LOCATIONS, "BrowseTABLNK", BrowseTABLNK},
+    {IDM_BROWSE_CATEGORIES, "BrowseCategories", BrowseCategories},
     {IDM_REPORT_DESCRIPTION, "PrintURL:K_Description", PrintURL_K_Description},
     {IDM_REPORT_LOCATION, "PrintURL:K_Location", PrintURL_K_Location},
     {IDM_REPORT_CATEGORY, "PrintURL:K_Category", PrintURL_K_Category},

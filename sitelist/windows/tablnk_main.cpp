@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "sitelist/windows/browse_windows.h"
 #include "sitelist/windows/frame_window.h"
 #include "sitelist/windows/private_profile.h"
 #include "sitelist/windows/procedure_threads.h"
@@ -25,13 +26,10 @@ const char kSystemSection[] = "System";
 const char kVersionKey[] = "Version";
 const char kMainSection[] = "Main";
 
-// The site browse opened at start; null until the program has one.
-const WindowProcedure kStartupBrowse = nullptr;
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
+  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
   InitCommonControlsEx(&icc);
 
   SetImportFileName(kDefaultImportFileName);
@@ -51,7 +49,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   RestorePosition(frame, kMainSection, true);
   UpdateWindow(frame);
 
-  if (kStartupBrowse != nullptr) StartProcedure(kStartupBrowse, nullptr);
+  StartProcedure(BrowseTABLNK, nullptr);
   StartProcedure(Splash, nullptr);
   return RunMainLoop(frame);
 }

@@ -297,8 +297,8 @@ int main(int argc, char** argv) {
     size_t files = 0;
     for (const auto& e : std::filesystem::directory_iterator(outDir))
       files += e.path().filename().string().rfind("SITES", 0) == 0;
-    printf("type=\"%s\" ours_s=%.3f ours_cpu_s=%.3f sites_per_s=%.0f bytes=%llu files=%zu", ExportTypeName(type),
-           best, bestCpu, n / best, (unsigned long long)bytes, files);
+    printf("type=\"%s\" ours_s=%.3f ours_cpu_s=%.3f sites_per_s=%.0f bytes=%llu files=%zu", ExportTypeName(type), best,
+           bestCpu, n / best, (unsigned long long)bytes, files);
     if (buku > 0) printf(" buku_s=%.3f ratio=%.1f cpu_ratio=%.1f", buku, buku / best, bukuCpu / bestCpu);
     printf("\n");
   }

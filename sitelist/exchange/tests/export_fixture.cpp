@@ -9,6 +9,11 @@
 //                              history TYPE NAME DATE TIME
 //   export_fixture many N    adds N sites in categories of 50 ("Bulk 0", "Bulk 1" ...)
 //   export_fixture history   History in HIS:KeyType order as a JSON list
+//   export_fixture hold      holds History in a transaction (another station busy
+//                            with it), prints "held", and lets go when a file
+//                            named "release" appears (at the latest after 60 s)
+#include <windows.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -189,12 +194,36 @@ int History() {
   return rc == KS_ERR_NO_RECORD ? 0 : 1;
 }
 
+int Hold() {
+  KsFile* f = nullptr;
+  if (ks_open(&History_Decl, nullptr, KS_SHARED, &f) != KS_OK) return 1;
+  KsTxn* txn = nullptr;
+  if (ks_begin(&f, 1, 2000, &txn) != KS_OK) {
+    ks_close(f);
+    return 1;
+  }
+  printf("held\n");
+  fflush(stdout);
+  for (int i = 0; i < 1200; ++i) {
+    FILE* release = fopen("release", "rb");
+    if (release != nullptr) {
+      fclose(release);
+      break;
+    }
+    Sleep(50);
+  }
+  ks_rollback(txn);
+  ks_close(f);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 2 && strcmp(argv[1], "load") == 0) return Load();
   if (argc >= 3 && strcmp(argv[1], "many") == 0) return Many(atoi(argv[2]));
   if (argc >= 2 && strcmp(argv[1], "history") == 0) return History();
-  fprintf(stderr, "usage: export_fixture load | many N | history\n");
+  if (argc >= 2 && strcmp(argv[1], "hold") == 0) return Hold();
+  fprintf(stderr, "usage: export_fixture load | many N | history | hold\n");
   return 2;
 }

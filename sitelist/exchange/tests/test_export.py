@@ -318,13 +318,13 @@ class ExportTest(unittest.TestCase):
     def boxes(self):
         return [b for b in self.ctl.ask("boxes") if b["title"] not in ("Processing Records", "Reading File")]
 
-    def expect_box(self, title, text, press="OK", timeout=30):
+    def expect_box(self, title, text, press="OK", timeout=30, shot=None):
         end = time.time() + timeout
         while time.time() < end:
             for box in self.boxes():
                 self.assertEqual(box["title"], title, "unexpected box %r" % box)
                 self.assertIn(text, box["texts"], "box %r" % box)
-                self.shot("export-box-%s.png" % title.replace(" ", "-").lower())
+                self.shot(shot or "export-box-%s.png" % title.replace(" ", "-").lower())
                 self.assertTrue(self.ctl.ask("click", box["hwnd"], press)["ok"])
                 self.assertTrue(self.ctl.wait("#32770", title, timeout=10, gone=True))
                 return box
@@ -389,6 +389,20 @@ class ExportTest(unittest.TestCase):
         dialog = self.open_export()
         name = self.ctl.ask("combo", dialog, IDC["name"])
         self.assertEqual((name["text"], name["items"]), ("links.htm", ["links.htm"]))
+
+    def test_window_opens_with_the_stored_settings(self):
+        with open(INI, "wb") as f:
+            f.write(b"[Export]\r\nName=pre.csv\r\nType=Comma-Delimited\r\nCategories=Selected\r\n"
+                    b"Category=news\r\nSiteInfo=0\r\nRatings=1\r\n")
+        self.start()
+        dialog = self.open_export()
+        self.assertEqual(self.ctl.ask("combo", dialog, IDC["name"])["text"], "pre.csv")
+        self.assertEqual(self.ctl.ask("combo", dialog, IDC["category"])["text"], "news")
+        self.assertTrue(self.control(dialog, "category")["enabled"])
+        # OK without a change exports with every stored setting.
+        self.run_export(dialog, os.path.join(WORK, "pre.csv"))
+        self.assertEqual(self.read("pre.csv"), crlf(['"News","http://news.example/","The News",7',
+                                                     '"News","http://more.example/","More News",3']))
 
     def test_browse_offers_the_file_dialog(self):
         self.start()
@@ -520,6 +534,47 @@ class ExportTest(unittest.TestCase):
                         "Error: (Access Denied (5)) attempting to create the %s file." % h.winpath(taken))
         self.assertTrue(os.path.isdir(taken))
         self.assertTrue(self.ctl.ask("describe", dialog)["exists"])
+
+    def test_history_that_cannot_take_the_entry_is_reported_and_the_export_runs(self):
+        self.start()
+        dialog = self.open_export()
+        self.fill(dialog, name="busy.htm")
+        # Another station keeps History busy in a transaction.
+        with open(os.path.join(WORK, "hold.out"), "wb") as out:
+            holder = h.start([FIXTURE, "hold"], cwd=WORK, stdout=out, stderr=subprocess.DEVNULL)
+        try:
+            end = time.time() + 30
+            while time.time() < end and b"held" not in self.read("hold.out"):
+                time.sleep(0.1)
+            self.assertTrue(self.ctl.ask("press", dialog, IDOK)["ok"])
+            self.expect_box("Export", "Error adding to file history: File Is Already Locked", timeout=60,
+                            shot="export-box-history.png")
+        finally:
+            open(os.path.join(WORK, "release"), "w").close()
+            holder.wait(timeout=60)
+        end = time.time() + 60
+        while time.time() < end and self.ctl.ask("describe", dialog)["exists"]:
+            self.assertEqual(self.boxes(), [], "unexpected box")
+            time.sleep(0.1)
+        self.assertEqual(self.read("busy.htm"), expected_table(self.today))
+        self.assertEqual(self.history(), [])
+        self.assertEqual(read_ini()["Export"]["Name"], "busy.htm")
+
+    def test_frame_page_that_cannot_be_opened_is_reported_and_the_export_goes_on(self):
+        os.makedirs(os.path.join(WORK, "SITES_1.htm"))
+        self.start()
+        dialog = self.open_export()
+        self.fill(dialog, name="SITES.HTM", type="HTML - Frame")
+        self.assertTrue(self.ctl.ask("press", dialog, IDOK)["ok"])
+        self.expect_box("Export", "Error opening SITES_1.htm: Access Denied", shot="export-box-page.png")
+        end = time.time() + 60
+        while time.time() < end and self.ctl.ask("describe", dialog)["exists"]:
+            self.assertEqual(self.boxes(), [], "unexpected box")
+            time.sleep(0.1)
+        main, pages = expected_frame(self.today, "SITES_")
+        self.assertEqual(self.read("SITES.HTM"), main)
+        for suffix in ("m.htm", "2.htm", "c.htm", "b.htm"):
+            self.assertEqual(self.read("SITES_" + suffix), pages[suffix], suffix)
 
     def test_history_list_newest_first_and_the_oldest_export_makes_room(self):
         lines = [DATA.rstrip("\n")]

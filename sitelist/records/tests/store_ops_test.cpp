@@ -1,6 +1,6 @@
 // Operations of the keyed store: open modes and their errors, create and
 // remove, add, put, delete, get, count, cursors with partial keys, next and
-// previous, positions, filters, and the line files.
+// previous, positions and filters. The line files are in line_file_test.cpp.
 #include "sitelist/records/keyed_store.h"
 #include "sitelist/records/record_files.h"
 #include "sitelist/records/tests/test_support.h"
@@ -411,42 +411,6 @@ TEST(StoreErrors, EveryCodeTheProgramTestsHasItsText) {
   };
   for (auto& c : cases) EXPECT_STREQ(c.text, ks_error_text(c.code)) << c.code;
   EXPECT_STREQ("Unknown Error", ks_error_text(12345));
-}
-
-class LineFileTest : public RecordsDirTest {};
-
-TEST_F(LineFileTest, LinesAreWrittenAndReadOnePerRecord) {
-  snprintf(g_ExportName, sizeof g_ExportName, "%s", "out.txt");
-  ASSERT_EQ(KS_OK, ks_create(&ExportLines_Decl, g_ExportName));
-  KsFile* f = nullptr;
-  ASSERT_EQ(KS_OK, ks_open(&ExportLines_Decl, g_ExportName, KS_SHARED, &f));
-  LineRecord512 line;
-  const std::string long_line(600, 'L');
-  for (const std::string& text : {std::string("<HTML>"), std::string(""), long_line, std::string("  indented  ")}) {
-    ks_clear(&ExportLines_Decl, &line);
-    SET_FIELD(line.Line, text.c_str());
-    ASSERT_EQ(KS_OK, ks_add(f, &line));
-  }
-  ks_close(f);
-  std::ifstream in("out.txt", std::ios::binary);
-  std::stringstream all;
-  all << in.rdbuf();
-  EXPECT_EQ("<HTML>\r\n\r\n" + std::string(512, 'L') + "\r\n  indented\r\n", all.str());
-}
-
-TEST_F(LineFileTest, InputLinesAreCutToTheFieldAndAcceptEitherLineEnd) {
-  {
-    std::ofstream out("in.txt", std::ios::binary);
-    out << "first\r\nsecond\n" << std::string(700, 'x') << "\r\nlast without end";
-  }
-  KsFile* f = nullptr;
-  ASSERT_EQ(KS_OK, ks_open(&ImportLines_Decl, "in.txt", KS_SHARED, &f));
-  auto lines = ReadAll<LineRecord512>(f, -1, nullptr, [](const LineRecord512& l) { return Field(l.Line); });
-  EXPECT_EQ((Order{"first", "second", std::string(512, 'x'), "last without end"}), lines);
-  EXPECT_EQ(KS_ERR_BAD_ARGUMENT, ks_get(f, 0, &g_ASC));
-  ks_close(f);
-  KsFile* q = nullptr;
-  EXPECT_EQ(KS_ERR_NO_FILE, ks_open(&QuickLines_Decl, "missing.htm", KS_SHARED, &q));
 }
 
 }  // namespace

@@ -96,8 +96,8 @@ const ItemCase kItems[] = {
     {0, -1, 5, "&Print Setup ...", IDM_FILE_PRINTSETUP, false, "Setup printer"},
     {0, -1, 6, "", 0, false, ""},
     {0, -1, 7, "E&xit", IDM_FILE_EXIT, false, "Exit this application"},
-    {1, -1, 0, "&Locations", IDM_BROWSE_LOCATIONS, true, "Browse TABLNK"},
-    {1, -1, 1, "&Categories", IDM_BROWSE_CATEGORIES, true, "Browse Categories"},
+    {1, -1, 0, "&Locations", IDM_BROWSE_LOCATIONS, false, "Browse TABLNK"},
+    {1, -1, 1, "&Categories", IDM_BROWSE_CATEGORIES, false, "Browse Categories"},
     {2, -1, 0, "Locations", 0, false, ""},
     {2, 0, 0, "Print by Description", IDM_REPORT_DESCRIPTION, false, "Print ordered by Description"},
     {2, 0, 1, "Print by Location", IDM_REPORT_LOCATION, false, "Print ordered by Location key"},
@@ -188,7 +188,7 @@ TEST_F(FrameTest, PopupHints) {
 }
 
 TEST_F(FrameTest, GreyedCommandsStartNothing) {
-  SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_BROWSE_LOCATIONS, 0), 0);
+  SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_FILE_MERGE, 0), 0);
   SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_FILE_CLIPBOARD, 0), 0);
   EXPECT_EQ(RunningProcedures(), 0);
 }

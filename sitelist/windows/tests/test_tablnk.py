@@ -217,7 +217,11 @@ class TablnkTest(unittest.TestCase):
         self.assertGreater(gone, 1.5)
         self.assertLess(gone, 5.0)
         self.assert_no_box()
-        self.assertEqual(self.ksf(), [])  # no earlier-version files, nothing created
+        # The site browse opened at start, and with it its files (created empty);
+        # no earlier-version file was made.
+        hosts = [c["text"] for c in self.ctl.describe(frame)["children"] if c["class"] == "TabulinkWindow"]
+        self.assertEqual(hosts, ["Browse Locations"])
+        self.assertEqual(self.ksf(), ["URL_C.KSF", "URL_L.KSF"])
         self.exit_program(frame)
         ini = read_ini()
         self.assertEqual(ini["System"]["Version"], "1.5")
@@ -475,6 +479,9 @@ class TablnkTest(unittest.TestCase):
         self.expect_box("New version detected!", text=NEW_VERSION_TEXT, press="OK")
         self.expect_box("File Creation Error", press="OK")
         frame = self.wait_frame(timeout=60)
+        # The site browse opened at start meets the same unusable file; Cancel
+        # leaves the program running without it.
+        self.expect_box("File Access Error", press="Cancel")
         self.assert_no_box()
         self.assertIn("TABLNK.KSF", self.ksf())
         self.assertFalse(os.path.exists(os.path.join(WORK, "CATEGORI.KSF")))  # the others went on

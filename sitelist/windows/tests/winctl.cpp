@@ -17,6 +17,26 @@
 //   keymenu HWND LETTER          open the menu-bar pop-up with that mnemonic
 //   key HWND VK                  post a key (virtual-key number) to the window's thread,
 //                                where an open menu reads it (27 Escape, 39 Right)
+//   child HWND ID                hwnd of the descendant control with that id, or 0
+//   text HWND                    the window's text
+//   type HWND TEXT               focuses the control and types TEXT into it (replacing
+//                                what it holds), a WM_CHAR per character
+//   focus HWND                   gives the control the keyboard focus (the one that had
+//                                it sees it leave)
+//   rows HWND                    a list-view's rows (every column's text) and its selection
+//   selectrow HWND N             highlights row N of a list-view (its owner is notified)
+//   comboitems HWND              a combo box's items and selection (the control itself)
+//   choose HWND TEXT             selects TEXT in a drop-down list as a user's choice does
+//                                (the owner is told CBN_SELCHANGE and CBN_SELENDOK)
+//   tabclick HWND N              clicks tab N of a tab control with the mouse
+//   rclick HWND X Y              right-clicks the window at client point X,Y
+//   keydown HWND VK              posts a key press (down and up) to the window itself
+//   scroll HWND CODE POS         posts a vertical scroll bar's request (SB_ code, thumb
+//                                position) from scroll bar HWND to its parent
+//   scrollpos HWND               a scroll bar control's thumb position
+//   radio HWND                   whether a radio button or check box is checked
+//   bmclick HWND                 clicks a button control (the control itself) as the mouse
+//                                does (BM_CLICK): a radio button checks itself and tells its owner
 //   findchild PARENT CLASS TITLE hwnd of the first descendant of PARENT with that class
 //                                and title ("" matches any), or 0
 //   settext HWND ID TEXT         set the text of control ID of dialog HWND (WM_SETTEXT)
@@ -39,6 +59,9 @@ namespace {
 const size_t kLine = 1024;
 const size_t kText = 512;
 const int kMaxFields = 8;
+
+void Ok();
+void Fail(const char* why);
 
 // Appends text as a JSON string literal.
 void PutJsonString(const char* text) {
@@ -264,6 +287,178 @@ void Fail(const char* why) {
   printf("}\n");
 }
 
+// ---- Controls of another process --------------------------------------------------------
+
+struct ChildData {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK ChildProc(HWND w, LPARAM lp) {
+  ChildData* d = (ChildData*)lp;
+  if (GetDlgCtrlID(w) == d->id) {
+    d->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Runs fn with the target window's thread input attached to ours, so that focus
+// can be given to a window of another thread.
+bool WithInputOf(HWND w, void (*fn)(HWND)) {
+  DWORD target = GetWindowThreadProcessId(w, nullptr);
+  DWORD me = GetCurrentThreadId();
+  bool attached = AttachThreadInput(me, target, TRUE) != 0;
+  fn(w);
+  if (attached) AttachThreadInput(me, target, FALSE);
+  return attached;
+}
+
+void GiveFocus(HWND w) { SetFocus(w); }
+
+// A block of memory in the process of a window, for messages whose structures
+// the system does not carry across processes (list-views, tab controls).
+struct Remote {
+  HANDLE process;
+  char* base;
+  size_t size;
+};
+
+bool RemoteOpen(HWND w, size_t size, Remote* r) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  r->process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  r->size = size;
+  r->base = nullptr;
+  if (r->process == nullptr) return false;
+  r->base = (char*)VirtualAllocEx(r->process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+  return r->base != nullptr;
+}
+
+void RemoteClose(Remote* r) {
+  if (r->base != nullptr) VirtualFreeEx(r->process, r->base, 0, MEM_RELEASE);
+  if (r->process != nullptr) CloseHandle(r->process);
+}
+
+bool RemotePut(Remote* r, size_t at, const void* data, size_t n) {
+  return WriteProcessMemory(r->process, r->base + at, data, n, nullptr) != 0;
+}
+
+bool RemoteGet(Remote* r, size_t at, void* data, size_t n) {
+  return ReadProcessMemory(r->process, r->base + at, data, n, nullptr) != 0;
+}
+
+void Rows(HWND list) {
+  Remote r;
+  if (!RemoteOpen(list, sizeof(LVITEMA) + kText, &r)) {
+    RemoteClose(&r);
+    Fail("no access to the list");
+    return;
+  }
+  int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+  int columns = (int)SendMessageA((HWND)SendMessageA(list, LVM_GETHEADER, 0, 0), HDM_GETITEMCOUNT, 0, 0);
+  int selected = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+  printf("{\"ok\":true,\"selected\":%d,\"rows\":[", selected);
+  for (int i = 0; i < count; ++i) {
+    printf("%s[", i ? "," : "");
+    for (int c = 0; c < columns; ++c) {
+      LVITEMA item = {};
+      item.iSubItem = c;
+      item.pszText = r.base + sizeof(LVITEMA);
+      item.cchTextMax = (int)kText;
+      char text[kText] = "";
+      RemotePut(&r, 0, &item, sizeof item);
+      SendMessageA(list, LVM_GETITEMTEXTA, (WPARAM)i, (LPARAM)r.base);
+      RemoteGet(&r, sizeof(LVITEMA), text, sizeof text);
+      text[kText - 1] = '\0';
+      if (c) putchar(',');
+      PutJsonString(text);
+    }
+    putchar(']');
+  }
+  printf("]}\n");
+  RemoteClose(&r);
+}
+
+void SelectRow(HWND list, int row) {
+  Remote r;
+  if (!RemoteOpen(list, sizeof(LVITEMA), &r)) {
+    RemoteClose(&r);
+    Fail("no access to the list");
+    return;
+  }
+  LVITEMA item = {};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  RemotePut(&r, 0, &item, sizeof item);
+  LRESULT done = SendMessageA(list, LVM_SETITEMSTATE, (WPARAM)row, (LPARAM)r.base);
+  RemoteClose(&r);
+  if (done) Ok();
+  else Fail("row not set");
+}
+
+void TabClick(HWND tabs, int index) {
+  Remote r;
+  if (!RemoteOpen(tabs, sizeof(RECT), &r)) {
+    RemoteClose(&r);
+    Fail("no access to the tab control");
+    return;
+  }
+  RECT rect = {};
+  LRESULT got = SendMessageA(tabs, TCM_GETITEMRECT, (WPARAM)index, (LPARAM)r.base);
+  RemoteGet(&r, 0, &rect, sizeof rect);
+  RemoteClose(&r);
+  if (!got) {
+    Fail("no such tab");
+    return;
+  }
+  LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  PostMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(tabs, WM_LBUTTONUP, 0, at);
+  Ok();
+}
+
+void Combo(HWND combo) {
+  int count = (int)SendMessageA(combo, CB_GETCOUNT, 0, 0);
+  int selected = (int)SendMessageA(combo, CB_GETCURSEL, 0, 0);
+  printf("{\"ok\":true,\"selected\":%d,\"items\":[", selected);
+  for (int i = 0; i < count; ++i) {
+    // Across processes Wine carries the item's text in wide characters.
+    wchar_t wide[kText] = L"";
+    char text[kText] = "";
+    if (SendMessageW(combo, CB_GETLBTEXTLEN, (WPARAM)i, 0) < (LRESULT)kText) {
+      SendMessageW(combo, CB_GETLBTEXT, (WPARAM)i, (LPARAM)wide);
+      WideCharToMultiByte(CP_ACP, 0, wide, -1, text, (int)sizeof text, nullptr, nullptr);
+    }
+    if (i) putchar(',');
+    PutJsonString(text);
+  }
+  printf("]}\n");
+}
+
+void Choose(HWND combo, const char* text) {
+  LRESULT at = SendMessageA(combo, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)text);
+  if (at == CB_ERR) {
+    Fail("no such item");
+    return;
+  }
+  SendMessageA(combo, CB_SETCURSEL, (WPARAM)at, 0);
+  HWND owner = GetParent(combo);
+  WPARAM id = (WPARAM)GetDlgCtrlID(combo);
+  PostMessageA(owner, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), (LPARAM)combo);
+  PostMessageA(owner, WM_COMMAND, MAKEWPARAM(id, CBN_SELENDOK), (LPARAM)combo);
+  Ok();
+}
+
+void Type(HWND w, const char* text) {
+  WithInputOf(w, GiveFocus);
+  SendMessageA(w, EM_SETSEL, 0, -1);
+  SendMessageA(w, WM_CLEAR, 0, 0);
+  for (const unsigned char* p = (const unsigned char*)text; *p; ++p) SendMessageA(w, WM_CHAR, *p, 1);
+  Ok();
+}
+
+
 int ShowCommand(const char* name) {
   if (strcmp(name, "min") == 0) return SW_MINIMIZE;
   if (strcmp(name, "max") == 0) return SW_MAXIMIZE;
@@ -326,6 +521,53 @@ bool Run(char** f, int n) {
     WPARAM vk = (WPARAM)atoi(f[2]);
     if (PostThreadMessageA(thread, WM_KEYDOWN, vk, 1) && PostThreadMessageA(thread, WM_KEYUP, vk, 0xC0000001)) Ok();
     else Fail("post failed");
+  } else if (strcmp(cmd, "child") == 0 && n >= 3) {
+    ChildData d = {atoi(f[2]), nullptr};
+    EnumChildWindows(ParseHwnd(f[1]), ChildProc, (LPARAM)&d);
+    printf("{\"hwnd\":%lld}\n", (long long)(intptr_t)d.found);
+  } else if (strcmp(cmd, "text") == 0 && n >= 2) {
+    char text[4096];
+    WindowText(ParseHwnd(f[1]), text, sizeof text);
+    printf("{\"text\":");
+    PutJsonString(text);
+    printf("}\n");
+  } else if (strcmp(cmd, "type") == 0 && n >= 3) {
+    Type(ParseHwnd(f[1]), f[2]);
+  } else if (strcmp(cmd, "focus") == 0 && n >= 2) {
+    WithInputOf(ParseHwnd(f[1]), GiveFocus);
+    Ok();
+  } else if (strcmp(cmd, "rows") == 0 && n >= 2) {
+    Rows(ParseHwnd(f[1]));
+  } else if (strcmp(cmd, "selectrow") == 0 && n >= 3) {
+    SelectRow(ParseHwnd(f[1]), atoi(f[2]));
+  } else if (strcmp(cmd, "comboitems") == 0 && n >= 2) {
+    Combo(ParseHwnd(f[1]));
+  } else if (strcmp(cmd, "choose") == 0 && n >= 3) {
+    Choose(ParseHwnd(f[1]), f[2]);
+  } else if (strcmp(cmd, "tabclick") == 0 && n >= 3) {
+    TabClick(ParseHwnd(f[1]), atoi(f[2]));
+  } else if (strcmp(cmd, "rclick") == 0 && n >= 4) {
+    HWND w = ParseHwnd(f[1]);
+    LPARAM at = MAKELPARAM(atoi(f[2]), atoi(f[3]));
+    PostMessageA(w, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageA(w, WM_RBUTTONUP, 0, at);
+    Ok();
+  } else if (strcmp(cmd, "keydown") == 0 && n >= 3) {
+    HWND w = ParseHwnd(f[1]);
+    WPARAM vk = (WPARAM)atoi(f[2]);
+    if (PostMessageA(w, WM_KEYDOWN, vk, 1) && PostMessageA(w, WM_KEYUP, vk, 0xC0000001)) Ok();
+    else Fail("post failed");
+  } else if (strcmp(cmd, "scroll") == 0 && n >= 4) {
+    HWND bar = ParseHwnd(f[1]);
+    if (PostMessageA(GetParent(bar), WM_VSCROLL, MAKEWPARAM(atoi(f[2]), atoi(f[3])), (LPARAM)bar)) Ok();
+    else Fail("post failed");
+  } else if (strcmp(cmd, "scrollpos") == 0 && n >= 2) {
+    printf("{\"pos\":%d}\n", (int)SendMessageA(ParseHwnd(f[1]), SBM_GETPOS, 0, 0));
+  } else if (strcmp(cmd, "bmclick") == 0 && n >= 2) {
+    if (PostMessageA(ParseHwnd(f[1]), BM_CLICK, 0, 0)) Ok();
+    else Fail("post failed");
+  } else if (strcmp(cmd, "radio") == 0 && n >= 2) {
+    printf("{\"checked\":%s}\n", SendMessageA(ParseHwnd(f[1]), BM_GETCHECK, 0, 0) == BST_CHECKED ? "true" : "false");
   } else if (strcmp(cmd, "findchild") == 0 && n >= 4) {
     FindData d = {f[2], f[3], nullptr, true};
     EnumChildWindows(ParseHwnd(f[1]), FindChildProc, (LPARAM)&d);
