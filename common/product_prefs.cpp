@@ -8,6 +8,8 @@
 #include <string.h>
 #include <strings.h>
 
+#include "common/tx_util.h"
+
 const char kMakerCompany[] = "Orvane Labs, Inc.";
 const char kUninstallKeyRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
@@ -33,8 +35,8 @@ const PreferenceName kPreferenceVocabulary[] = {
     {"Browser1", " "},
     {"Not an entry", "0"},
 };
-const int kPreferenceCount = (int)(sizeof kPreferenceVocabulary / sizeof kPreferenceVocabulary[0]) - 1;
-static_assert(sizeof kPreferenceVocabulary / sizeof kPreferenceVocabulary[0] == 56,
+const int kPreferenceCount = (int)ARRAY_SIZE(kPreferenceVocabulary) - 1;
+static_assert(ARRAY_SIZE(kPreferenceVocabulary) == 56,
               "55 preferences and the sentinel");
 
 const PreferenceName *findPreference(const char *name)

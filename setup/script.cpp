@@ -6,6 +6,8 @@
 #include <string.h>
 #include <strings.h>
 
+#include "common/tx_util.h"
+
 const ScriptKey kScriptKeys[] = {
     {"Default Setting", "Caption", 260, "Setup"},
     {"Default Setting", "BackgroundText", 50, ""},
@@ -42,7 +44,7 @@ const ScriptKey kScriptKeys[] = {
     {"SelfReg", "File%d", 31, ""},
     {"Launch", "L%d", 100, ""},
 };
-const int kScriptKeyCount = (int)(sizeof kScriptKeys / sizeof kScriptKeys[0]);
+const int kScriptKeyCount = (int)ARRAY_SIZE(kScriptKeys);
 
 // Whether key matches a name pattern whose "%d" stand for runs of digits.
 static int matchesPattern(const char *pattern, const char *key)

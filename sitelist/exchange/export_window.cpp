@@ -18,6 +18,7 @@
 #include "sitelist/windows/resource.h"
 #include "sitelist/windows/tablnk_messages.h"
 #include "sitelist/windows/window_skeleton.h"
+#include "common/tx_util.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ const size_t kMessageText = 1024;
 // The type buttons in ExportType order.
 const int kTypeButtons[kExportTypeCount] = {IDC_EXPORT_TABLE, IDC_EXPORT_SIMPLE, IDC_EXPORT_FRAME, IDC_EXPORT_ASCII,
                                             IDC_EXPORT_COMMA};
-static_assert(sizeof kTypeButtons / sizeof kTypeButtons[0] == kExportTypeCount, "one button per export type");
+static_assert(ARRAY_SIZE(kTypeButtons) == kExportTypeCount, "one button per export type");
 
 const int kExportFiles[] = {RF_TABLNK, RF_CATEGORIES, RF_CATHTML, RF_HISTORY};
 
@@ -215,7 +216,7 @@ const WindowSpec kExportSpec = {"ExportMain",
                                 kMdiChildWindow,
                                 ExportProc,
                                 kExportFiles,
-                                (int)(sizeof kExportFiles / sizeof kExportFiles[0]),
+                                (int)ARRAY_SIZE(kExportFiles),
                                 false,
                                 nullptr,
                                 nullptr,

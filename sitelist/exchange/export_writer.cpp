@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "common/tx_util.h"
+
 const char kExportSection[] = "Export";
 const char kExportCreditH5[] = "<h5>Made with Tabulink 1.5, the keeper of your collection of Web sites</h5>";
 const char kExportCreditH6[] = "<h6>Every site in its category, every category on its page</h6>";
@@ -21,7 +23,7 @@ namespace {
 
 const char* const kTypeNames[kExportTypeCount] = {"HTML - Table", "HTML - Simple", "HTML - Frame", "ASCII",
                                                   "Comma-Delimited"};
-static_assert(sizeof kTypeNames / sizeof kTypeNames[0] == kExportTypeCount, "one name per export type");
+static_assert(ARRAY_SIZE(kTypeNames) == kExportTypeCount, "one name per export type");
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c; }
 

@@ -8,6 +8,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "common/tx_util.h"
+
 namespace {
 
 const size_t kNone = (size_t)-1;
@@ -272,7 +274,7 @@ const Marker kMarkers[] = {
     {"a href", 6, 1},    {"http://", 7, 0}, {"https://", 8, 0},  {"ftp://", 6, 0},
     {"telnet://", 9, 0}, {"news://", 7, 0}, {"gopher://", 9, 0},
 };
-static_assert(sizeof kMarkers / sizeof kMarkers[0] == 7, "the text markers");
+static_assert(ARRAY_SIZE(kMarkers) == 7, "the text markers");
 
 size_t FindExact(const Line& l, size_t from, const char* pat, size_t m) {
   if (l.n < m) return kNone;
@@ -292,7 +294,7 @@ bool EndsAddress(unsigned char c) { return c <= ' ' || c == '<' || c == '>' || c
 
 int ImportParseTextLine(ImportParser* p, const char* s, size_t n) {
   Line l = {s, n, nullptr};
-  const size_t kCount = sizeof kMarkers / sizeof kMarkers[0];
+  const size_t kCount = ARRAY_SIZE(kMarkers);
   size_t found[kCount];          // each marker's first place at or after the last search
   size_t searched_from[kCount];  // kNone: not searched yet
   for (size_t k = 0; k < kCount; k++) found[k] = searched_from[k] = kNone;

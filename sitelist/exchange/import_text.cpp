@@ -6,6 +6,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "common/tx_util.h"
+
 namespace {
 
 const size_t kChunk = 64 * 1024;
@@ -17,7 +19,7 @@ const uint16_t kHigh1252[32] = {
     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 98
 };
-static_assert(sizeof kHigh1252 / sizeof kHigh1252[0] == 32, "one entry per byte 0x80..0x9F");
+static_assert(ARRAY_SIZE(kHigh1252) == 32, "one entry per byte 0x80..0x9F");
 
 // The code page byte of code point cp, or -1 when the code page lacks it.
 int AnsiByte(uint32_t cp) {

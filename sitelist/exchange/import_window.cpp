@@ -10,8 +10,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "sitelist/exchange/export_windows.h"
 #include "sitelist/exchange/file_history.h"
-#include "sitelist/exchange/report_windows.h"
 #include "sitelist/records/record_operations.h"
 #include "sitelist/windows/category_list_window.h"
 #include "sitelist/windows/private_profile.h"
@@ -278,6 +278,13 @@ void CategoryFormOk(HWND dialog, CategoryFormState* s) {
 
 void CategoryFormCancel(HWND dialog, CategoryFormState*) { EndForm(dialog, kResponseCancelled); }
 
+// The label on the tab control shows the tab's background, not the dialog's.
+INT_PTR CategoryFormColour(HWND control, HDC dc) {
+  if (GetDlgCtrlID(control) != IDC_UCN_DESCRIPTION_LABEL) return FALSE;
+  SetBkMode(dc, TRANSPARENT);
+  return (INT_PTR)GetStockObject(NULL_BRUSH);
+}
+
 const WindowCommand<CategoryFormState> kCategoryFormCommands[] = {
     {IDOK, CategoryFormOk},
     {IDCANCEL, CategoryFormCancel},
@@ -287,6 +294,7 @@ INT_PTR CALLBACK CategoryFormProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM l
   switch (msg) {
     case WM_INITDIALOG: return CategoryFormInit(dialog, (CategoryFormState*)lParam);
     case WM_COMMAND: return DispatchWindowCommand(kCategoryFormCommands, dialog, LOWORD(wParam));
+    case WM_CTLCOLORSTATIC: return CategoryFormColour((HWND)lParam, (HDC)wParam);
   }
   return FALSE;
 }
@@ -407,6 +415,10 @@ void ImportMainOk(HWND dialog, ImportMainState* s) {
   WriteSettings(&s->settings);
   SetImportFileName(s->settings.name);
   int done = ImportFile(dialog, &s->settings);
+  if (done < 0) {  // the file could not be opened (the user was told): the name can be put right
+    SetFocus(GetDlgItem(dialog, IDC_IMPORT_FILE));
+    return;
+  }
   SetWindowCompletion(dialog, done ? 1 : kWindowClosed);
   CloseWindowRun(dialog);
 }
@@ -419,7 +431,8 @@ void ImportMainBrowse(HWND dialog, ImportMainState* s) {
     SetDlgItemTextA(dialog, IDC_IMPORT_FILE, s->settings.name);
 }
 
-void ImportMainHelp(HWND, ImportMainState*) { StartProcedure(ImportHelp, nullptr); }
+// "Help!": the viewer of Export.Txt, the same text and title as the export's help.
+void ImportMainHelp(HWND, ImportMainState*) { StartProcedure(ExportHelp, nullptr); }
 
 void ImportMainMethod(HWND dialog, ImportMainState*) { EnableCategory(dialog); }
 
@@ -487,6 +500,10 @@ void MergeOk(HWND dialog, MergeState* s) {
     return;
   }
   int done = ImportURLProcess(dialog, s->name);
+  if (done < 0) {  // the source could not be opened (the user was told)
+    SetFocus(GetDlgItem(dialog, IDC_MERGE_NAME));
+    return;
+  }
   SetWindowCompletion(dialog, done ? 1 : kWindowClosed);
   CloseWindowRun(dialog);
 }
@@ -540,7 +557,7 @@ int ImportFile(HWND caller, const ImportSettings* settings) {
     snprintf(text, sizeof text, format, strerror(rc), settings->name);
     ShowMessageText(caller, IDS_IMPORT_OPEN_TITLE, text, RB_OK, RI_EXCLAMATION);
     delete w;
-    return 0;
+    return -1;
   }
   w->progress = caller;
   int result = RunWithProgress(caller, ImportTick, w);
@@ -560,7 +577,7 @@ int ImportURLProcess(HWND caller, const char* fileName) {
     snprintf(text, sizeof text, format, ks_error_text(rc), rc, fileName);
     ShowMessageText(caller, IDS_IMPORT_OPEN_TITLE, text, RB_OK, RI_EXCLAMATION);
     delete w;
-    return 0;
+    return -1;
   }
   w->progress = caller;
   int result = RunWithProgress(caller, MergeTick, w);

@@ -17,7 +17,8 @@ int ImportMain(void* unused);
 int ImportTABLNK(void* unused);
 
 // The runs, each with the "Processing Records" window modal to caller. They
-// tell the user of every failure. Return 1 when the run went to the end.
+// tell the user of every failure. Return 1 when the run went to the end, 0
+// when it was cancelled, -1 when the file could not be opened (nothing done).
 int ImportFile(HWND caller, const ImportSettings* settings);
 int ImportURLProcess(HWND caller, const char* fileName);
 

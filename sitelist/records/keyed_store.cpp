@@ -17,6 +17,8 @@
 #include <new>
 #include <string>
 
+#include "common/tx_util.h"
+
 // ---- Errors -------------------------------------------------------------------
 
 struct ErrorText {
@@ -41,7 +43,7 @@ static const ErrorText kErrorTexts[] = {
     {KS_ERR_BAD_FILTER, "Invalid Filter Expression"},
     {KS_ERR_BAD_ARGUMENT, "Invalid Parameter"},
 };
-static_assert(sizeof(kErrorTexts) / sizeof(kErrorTexts[0]) == 16, "one text per code");
+static_assert(ARRAY_SIZE(kErrorTexts) == 16, "one text per code");
 
 const char* ks_error_text(int code) {
   for (const ErrorText& e : kErrorTexts)

@@ -5,6 +5,8 @@
 
 #include <string.h>
 
+#include "common/tx_util.h"
+
 // ---- Case tables --------------------------------------------------------------
 
 struct CaseTables {
@@ -17,7 +19,7 @@ struct CaseTables {
 static constexpr uint8_t kExtraPairs[][2] = {
     {0x8A, 0x9A}, {0x8C, 0x9C}, {0x8E, 0x9E}, {0x9F, 0xFF},
 };
-static_assert(sizeof(kExtraPairs) / sizeof(kExtraPairs[0]) == 4, "four extra case pairs");
+static_assert(ARRAY_SIZE(kExtraPairs) == 4, "four extra case pairs");
 
 static constexpr CaseTables make_tables() {
   CaseTables t{};

@@ -11,6 +11,8 @@
 #include <atomic>
 #include <mutex>
 
+#include "common/tx_util.h"
+
 #define FIELD(rec, name, type, member, width) {name, type, width, (uint16_t)offsetof(rec, member)}
 #define STR(rec, name, member) FIELD(rec, name, KS_STRING, member, (uint16_t)sizeof(((rec*)0)->member))
 
@@ -25,7 +27,7 @@ static const KsField kSiteFields[] = {
     FIELD(SiteRecord, "URL:Rating", KS_DECIMAL, Rating, 2),
     STR(SiteRecord, "URL:Keyword", Keyword),
 };
-static_assert(sizeof(kSiteFields) / sizeof(kSiteFields[0]) == SITE_FIELDS, "site fields");
+static_assert(ARRAY_SIZE(kSiteFields) == SITE_FIELDS, "site fields");
 
 static const KsField kImportFields[] = {
     STR(SiteRecord, "ILOC:Location", Location),
@@ -34,7 +36,7 @@ static const KsField kImportFields[] = {
     FIELD(SiteRecord, "ILOC:Rating", KS_DECIMAL, Rating, 2),
     STR(SiteRecord, "ILOC:Keyword", Keyword),
 };
-static_assert(sizeof(kImportFields) / sizeof(kImportFields[0]) == SITE_FIELDS, "import fields");
+static_assert(ARRAY_SIZE(kImportFields) == SITE_FIELDS, "import fields");
 
 #define SITE_KEYS(P)                                                                                    \
   {P ":K_Location", "Site Location", KS_UNIQUE | KS_NOCASE | KS_EXCLUDE_BLANK, 1, {{SITE_LOCATION, 0}}}, \
@@ -47,7 +49,7 @@ static_assert(sizeof(kImportFields) / sizeof(kImportFields[0]) == SITE_FIELDS, "
 
 static const KsKey kSiteKeys[] = {SITE_KEYS("URL")};
 static const KsKey kImportKeys[] = {SITE_KEYS("ILOC")};
-static_assert(sizeof(kSiteKeys) / sizeof(kSiteKeys[0]) == URL_K_Keyword + 1, "site keys");
+static_assert(ARRAY_SIZE(kSiteKeys) == URL_K_Keyword + 1, "site keys");
 static_assert(sizeof(kImportKeys) == sizeof(kSiteKeys), "import keys");
 
 const KsFileDecl TABLNK_Decl = {
@@ -157,7 +159,7 @@ static const KsFileDecl* const kFiles[RF_COUNT] = {
     &TABLNK_Decl, &Categories_Decl, &CatHTML_Decl, &History_Decl, &ImportSource_Decl, &OldTABLNK_Decl,
     &OldCategories_Decl, &OldCatHTML_Decl, &ExportLines_Decl, &ImportLines_Decl, &QuickLines_Decl,
 };
-static_assert(sizeof(kFiles) / sizeof(kFiles[0]) == RF_COUNT, "one declaration per file");
+static_assert(ARRAY_SIZE(kFiles) == RF_COUNT, "one declaration per file");
 
 const KsFileDecl* RecordFileDecl(int id) { return id >= 0 && id < RF_COUNT ? kFiles[id] : nullptr; }
 

@@ -10,6 +10,8 @@
 
 #include <atomic>
 
+#include "common/tx_util.h"
+
 static const RecordMessageDef kMessages[RM_COUNT] = {
     /* RM_DUPLICATE_KEY */ {"Duplicate Key Error", RB_OK, RI_EXCLAMATION, RA_OK},
     /* RM_INSERT_ERROR */ {"Record Insert Error", RB_OK, RI_EXCLAMATION, RA_OK},
@@ -29,7 +31,7 @@ static const RecordMessageDef kMessages[RM_COUNT] = {
     /* RM_FILE_ACCESS */ {"File Access Error", RB_OK_CANCEL, RI_STOP, RA_OK},
     /* RM_DISK_ERROR */ {"Disk Error", RB_OK, RI_STOP, RA_OK},
 };
-static_assert(sizeof(kMessages) / sizeof(kMessages[0]) == RM_COUNT, "one definition per message");
+static_assert(ARRAY_SIZE(kMessages) == RM_COUNT, "one definition per message");
 
 const RecordMessageDef* RecordMessageDefinition(int id) {
   return id >= 0 && id < RM_COUNT ? &kMessages[id] : nullptr;
@@ -123,6 +125,15 @@ int FormatRecordMessage(int id, int error, const char* file, const char* detail,
 }
 
 static std::atomic<RecordPromptFn> g_prompt{nullptr};
+static thread_local void* t_message_owner = nullptr;
+
+void* SetThreadMessageOwner(void* owner) {
+  void* previous = t_message_owner;
+  t_message_owner = owner;
+  return previous;
+}
+
+void* ThreadMessageOwner(void) { return t_message_owner; }
 
 void SetRecordPrompt(RecordPromptFn fn) { g_prompt.store(fn); }
 

@@ -57,9 +57,17 @@ int FormatRecordMessage(int id, int error, const char* file, const char* detail,
 // Shows a message modally and returns the answer (RecordAnswer). Windows builds:
 // a message box over the active window; native builds: the message's default answer.
 int ShowRecordMessage(const RecordMessage* m);
-// The same over owner (a window handle; NULL: the calling thread's active
-// window). Every message box of Tabulink ends here.
+// The same over owner (a window handle; NULL: the calling thread's message
+// owner, else its active window). Every message box of Tabulink ends here. An
+// owner that is a child window (an MDI child) is disabled while the box shows,
+// and only it: the other windows of the program stay usable.
 int ShowRecordMessageOver(void* owner, const RecordMessage* m);
+
+// The window that the calling thread's messages are modal to when no owner is
+// named (the window skeleton sets it to the window, form or progress window
+// the thread runs). Returns the previous one.
+void* SetThreadMessageOwner(void* owner);
+void* ThreadMessageOwner(void);
 
 // Where RecordPrompt sends messages; NULL restores ShowRecordMessage. Lets the
 // decisions built on the messages be driven without a display.

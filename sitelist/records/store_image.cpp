@@ -131,11 +131,3 @@ void reset_image(KsFile* f) {
   f->has_pending = false;
   f->pending_ops.clear();
 }
-
-void read_into(const KsFile* f, uint32_t id, void* rec) {
-  const Slot& s = f->slots[id];
-  decode_record(f->d, (const uint8_t*)s.data.data(), s.data.size(), rec);
-  KsTag* t = tag_of(f->d, rec);
-  t->id = id;
-  t->version = s.version;
-}

@@ -252,8 +252,14 @@ int apply_op(KsFile* f, const Op& op);
 void undo_op(KsFile* f, const Undo& u);
 // Empties the image (before a snapshot is loaded).
 void reset_image(KsFile* f);
-// Decodes record id into rec and fills its tag.
-void read_into(const KsFile* f, uint32_t id, void* rec);
+// Decodes record id into rec and fills its tag (inline: every read ends here).
+inline void read_into(const KsFile* f, uint32_t id, void* rec) {
+  const Slot& s = f->slots[id];
+  decode_record(f->d, (const uint8_t*)s.data.data(), s.data.size(), rec);
+  KsTag* t = tag_of(f->d, rec);
+  t->id = id;
+  t->version = s.version;
+}
 
 // ---- store_snapshot.cpp: header, snapshot, compaction ----------------------------
 
@@ -281,7 +287,7 @@ int sync_log(KsFile* f);
 // Appends one batch at log_end (cut back off when the write fails).
 int write_batch(KsFile* f, uint8_t kind, uint64_t txid, const std::string& payload);
 void count_change(KsFile* f);
-uint64_t load_changes(const KsFile* f);
+inline uint64_t load_changes(const KsFile* f) { return __atomic_load_n(f->changes, __ATOMIC_ACQUIRE); }
 int lock_data(KsFile* f, int exclusive, unsigned wait);
 // Makes the file ready to be written under the exclusive data lock the caller
 // holds: log taken in, interrupted transactions settled, a torn tail cut off.
@@ -289,8 +295,19 @@ int settle_log(KsFile* f);
 // Exclusive data lock and settle_log for a write outside a transaction; end_write unlocks.
 int begin_write(KsFile* f);
 void end_write(KsFile* f);
-// Brings the image up to date before a read.
-int refresh(KsFile* f);
+// Brings the image up to date before a read. The test of the mapped change
+// counter is inline (it settles most reads); refresh_from does the rest with
+// the counter's value (0 where it is not mapped).
+int refresh_from(KsFile* f, uint64_t changes);
+inline int refresh(KsFile* f) {
+  if (f->txn) return KS_OK;   // our own transaction holds the file
+  uint64_t changes = 0;
+  if (f->changes) {
+    changes = load_changes(f);
+    if (changes == f->seen_changes && !f->junk_tail) return KS_OK;
+  }
+  return refresh_from(f, changes);
+}
 
 // ---- store_recovery.cpp: interrupted multi-file transactions -------------------------
 
@@ -305,10 +322,24 @@ int keyed_recover(KsFile* f, uint64_t deadline);
 
 // Waits (lk held on f->mu) until no other thread's transaction holds the file.
 // 32 on timeout; *in_txn says whether this thread's transaction holds it.
-int enter(KsFile* f, std::unique_lock<std::mutex>& lk, bool* in_txn);
+// Inline for the usual case of no transaction; enter_wait waits.
+int enter_wait(KsFile* f, std::unique_lock<std::mutex>& lk, bool* in_txn);
+inline int enter(KsFile* f, std::unique_lock<std::mutex>& lk, bool* in_txn) {
+  if (!f->txn) {
+    *in_txn = false;
+    return KS_OK;
+  }
+  return enter_wait(f, lk, in_txn);
+}
 // The preamble of the calls that read a keyed file: 801 for a line file, then
 // enter, then (fresh) refresh.
-int enter_keyed(KsFile* f, std::unique_lock<std::mutex>& lk, int fresh);
+inline int enter_keyed(KsFile* f, std::unique_lock<std::mutex>& lk, int fresh) {
+  if (f->d->kind != KS_KEYED) return KS_ERR_BAD_ARGUMENT;
+  bool in_txn;
+  int rc = enter(f, lk, &in_txn);
+  if (rc == KS_OK && fresh) rc = refresh(f);
+  return rc;
+}
 // This thread's transaction's record of f (f->txn set).
 TxnFile* txn_file(KsFile* f);
 // Whether ks_debug_fail_after's count has run out with this change.

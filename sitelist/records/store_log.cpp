@@ -8,8 +8,6 @@
 
 static const char kBatchMagic[4] = {'K', 'S', 'B', '1'};
 
-uint64_t load_changes(const KsFile* f) { return __atomic_load_n(f->changes, __ATOMIC_ACQUIRE); }
-
 void count_change(KsFile* f) {
   if (f->changes) f->seen_changes = __atomic_add_fetch(f->changes, 1, __ATOMIC_ACQ_REL);
 }
@@ -199,13 +197,7 @@ int begin_write(KsFile* f) {
 
 void end_write(KsFile* f) { plat_unlock(f->pf, kLockData); }
 
-int refresh(KsFile* f) {
-  if (f->txn) return KS_OK;   // our own transaction holds the file
-  uint64_t changes = 0;
-  if (f->changes) {
-    changes = load_changes(f);
-    if (changes == f->seen_changes && !f->junk_tail) return KS_OK;
-  }
+int refresh_from(KsFile* f, uint64_t changes) {
   uint64_t size;
   if (plat_size(f->pf, &size) != PLAT_OK) return KS_ERR_IO;
   if (size == f->seen_size) {

@@ -32,21 +32,13 @@ int debug_fail_now() {
 
 // ---- Waiting for other threads' transactions --------------------------------------
 
-int enter(KsFile* f, std::unique_lock<std::mutex>& lk, bool* in_txn) {
+int enter_wait(KsFile* f, std::unique_lock<std::mutex>& lk, bool* in_txn) {
   std::thread::id me = std::this_thread::get_id();
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kOpWaitMs);
   while (f->txn && f->owner != me)
     if (f->cv.wait_until(lk, deadline) == std::cv_status::timeout && f->txn && f->owner != me) return KS_ERR_LOCKED;
   *in_txn = f->txn != nullptr;
   return KS_OK;
-}
-
-int enter_keyed(KsFile* f, std::unique_lock<std::mutex>& lk, int fresh) {
-  if (f->d->kind != KS_KEYED) return KS_ERR_BAD_ARGUMENT;
-  bool in_txn;
-  int rc = enter(f, lk, &in_txn);
-  if (rc == KS_OK && fresh) rc = refresh(f);
-  return rc;
 }
 
 TxnFile* txn_file(KsFile* f) {

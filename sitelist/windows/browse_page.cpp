@@ -7,10 +7,12 @@
 
 #include <new>
 
+#include "common/tx_util.h"
+
 namespace {
 
 const int kTabKeys[kTabCount] = {URL_K_Description, URL_K_Location, URL_K_Category, URL_K_Rating, URL_K_Keyword};
-static_assert(sizeof kTabKeys / sizeof kTabKeys[0] == kTabCount, "one key per tab");
+static_assert(ARRAY_SIZE(kTabKeys) == kTabCount, "one key per tab");
 
 uint32_t RowId(const SiteRecord* s) { return s->Tag.id; }
 

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "sitelist/exchange/export_windows.h"
+#include "sitelist/exchange/import_windows.h"
 #include "sitelist/exchange/report_windows.h"
 #include "sitelist/windows/about_box.h"
 #include "sitelist/windows/browse_windows.h"
@@ -24,6 +25,7 @@
 #include "sitelist/windows/splash_window.h"
 #include "sitelist/windows/tablnk_messages.h"
 #include "sitelist/windows/window_position.h"
+#include "common/tx_util.h"
 
 namespace {
 
@@ -42,10 +44,10 @@ struct MenuProcedure {
 };
 
 const MenuProcedure kMenuProcedures[] = {
-    {IDM_FILE_IMPORT, "ImportMain", nullptr},
+    {IDM_FILE_IMPORT, "ImportMain", ImportMain},
     {IDM_FILE_CLIPBOARD, "MonitorClipboard", nullptr},
     {IDM_FILE_EXPORT, "ExportMain", ExportMain},
-    {IDM_FILE_MERGE, "ImportTABLNK", nullptr},
+    {IDM_FILE_MERGE, "ImportTABLNK", ImportTABLNK},
     {IDM_BROWSE_LOCATIONS, "BrowseTABLNK", BrowseTABLNK},
     {IDM_BROWSE_CATEGORIES, "BrowseCategories", BrowseCategories},
     {IDM_REPORT_DESCRIPTION, "PrintURL:K_Description", PrintURL_K_Description},
@@ -57,7 +59,7 @@ const MenuProcedure kMenuProcedures[] = {
     {IDM_HELP_README, "ReadMe", ReadMe},
     {IDM_HELP_WHATSNEW, "WhatsNew", WhatsNew},
 };
-static_assert(sizeof kMenuProcedures / sizeof kMenuProcedures[0] == 14, "one entry per starting command");
+static_assert(ARRAY_SIZE(kMenuProcedures) == 14, "one entry per starting command");
 
 // Hints of the pop-up menus, by their place on the menu bar.
 struct PopupHint {

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "sitelist/records/record_messages.h"
+
 #include "sitelist/windows/procedure_threads.h"
 #include "sitelist/windows/profile_rules.h"
 #include "sitelist/windows/resource.h"
@@ -174,7 +176,9 @@ int RunProgress(HWND caller, const ProgressSpec* spec, ProgressStep step, void* 
                                    (LPARAM)&s);
   if (dialog == nullptr) return kProgressFailed;
   if (owner != nullptr) BeginModalOver(owner, dialog);
+  void* previousOwner = SetThreadMessageOwner(dialog);
   RunModal(owner, dialog);
+  SetThreadMessageOwner(previousOwner);
   if (owner != nullptr) EndModalOver(owner);
   if (IsWindow(dialog)) {  // the loop ended with WM_QUIT
     KillTimer(dialog, kTickTimer);

@@ -5,7 +5,9 @@
 
 #include <cstdio>
 
+#include "sitelist/windows/procedure_threads.h"
 #include "sitelist/windows/resource.h"
+#include "sitelist/windows/window_skeleton.h"
 
 void LoadText(UINT id, char* out, size_t capacity) {
   if (out == nullptr || capacity == 0) return;
@@ -23,7 +25,7 @@ int ShowMessageText(HWND owner, UINT titleId, const char* text, int buttons, int
   m.buttons = buttons;
   m.icon = icon;
   m.default_answer = buttons == RB_YES_NO || buttons == RB_YES_NO_CANCEL ? RA_YES : RA_OK;
-  return PromptMessage(owner, &m);
+  return PromptMessage(owner != nullptr ? ModalOwnerOf(owner) : nullptr, &m);
 }
 
 int ShowMessage(HWND owner, UINT titleId, UINT textId, int buttons, int icon) {
@@ -83,7 +85,8 @@ INT_PTR CALLBACK StopProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDABORT || LOWORD(wParam) == IDIGNORE) {
-        EndDialog(dialog, LOWORD(wParam));
+        SetModalResponse(dialog, LOWORD(wParam));
+        DestroyWindow(dialog);
         return TRUE;
       }
       break;
@@ -94,6 +97,12 @@ INT_PTR CALLBACK StopProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 int StopBox(HWND owner, const char* text) {
-  INT_PTR r = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_STOP), owner, StopProc, (LPARAM)text);
+  HWND over = owner != nullptr ? ModalOwnerOf(owner) : static_cast<HWND>(ThreadMessageOwner());
+  HWND box = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_STOP), over, StopProc, (LPARAM)text);
+  if (box == nullptr) return IDIGNORE;
+  if (over != nullptr) BeginModalOver(over, box);
+  int r = RunModal(over, box);
+  if (over != nullptr) EndModalOver(over);
+  if (IsWindow(box)) DestroyWindow(box);  // the loop ended with WM_QUIT
   return r == IDABORT ? IDABORT : IDIGNORE;
 }

@@ -21,8 +21,10 @@
 // Loads string-table text id into out (always terminated; "" when missing).
 void LoadText(UINT id, char* out, size_t capacity);
 
-// Shows a message box over owner (null: the calling thread's active window),
-// title and text from the string table. buttons: RecordButtons (RB_OK ...);
+// Shows a message box modal to owner's window or form (owner may be any
+// control in it; null: the window, form or progress window the calling
+// thread runs, else its active window), title and text from the string table.
+// Only that window is disabled: the frame's other windows stay usable. buttons: RecordButtons (RB_OK ...);
 // icon: RecordIcon (RI_INFORMATION ...); the first button is the default.
 // Returns the answer (RecordAnswer: RA_OK, RA_CANCEL, RA_YES, RA_NO).
 int ShowMessage(HWND owner, UINT titleId, UINT textId, int buttons, int icon);
@@ -31,8 +33,8 @@ int ShowMessage(HWND owner, UINT titleId, UINT textId, int buttons, int icon);
 // and data such as a file name or an error text).
 int ShowMessageText(HWND owner, UINT titleId, const char* text, int buttons, int icon);
 
-// The platform stop box titled "Stop" with text, Abort and Ignore, modal over
-// owner (null: none). Returns IDABORT or IDIGNORE; on Abort the caller stops
+// The platform stop box titled "Stop" with text, Abort and Ignore, modal to
+// owner's window as ShowMessage is (null: the thread's window, or none). Returns IDABORT or IDIGNORE; on Abort the caller stops
 // what it does and asks for the end (RequestProgramEnd(kExitAborted)).
 int StopBox(HWND owner, const char* text);
 

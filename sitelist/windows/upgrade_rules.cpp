@@ -5,6 +5,7 @@
 
 #include "sitelist/records/record_messages.h"
 #include "sitelist/windows/profile_rules.h"
+#include "common/tx_util.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ const UpgradeFiles kUpgradeFiles[] = {
     {RF_OLD_CATEGORIES, RF_CATEGORIES},
     {RF_OLD_CATHTML, RF_CATHTML},
 };
-static_assert(sizeof kUpgradeFiles / sizeof kUpgradeFiles[0] == kUpgradeKinds, "one file pair per upgrade");
+static_assert(ARRAY_SIZE(kUpgradeFiles) == kUpgradeKinds, "one file pair per upgrade");
 
 // Moves a padded field into a wider one, padding it with spaces.
 void MoveField(char* to, size_t toWidth, const char* from, size_t fromWidth) {

@@ -15,6 +15,7 @@
 #include "sitelist/windows/resource.h"
 #include "sitelist/windows/tablnk_messages.h"
 #include "sitelist/windows/upgrade_rules.h"
+#include "common/tx_util.h"
 
 namespace {
 
@@ -29,10 +30,10 @@ struct ProfileDefault {
 const ProfileDefault kExportDefaults[] = {
     {"SiteInfo", "1"}, {"Ratings", "1"}, {"Type", "HTML - Table"}, {"Categories", "All"}, {"Name", "TLNKEXP.HTM"},
 };
-static_assert(sizeof kExportDefaults / sizeof kExportDefaults[0] == 5, "five export defaults");
+static_assert(ARRAY_SIZE(kExportDefaults) == 5, "five export defaults");
 
 const UINT kUpgradeTexts[] = {IDS_UPGRADING_SITES, IDS_UPGRADING_CATS, IDS_UPGRADING_HTML};
-static_assert(sizeof kUpgradeTexts / sizeof kUpgradeTexts[0] == kUpgradeKinds, "one text per upgrade");
+static_assert(ARRAY_SIZE(kUpgradeTexts) == kUpgradeKinds, "one text per upgrade");
 
 // A site that cannot be added: the "Stop" box. Abort stops the upgrade and
 // asks for the end of the program; Ignore goes on with the next record.

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "sitelist/records/record_files.h"
+#include "sitelist/records/record_messages.h"
 #include "sitelist/windows/control_scaling.h"
 #include "sitelist/windows/program_end.h"
 #include "sitelist/windows/resource.h"
@@ -290,7 +291,9 @@ int RunWindow(const WindowSpec* spec, void* state) {
   PlaceAndShow(&run, spec->showNoActivate);
   UpdateWindow(host);
   AttachProcedureWindow(host);
+  void* previousOwner = SetThreadMessageOwner(host);
   RunWindowLoop(host);
+  SetThreadMessageOwner(previousOwner);
   DetachProcedureWindow(host);
   if (IsWindow(host)) DestroyWindow(host);  // the loop ended with WM_QUIT
   CloseFiles(spec->files, spec->fileCount);
@@ -353,7 +356,9 @@ int RunForm(HWND caller, const FormSpec* spec, void* state) {
   if (form != nullptr) {
     PlaceAndShow(&run, false);
     if (owner != nullptr) BeginModalOver(owner, form);
+    void* previousOwner = SetThreadMessageOwner(form);
     response = RunModal(owner, form);
+    SetThreadMessageOwner(previousOwner);
     if (owner != nullptr) EndModalOver(owner);
     if (IsWindow(form)) DestroyWindow(form);  // the loop ended with WM_QUIT
   }

@@ -29,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "common/tx_util.h"
+
 namespace {
 
 const int kCategories = 2000;
@@ -62,7 +64,7 @@ const char* kWords[] = {"web",    "news",  "daily",  "music",   "art",     "scie
                         "home",   "page",  "online", "free",    "best",    "club",    "review", "travel",
                         "photo",  "game",  "sport",  "weather", "library", "museum",  "radio",  "video",
                         "market", "store", "city",   "local",   "open",    "archive"};
-const int kNumWords = sizeof kWords / sizeof kWords[0];
+const int kNumWords = ARRAY_SIZE(kWords);
 
 std::string Words(std::mt19937& rng, int lo, int hi) {
   int n = std::uniform_int_distribution<int>(lo, hi)(rng);

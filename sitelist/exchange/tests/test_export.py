@@ -637,6 +637,18 @@ class ExportTest(unittest.TestCase):
         self.assertNotIn(b"</html>", data, "a cancelled export ran to its end")
         self.assertIn(b"http://bulk0.example/", data)
 
+    def test_leaving_the_program_while_an_export_runs(self):
+        self.fixture("many", 60000)
+        self.start()
+        dialog = self.open_export()
+        self.fill(dialog, name="late.htm")
+        self.assertTrue(self.ctl.ask("press", dialog, IDOK)["ok"])
+        self.assertTrue(self.ctl.wait("#32770", "Processing Records", timeout=30))
+        self.assertTrue(self.ctl.ask("command", self.frame, IDM_FILE_EXIT)["ok"])
+        self.assertEqual(self.proc.wait(timeout=60), 0)
+        self.assertIn(b"http://bulk0.example/", self.read("late.htm"))
+        self.assertIn("XPosit", read_ini().get("ExportMain", {}))
+
     def test_help_shows_export_txt(self):
         """Help! opens the viewer of Export.Txt titled "Using Tabulink" (this window's own
         plain viewer, or the program's full text viewer where that takes its place)."""

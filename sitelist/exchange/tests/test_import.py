@@ -39,6 +39,7 @@ IDC_IMPORT_FILE = 1481
 IDC_IMPORT_TYPE = {"H": 1483, "C": 1484, "A": 1485}
 IDC_IMPORT_METHOD = {"S": 1486, "M": 1487, "A": 1488}
 IDC_IMPORT_CATEGORY = 1489
+IDC_IMPORT_HELP = 1490
 IDC_ASK_LIST = 1503
 IDC_ASK_BEST_GUESS = 1502
 IDC_ASK_LOCATION = 1500
@@ -72,7 +73,12 @@ class WinCtl:
         return self.ask("find", cls, title)["hwnd"]
 
     def findchild(self, parent, cls="", title=""):
-        return self.ask("findchild", parent, cls, title)["hwnd"]
+        """The first descendant of parent with that class and title ("" matches any), or 0."""
+        info = self.describe(parent)
+        for c in info.get("children", []):
+            if (not cls or c["class"] == cls) and (not title or c["text"] == title):
+                return c["hwnd"]
+        return 0
 
     def child(self, parent, control):
         return self.ask("child", parent, control)["hwnd"]
@@ -181,6 +187,8 @@ class ImportTest(unittest.TestCase):
         self.proc = h.start([TABLNK], cwd=WORK)
         frame = self.ctl.wait(lambda: self.ctl.find("TabulinkFrame", "Tabulink"))
         self.assertTrue(frame, "the frame did not open")
+        # The splash opens just after the frame; the first menu choice after that closes it.
+        self.ctl.wait(lambda: self.ctl.find("TabulinkSplash", ""), timeout=10)
         self.frame = frame
         return frame
 
@@ -189,8 +197,10 @@ class ImportTest(unittest.TestCase):
 
     def open_window(self, command, title):
         self.ctl.ok("command", self.frame, command)
-        w = self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", title))
-        self.assertTrue(w, "no window %r" % title)
+        w = self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", title), timeout=60)
+        self.assertTrue(w, "no window %r; boxes %r; frame %r" % (title, self.ctl.ask("boxes"),
+                                                                 self.ctl.describe(self.frame)))
+        self.assertTrue(self.ctl.wait(lambda: self.ctl.find("TabulinkSplash", ""), timeout=10, gone=True))
         return w
 
     def boxes(self):
@@ -212,10 +222,17 @@ class ImportTest(unittest.TestCase):
         self.fail("no box titled %r" % title)
 
     def set_text(self, window, control, text):
-        self.ctl.ok("settext", window, control, text)
+        """Types text into control (of a combo box: into its edit field) as a user would."""
+        w = self.ctl.child(window, control)
+        self.assertTrue(w, "no control %d" % control)
+        if self.ctl.describe(w)["class"] == "ComboBox":
+            w = self.ctl.findchild(w, "Edit")
+        self.ctl.ok("type", w, text)
 
     def press(self, window, control):
-        self.ctl.ok("press", window, control)
+        w = self.ctl.child(window, control)
+        self.assertTrue(w, "no control %d" % control)
+        self.ctl.ok("bmclick", w)
 
     def fill_import(self, window, name, type_letter, method_letter, category=None):
         self.set_text(window, IDC_IMPORT_FILE, name)
@@ -284,7 +301,7 @@ class ImportTest(unittest.TestCase):
         # Again: every site a duplicate; the window remembers the settings and the history.
         w = self.open_window(IDM_FILE_IMPORT, "Import")
         self.assertEqual(self.ctl.ask("text", self.ctl.child(w, IDC_IMPORT_FILE))["text"], "firefox_bookmarks.html")
-        items = self.ctl.ask("combo", self.ctl.child(w, IDC_IMPORT_FILE))["items"]
+        items = self.ctl.ask("comboitems", self.ctl.child(w, IDC_IMPORT_FILE))["items"]
         self.assertEqual(items, ["Previously Imported Files", "firefox_bookmarks.html"])
         self.press(w, IDOK)
         self.assertEqual(self.wait_end_line(), "0 sites added, 9 skipped as duplicates")
@@ -298,9 +315,10 @@ class ImportTest(unittest.TestCase):
         fixture("category", "_Before All")
         self.start()
         w = self.open_window(IDM_FILE_IMPORT, "Import")
-        combo = self.ctl.ask("combo", self.ctl.child(w, IDC_IMPORT_CATEGORY))["items"]
+        combo = self.ctl.ask("comboitems", self.ctl.child(w, IDC_IMPORT_CATEGORY))["items"]
         self.assertEqual(combo, ["Reading"])  # no pseudo-category is offered
         self.ctl.ok("close", self.ctl.findchild(self.frame, "", "Import"))
+        self.assertTrue(self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", "Import"), gone=True))
         self.assertEqual(self.run_import("sites.csv", "C", "S", "Reading"), "3 sites added, 0 skipped as duplicates")
         self.assertEqual(self.run_import(os.path.join(WORK, "notes.txt"), "A", "S", "Reading"),
                          "6 sites added, 0 skipped as duplicates")
@@ -371,8 +389,16 @@ class ImportTest(unittest.TestCase):
         self.set_text(w, IDC_IMPORT_FILE, "no_such_file.htm")
         self.press(w, IDOK)
         self.expect_box("File Access Error", "no_such_file.htm")
+        self.assertTrue(self.ctl.findchild(self.frame, "", "Import"), "the window stays open to put the name right")
         self.assertFalse(os.path.exists(os.path.join(WORK, "no_such_file.htm")))
         self.assertEqual(sites(), {})
+        # "Help!": the viewer of Export.Txt, titled as the export's help.
+        shutil.copy(os.path.join(HERE, "..", "Export.Txt"), os.path.join(WORK, "Export.Txt"))
+        self.press(w, IDC_IMPORT_HELP)
+        viewer = self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", "Using Tabulink") or
+                               self.ctl.find("", "Using Tabulink"))
+        self.assertTrue(viewer, "no viewer of Export.Txt")
+        self.ctl.ok("close", viewer)
 
     def test_cancel_tells_what_was_done(self):
         big_bookmarks(os.path.join(WORK, "big.html"), 100000, 500)
@@ -403,6 +429,11 @@ class ImportTest(unittest.TestCase):
         self.press(w, IDOK)
         self.expect_box("Cannot Import",
                         "You can only import from databases created by Tabulink version 1.5 and above.")
+        missing = os.path.join(OTHER, "nowhere", "URL_L.KSF")
+        self.set_text(w, IDC_MERGE_NAME, h.winpath(missing))
+        self.press(w, IDOK)
+        self.expect_box("File Access Error", "attempting to open the Tabulink database")
+        self.assertFalse(os.path.exists(missing), "a missing source is never created")
         self.set_text(w, IDC_MERGE_NAME, h.winpath(os.path.join(OTHER, "url_l.ksf")))
         self.press(w, IDOK)
         self.assertEqual(self.wait_end_line("import-merge-progress-end.png"),

@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "common/tx_util.h"
+
 namespace {
 
 const int kPageRows = 20;
@@ -61,7 +63,7 @@ int quiet_prompt(const RecordMessage* m) {
 const char* kWords[] = {"web", "news", "daily", "music", "art", "science", "world", "guide", "home", "page",
                         "online", "free", "best", "club", "review", "travel", "photo", "game", "sport", "weather",
                         "library", "museum", "radio", "video", "market", "store", "city", "local", "open", "archive"};
-const int kNumWords = sizeof(kWords) / sizeof(kWords[0]);
+const int kNumWords = ARRAY_SIZE(kWords);
 
 std::string words(std::mt19937& rng, int lo, int hi) {
   int n = std::uniform_int_distribution<int>(lo, hi)(rng);
@@ -113,9 +115,9 @@ void fill(SiteRecord* r, const Site& s) {
   SET_MEMO(r->SiteInfo, s.info.c_str());
 }
 
-// The best of twenty runs of body (each after setup), in seconds: the machine is
+// The best of a hundred runs of body (each after setup), in seconds: the machine is
 // shared, and the least disturbed run is the one that measures the code.
-const int kRepeats = getenv("BROWSE_BENCH_OURS") ? 200 : 20;
+const int kRepeats = getenv("BROWSE_BENCH_OURS") ? 200 : 100;
 template <class Setup, class Body>
 double best(Setup setup, Body body) {
   double b = 1e30;

@@ -19,6 +19,7 @@
 #include "sitelist/windows/procedure_threads.h"
 #include "sitelist/windows/program_end.h"
 #include "sitelist/windows/program_values.h"
+#include "sitelist/windows/tablnk_messages.h"
 #include "sitelist/windows/progress_runner.h"
 #include "sitelist/windows/resource.h"
 #include "sitelist/windows/frame_window.h"
@@ -88,10 +89,10 @@ struct ItemCase {
 };
 
 const ItemCase kItems[] = {
-    {0, -1, 0, "&Import", IDM_FILE_IMPORT, true, ""},
+    {0, -1, 0, "&Import", IDM_FILE_IMPORT, false, ""},
     {0, -1, 1, "&Clipboard Monitor", IDM_FILE_CLIPBOARD, true, "Monitor clipboard for URLs..."},
     {0, -1, 2, "&Export", IDM_FILE_EXPORT, false, "Export to HTML or  ASCII"},
-    {0, -1, 3, "&Merge URL databases", IDM_FILE_MERGE, true, "Import from Tabulink database in another directory"},
+    {0, -1, 3, "&Merge URL databases", IDM_FILE_MERGE, false, "Import from Tabulink database in another directory"},
     {0, -1, 4, "", 0, false, ""},
     {0, -1, 5, "&Print Setup ...", IDM_FILE_PRINTSETUP, false, "Setup printer"},
     {0, -1, 6, "", 0, false, ""},
@@ -188,7 +189,7 @@ TEST_F(FrameTest, PopupHints) {
 }
 
 TEST_F(FrameTest, GreyedCommandsStartNothing) {
-  SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_FILE_MERGE, 0), 0);
+  SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_REPORT_DESCRIPTION, 0), 0);
   SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_FILE_CLIPBOARD, 0), 0);
   EXPECT_EQ(RunningProcedures(), 0);
 }
@@ -1033,6 +1034,169 @@ TEST_F(FrameTest, RunnerOnAWindowThreadIsCancelledWhenTheFrameCloses) {
   EXPECT_EQ(r.result.load(), kProgressCancelled);
   EXPECT_FALSE(IsWindow(progress));
   EXPECT_FALSE(IsWindow(frame_));
+}
+
+// ---- Messages modal to the window that shows them ---------------------------------------
+
+struct MessageWindow {
+  std::atomic<HWND> dialog{nullptr};
+  std::atomic<bool> returned{false};
+  std::atomic<int> step{0};  // 1: the box is about to show; 2: answered
+  std::atomic<int> answers[3];
+};
+
+const UINT kShowMessages = WM_APP + 2;
+
+void ShowThreeMessages(HWND dialog, MessageWindow* m) {
+  m->step = 1;
+  m->answers[0] = ShowMessage(GetDlgItem(dialog, IDC_TEST_EDIT), IDS_NEW_VERSION_TITLE, IDS_NEW_VERSION_TEXT,
+                              RB_OK_CANCEL, RI_INFORMATION);
+  m->answers[1] = RecordPrompt(RM_CONFIRM_DELETE, 0, nullptr, nullptr);  // no owner named: the thread's window
+  m->answers[2] = StopBox(dialog, "Stopped for the test");
+  m->step = 2;
+  CloseWindowRun(dialog);
+}
+
+INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT msg, WPARAM, LPARAM lParam) {
+  switch (msg) {
+    case WM_INITDIALOG:
+      reinterpret_cast<MessageWindow*>(lParam)->dialog = dialog;
+      PostMessageA(dialog, kShowMessages, 0, 0);
+      return TRUE;
+    case kShowMessages:
+      ShowThreeMessages(dialog, WindowStateOf<MessageWindow>(dialog));
+      return TRUE;
+  }
+  return FALSE;
+}
+
+int MessageWindowProcedure(void* arg) {
+  MessageWindow* m = static_cast<MessageWindow*>(arg);
+  WindowSpec spec = kChildSpec;
+  spec.name = nullptr;
+  spec.proc = MessageDialogProc;
+  spec.files = nullptr;
+  spec.fileCount = 0;
+  spec.designStamp = nullptr;
+  RunWindow(&spec, m);
+  m->returned = true;
+  return 0;
+}
+
+HWND WaitBox(const char* title, DWORD ms) {
+  DWORD end = GetTickCount() + ms;
+  HWND box = nullptr;
+  // Found once shown: a dialog exists, hidden, before its modal loop disables the owner.
+  while (((box = FindWindowA("#32770", title)) == nullptr || !IsWindowVisible(box)) &&
+         (int)(end - GetTickCount()) > 0) {
+    Pump(10);
+  }
+  return box;
+}
+
+TEST_F(FrameTest, MessagesAreModalToTheirWindowOnly) {
+  RegisterTestClasses();
+  ChildRun other;  // another window of the frame, on its own thread
+  other.mdi = true;
+  ASSERT_TRUE(StartProcedure(ChildProcedure, &other));
+  MessageWindow m;
+  ASSERT_TRUE(StartProcedure(MessageWindowProcedure, &m));
+  ASSERT_TRUE(WaitFor(m.dialog, 5000));
+  ASSERT_TRUE(WaitFor(other.window, 5000));
+  HWND host = WindowHostOf(m.dialog);
+  struct Box {
+    const char* title;
+    UINT press;
+  };
+  const Box boxes[] = {{"New version detected!", IDCANCEL}, {"Confirm Delete", IDOK}, {"Stop", IDIGNORE}};
+  for (const Box& b : boxes) {
+    SCOPED_TRACE(b.title);
+    HWND box = WaitBox(b.title, 5000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(host));  // its own window waits
+    EXPECT_TRUE(IsWindowEnabled(frame_));  // the frame and the other window do not
+    EXPECT_TRUE(IsWindowEnabled(other.window));
+    if (b.press == IDIGNORE) Screenshot(box, "tablnk-stop-box.bmp");
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(b.press, BN_CLICKED), 0);
+    DWORD end = GetTickCount() + 5000;
+    while (IsWindow(box) && (int)(end - GetTickCount()) > 0) Pump(10);
+    EXPECT_FALSE(IsWindow(box));
+  }
+  EXPECT_TRUE(WaitTrue(m.returned, 5000));
+  EXPECT_EQ(m.answers[0].load(), RA_CANCEL);
+  EXPECT_EQ(m.answers[1].load(), RA_OK);
+  EXPECT_EQ(m.answers[2].load(), IDIGNORE);
+  SendMessageA(frame_, WM_CLOSE, 0, 0);
+  Pump(50);
+  EXPECT_TRUE(other.returned);
+}
+
+// Last of all (its suite is registered last), since an end once asked for
+// stays asked for in this process:
+// "Disk Error" in a window's opening rules goes back to the frame, which closes
+// every window and ends the loop with exit code 2.
+std::vector<std::string> g_endPrompts;
+int ConfirmAccess(const RecordMessage* m) {
+  g_endPrompts.push_back(m->title);
+  return RA_OK;
+}
+
+class ProgramEndTest : public FrameTest {};
+
+TEST_F(ProgramEndTest, DiskErrorInAWindowEndsTheProgramThroughTheFrame) {
+  RegisterTestClasses();
+  ChildRun other;
+  other.mdi = true;
+  ASSERT_TRUE(StartProcedure(ChildProcedure, &other));
+  ASSERT_TRUE(WaitFor(other.window, 5000));
+  SetImportFileName("skeleton-test.dir");
+  CreateDirectoryA("skeleton-test.dir", nullptr);
+  SetRecordPrompt(ConfirmAccess);
+  const int files[] = {RF_IMPORT_SOURCE};
+  WindowSpec spec = kChildSpec;
+  spec.files = files;
+  spec.fileCount = 1;
+  static WindowSpec s_spec;
+  s_spec = spec;
+  ChildState s;
+  ASSERT_TRUE(StartProcedure(
+      [](void* arg) {
+        ChildState* st = static_cast<ChildState*>(arg);
+        st->code = RunWindow(&s_spec, st);
+        st->returned = true;
+        return 0;
+      },
+      &s));
+  // The frame closes by itself: pump as its loop does until the quit arrives.
+  MSG msg = {};
+  DWORD end = GetTickCount() + 10000;
+  bool quit = false;
+  while (!quit && (int)(end - GetTickCount()) > 0) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quit = true;
+        break;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    if (!quit) Sleep(5);
+  }
+  SetRecordPrompt(nullptr);
+  RemoveDirectoryA("skeleton-test.dir");
+  SetImportFileName(kDefaultImportFileName);
+  EXPECT_TRUE(s.returned);
+  EXPECT_EQ(s.code.load(), kWindowNotOpened);
+  std::string seen;
+  for (const std::string& t : g_endPrompts) seen += "[" + t + "]";
+  ASSERT_TRUE(quit) << seen;
+  EXPECT_EQ((int)msg.wParam, kExitDiskError);
+  EXPECT_EQ(ProgramExitCode(), kExitDiskError);
+  EXPECT_FALSE(IsWindow(frame_));
+  EXPECT_TRUE(other.returned);  // every window closed first
+  ASSERT_GE(g_endPrompts.size(), 2u);
+  EXPECT_EQ(g_endPrompts[g_endPrompts.size() - 2], "File Access Error");
+  EXPECT_EQ(g_endPrompts.back(), "Disk Error");
 }
 
 }  // namespace

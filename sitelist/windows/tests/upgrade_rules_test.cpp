@@ -4,6 +4,7 @@
 #include "sitelist/windows/upgrade_rules.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -25,7 +26,8 @@ class UpgradeTest : public ::testing::Test {
   void SetUp() override {
     old_ = std::filesystem::current_path();
     dir_ = std::filesystem::temp_directory_path() /
-           (std::string("tx_upgrade_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+           (std::string("tx_upgrade_") + std::to_string(getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
     std::filesystem::create_directories(dir_);
