@@ -189,7 +189,6 @@ TEST_F(FrameTest, PopupHints) {
 }
 
 TEST_F(FrameTest, GreyedCommandsStartNothing) {
-  SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_REPORT_DESCRIPTION, 0), 0);
   SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_FILE_CLIPBOARD, 0), 0);
   EXPECT_EQ(RunningProcedures(), 0);
 }
