@@ -19,8 +19,8 @@ int parseFileLength(const char *text, long long *length);
 // Eight sums modulo 256: byte i of the data goes to sum i mod 8, counted from the
 // data's start across calls.
 struct SumAccumulator {
-    uint8_t sums[kSumCount];
-    uint64_t position;
+  uint8_t sums[kSumCount];
+  uint64_t position;
 };
 
 void sumStart(SumAccumulator *a);

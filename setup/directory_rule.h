@@ -12,8 +12,8 @@ int directoryPathWellFormed(const char *path);
 
 // Called for every directory the check created, in order of creation (outermost first).
 struct DirectoryObserver {
-    void *context;
-    void (*created)(void *context, const char *path);
+  void *context;
+  void (*created)(void *context, const char *path);
 };
 
 // Walks the components after the drive root: existing directories are accepted,
@@ -21,7 +21,7 @@ struct DirectoryObserver {
 // makes the path unusable. Then writes and deletes "dir.tmp" in it. With prefixes,
 // every prefix longer than three characters is put there, deepest first (room per
 // entry kPathSize; returns their count in *prefixCount). Returns 1 when usable.
-int checkDirectory(const FileSystemApi *fs, const char *path, const DirectoryObserver *observer,
-                   char (*prefixes)[260], int maxPrefixes, int *prefixCount);
+int checkDirectory(const FileSystemApi *fs, const char *path, const DirectoryObserver *observer, char (*prefixes)[260],
+                   int maxPrefixes, int *prefixCount);
 
 #endif

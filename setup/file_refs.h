@@ -9,27 +9,26 @@
 
 // Group type codes: what kind of directory a group installs into.
 enum GroupType {
-    kGroupOther = 0,
-    kGroupRoot = 1,
-    kGroupSubroot = 2,
-    kGroupUninstaller = 3,
-    kGroupShared = 4,
-    kGroupSatellite = 5,
+  kGroupOther = 0,
+  kGroupRoot = 1,
+  kGroupSubroot = 2,
+  kGroupUninstaller = 3,
+  kGroupShared = 4,
+  kGroupSatellite = 5,
 };
 
 // What references resolve against: the script and the three named bases.
 struct RefContext {
-    const SetupScript *script;
-    const char *destination;  // the wizard's destination directory
-    const char *windowsDir;
-    const char *systemDir;
+  const SetupScript *script;
+  const char *destination;  // the wizard's destination directory
+  const char *windowsDir;
+  const char *systemDir;
 };
 
 // Resolves the reference at the start of `text` (up to textLength characters) into out.
 // Returns the characters of text it consumed, 0 on failure (out emptied): the result
 // would not fit room, or the group has no such F<n>. *type receives the group's type.
-size_t resolveReference(const RefContext *c, const char *text, size_t textLength, char *out, size_t room,
-                        int *type);
+size_t resolveReference(const RefContext *c, const char *text, size_t textLength, char *out, size_t room, int *type);
 
 // Expands every reference of a command line. With args, the text after the first
 // reference that gave a non-empty program goes to args (blanks trimmed at the joint);

@@ -13,62 +13,62 @@
 #include "setup/file_system.h"
 
 enum JournalKind {
-    kJournalCreatedFile,
-    kJournalSetAside,  // path moved to aside (replaced or removed by the run)
-    kJournalCreatedDirectory,
-    kJournalCreatedKey,
-    kJournalOldValue,  // a value as it was before the run (type kRegNone: absent)
+  kJournalCreatedFile,
+  kJournalSetAside,  // path moved to aside (replaced or removed by the run)
+  kJournalCreatedDirectory,
+  kJournalCreatedKey,
+  kJournalOldValue,  // a value as it was before the run (type kRegNone: absent)
 };
 
 struct JournalEntry {
-    int kind;
-    RegistryRoot root;
-    char *path;
-    char *aside;    // kJournalSetAside: where the old file waits; kJournalOldValue: value name
-    int valueType;
-    unsigned char *data;
-    size_t size;
+  int kind;
+  RegistryRoot root;
+  char *path;
+  char *aside;  // kJournalSetAside: where the old file waits; kJournalOldValue: value name
+  int valueType;
+  unsigned char *data;
+  size_t size;
 };
 
 class InstallJournal {
 public:
-    InstallJournal(const FileSystemApi *fs, const RegistryApi *registry);
-    ~InstallJournal();
+  InstallJournal(const FileSystemApi *fs, const RegistryApi *registry);
+  ~InstallJournal();
 
-    const FileSystemApi *files() const { return fs_; }
+  const FileSystemApi *files() const { return fs_; }
 
-    // Registry calls that note what they change first. The table keeps a pointer to
-    // this journal: one journal is active per process at a time.
-    const RegistryApi *registry();
+  // Registry calls that note what they change first. The table keeps a pointer to
+  // this journal: one journal is active per process at a time.
+  const RegistryApi *registry();
 
-    void createdFile(const char *path);
-    void createdDirectory(const char *path);
-    // Moves an existing file out of the way (to "<path>.txold", or a numbered variant)
-    // and notes it. Returns 1 when the path is free afterwards.
-    int setAside(const char *path);
+  void createdFile(const char *path);
+  void createdDirectory(const char *path);
+  // Moves an existing file out of the way (to "<path>.txold", or a numbered variant)
+  // and notes it. Returns 1 when the path is free afterwards.
+  int setAside(const char *path);
 
-    // Puts everything back, newest change first; the journal is then empty.
-    void undo();
-    // Keeps the run's changes: deletes the set-aside files; the journal is then empty.
-    void commit();
+  // Puts everything back, newest change first; the journal is then empty.
+  void undo();
+  // Keeps the run's changes: deletes the set-aside files; the journal is then empty.
+  void commit();
 
-    int count() const { return count_; }
+  int count() const { return count_; }
 
-    // Used by the journaling registry table.
-    void noteKeyWrite(RegistryRoot root, const char *path);
-    void noteValueWrite(RegistryRoot root, const char *path, const char *name);
+  // Used by the journaling registry table.
+  void noteKeyWrite(RegistryRoot root, const char *path);
+  void noteValueWrite(RegistryRoot root, const char *path, const char *name);
 
 private:
-    JournalEntry *add(int kind, RegistryRoot root, const char *path);
-    int insideCreatedKey(RegistryRoot root, const char *path) const;
-    int valueNoted(RegistryRoot root, const char *path, const char *name) const;
-    void clear();
+  JournalEntry *add(int kind, RegistryRoot root, const char *path);
+  int insideCreatedKey(RegistryRoot root, const char *path) const;
+  int valueNoted(RegistryRoot root, const char *path, const char *name) const;
+  void clear();
 
-    const FileSystemApi *fs_;
-    const RegistryApi *under_;
-    JournalEntry *entries_;
-    int count_;
-    int capacity_;
+  const FileSystemApi *fs_;
+  const RegistryApi *under_;
+  JournalEntry *entries_;
+  int count_;
+  int capacity_;
 };
 
 #endif

@@ -16,76 +16,74 @@
 #include "setup/tests/posix_file_system.h"
 #include "setup/verified_copy.h"
 
-static double now()
-{
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
+static double now() {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec + t.tv_nsec / 1e9;
 }
 
 struct Item {
-    std::string name;
-    long long size;
-    uint8_t sums[kSumCount];
+  std::string name;
+  long long size;
+  uint8_t sums[kSumCount];
 };
 
-int main(int argc, char **argv)
-{
-    std::string work = argc > 1 ? argv[1] : "/tmp/txsetup-bench";
-    std::string cmd = "rm -rf '" + work + "' && mkdir -p '" + work + "/src' '" + work + "/dst' '" + work + "/cp'";
-    if (system(cmd.c_str()) != 0) return 1;
-    const FileSystemApi *fs = posixFileSystem(work.c_str());
+int main(int argc, char **argv) {
+  std::string work = argc > 1 ? argv[1] : "/tmp/txsetup-bench";
+  std::string cmd = "rm -rf '" + work + "' && mkdir -p '" + work + "/src' '" + work + "/dst' '" + work + "/cp'";
+  if (system(cmd.c_str()) != 0) return 1;
+  const FileSystemApi *fs = posixFileSystem(work.c_str());
 
-    // Sizes from 1 KB to 50 MB adding up to about 200 MB.
-    std::vector<long long> sizes = {50LL << 20, 40LL << 20, 30LL << 20, 20LL << 20, 20LL << 20, 10LL << 20,
-                                    10LL << 20, 5LL << 20,  5LL << 20};
-    for (int i = 0; i < 5; ++i) sizes.push_back(1LL << 20 | (i * 1000));
-    for (int i = 0; i < 300; ++i) sizes.push_back(1024 + i * 97);
-    std::vector<Item> items;
-    long long total = 0;
-    std::vector<unsigned char> buffer(1 << 20);
-    unsigned seed = 1;
-    for (size_t i = 0; i < sizes.size(); ++i) {
-        Item it;
-        it.name = "f" + std::to_string(i) + ".bin";
-        it.size = sizes[i];
-        SumAccumulator a;
-        sumStart(&a);
-        FILE *f = fopen((work + "/src/" + it.name).c_str(), "wb");
-        for (long long left = it.size; left > 0;) {
-            size_t n = (size_t)std::min<long long>(left, (long long)buffer.size());
-            for (size_t k = 0; k < n; ++k) buffer[k] = (unsigned char)((seed = seed * 1103515245u + 12345u) >> 16);
-            fwrite(buffer.data(), 1, n, f);
-            sumAdd(&a, buffer.data(), n);
-            left -= (long long)n;
-        }
-        fclose(f);
-        memcpy(it.sums, a.sums, kSumCount);
-        items.push_back(it);
-        total += it.size;
+  // Sizes from 1 KB to 50 MB adding up to about 200 MB.
+  std::vector<long long> sizes = {50LL << 20, 40LL << 20, 30LL << 20, 20LL << 20, 20LL << 20,
+                                  10LL << 20, 10LL << 20, 5LL << 20,  5LL << 20};
+  for (int i = 0; i < 5; ++i) sizes.push_back(1LL << 20 | (i * 1000));
+  for (int i = 0; i < 300; ++i) sizes.push_back(1024 + i * 97);
+  std::vector<Item> items;
+  long long total = 0;
+  std::vector<unsigned char> buffer(1 << 20);
+  unsigned seed = 1;
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    Item it;
+    it.name = "f" + std::to_string(i) + ".bin";
+    it.size = sizes[i];
+    SumAccumulator a;
+    sumStart(&a);
+    FILE *f = fopen((work + "/src/" + it.name).c_str(), "wb");
+    for (long long left = it.size; left > 0;) {
+      size_t n = (size_t)std::min<long long>(left, (long long)buffer.size());
+      for (size_t k = 0; k < n; ++k) buffer[k] = (unsigned char)((seed = seed * 1103515245u + 12345u) >> 16);
+      fwrite(buffer.data(), 1, n, f);
+      sumAdd(&a, buffer.data(), n);
+      left -= (long long)n;
     }
-    double mb = total / 1048576.0;
-    double best = 1e9, bestPeer = 1e9;
-    for (int round = 0; round < 3; ++round) {
-        if (system(("rm -f '" + work + "'/dst/* '" + work + "'/cp/*").c_str()) != 0) return 1;
-        double t = now();
-        for (const Item &it : items) {
-            std::string from = "C:\\src\\" + it.name, to = "C:\\dst\\" + it.name;
-            if (copyVerified(fs, nullptr, nullptr, from.c_str(), to.c_str(), it.size, it.sums, 1) != kCopyDone) {
-                fprintf(stderr, "copy of %s failed\n", it.name.c_str());
-                return 1;
-            }
-        }
-        best = std::min(best, now() - t);
-        t = now();
-        std::string peer = "cp '" + work + "'/src/* '" + work + "/cp/' && cksum '" + work + "'/cp/* > /dev/null";
-        if (system(peer.c_str()) != 0) return 1;
-        bestPeer = std::min(bestPeer, now() - t);
+    fclose(f);
+    memcpy(it.sums, a.sums, kSumCount);
+    items.push_back(it);
+    total += it.size;
+  }
+  double mb = total / 1048576.0;
+  double best = 1e9, bestPeer = 1e9;
+  for (int round = 0; round < 3; ++round) {
+    if (system(("rm -f '" + work + "'/dst/* '" + work + "'/cp/*").c_str()) != 0) return 1;
+    double t = now();
+    for (const Item &it : items) {
+      std::string from = "C:\\src\\" + it.name, to = "C:\\dst\\" + it.name;
+      if (copyVerified(fs, nullptr, nullptr, from.c_str(), to.c_str(), it.size, it.sums, 1) != kCopyDone) {
+        fprintf(stderr, "copy of %s failed\n", it.name.c_str());
+        return 1;
+      }
     }
-    printf("files: %zu, %.1f MB\n", items.size(), mb);
-    printf("verified copy:  %.1f MB/s\n", mb / best);
-    printf("cp + cksum:     %.1f MB/s\n", mb / bestPeer);
-    printf("ratio (verified copy / cp+cksum): %.2f\n", bestPeer / best);
-    system(("rm -rf '" + work + "'").c_str());
-    return 0;
+    best = std::min(best, now() - t);
+    t = now();
+    std::string peer = "cp '" + work + "'/src/* '" + work + "/cp/' && cksum '" + work + "'/cp/* > /dev/null";
+    if (system(peer.c_str()) != 0) return 1;
+    bestPeer = std::min(bestPeer, now() - t);
+  }
+  printf("files: %zu, %.1f MB\n", items.size(), mb);
+  printf("verified copy:  %.1f MB/s\n", mb / best);
+  printf("cp + cksum:     %.1f MB/s\n", mb / bestPeer);
+  printf("ratio (verified copy / cp+cksum): %.2f\n", bestPeer / best);
+  system(("rm -rf '" + work + "'").c_str());
+  return 0;
 }

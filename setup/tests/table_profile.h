@@ -13,34 +13,32 @@
 #include "setup/script.h"
 
 struct ProfileEntry {
-    std::string section, key, value;
+  std::string section, key, value;
 };
 
 struct TableProfile {
-    std::vector<ProfileEntry> entries;
-    ProfileApi api;
-    SetupScript script;
+  std::vector<ProfileEntry> entries;
+  ProfileApi api;
+  SetupScript script;
 
-    TableProfile()
-    {
-        api.context = this;
-        api.read = &TableProfile::read;
-        script.api = &api;
-        snprintf(script.path, sizeof script.path, "C:\\setup\\txsetup.inf");
-    }
-    void set(const char *section, const char *key, const char *value) { entries.push_back({section, key, value}); }
+  TableProfile() {
+    api.context = this;
+    api.read = &TableProfile::read;
+    script.api = &api;
+    snprintf(script.path, sizeof script.path, "C:\\setup\\txsetup.inf");
+  }
+  void set(const char *section, const char *key, const char *value) { entries.push_back({section, key, value}); }
 
-    static int read(void *context, const char *, const char *section, const char *key, char *out, size_t room)
-    {
-        TableProfile *t = (TableProfile *)context;
-        for (const ProfileEntry &e : t->entries)
-            if (strcasecmp(e.section.c_str(), section) == 0 && strcasecmp(e.key.c_str(), key) == 0) {
-                snprintf(out, room, "%s", e.value.c_str());
-                return 1;
-            }
-        out[0] = '\0';
-        return 0;
-    }
+  static int read(void *context, const char *, const char *section, const char *key, char *out, size_t room) {
+    TableProfile *t = (TableProfile *)context;
+    for (const ProfileEntry &e : t->entries)
+      if (strcasecmp(e.section.c_str(), section) == 0 && strcasecmp(e.key.c_str(), key) == 0) {
+        snprintf(out, room, "%s", e.value.c_str());
+        return 1;
+      }
+    out[0] = '\0';
+    return 0;
+  }
 };
 
 #endif

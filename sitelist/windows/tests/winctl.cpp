@@ -46,6 +46,8 @@
 //   press HWND ID                click button ID of dialog HWND as the mouse would (BM_CLICK:
 //                                a radio button or check box changes, then notifies)
 //   combo HWND ID                a combo box's text, selection and items
+//   send HWND MSG WPARAM LPARAM  send a message with numeric parameters; answers
+//                                its result
 //   quit                         end
 #include <windows.h>
 #include <commctrl.h>
@@ -636,6 +638,12 @@ bool Run(char** f, int n) {
       }
       printf("]}\n");
     }
+  } else if (strcmp(cmd, "send") == 0 && n >= 5) {
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutA(ParseHwnd(f[1]), (UINT)strtoul(f[2], nullptr, 0), (WPARAM)strtoll(f[3], nullptr, 0),
+                            (LPARAM)strtoll(f[4], nullptr, 0), SMTO_ABORTIFHUNG, 5000, &result))
+      printf("{\"ok\":true,\"result\":%lld}\n", (long long)(intptr_t)result);
+    else Fail("send failed");
   } else {
     Fail("unknown command or missing fields");
   }
