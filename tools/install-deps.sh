@@ -16,6 +16,8 @@ PACKAGES=(
   ffmpeg libavcodec-dev python3-aiosmtpd lighttpd curl libsqlite3-dev
   # the exported pages in a real browser, and the export benchmark's peer
   chromium buku
+  # the reports' printing tests: a CUPS scheduler with a PDF printer, and the PDF read back
+  cups printer-driver-cups-pdf poppler-utils
 )
 
 missing=()

@@ -28,8 +28,8 @@ enum ExportFileResult {
 // Problems while it runs are shown as they come; the run goes on.
 int ExportFile(HWND caller, const ExportSettings* settings);
 
-// ExportHelp: a plain viewer of "Export.Txt" from the working directory,
-// titled "Using Tabulink".
+// ExportHelp: the text viewer of "Export.Txt", titled "Using Tabulink"
+// (text_viewer_window.cpp, declared with the other viewers in report_windows.h).
 int ExportHelp(void* unused);
 
 #endif

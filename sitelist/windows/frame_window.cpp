@@ -8,9 +8,15 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <winspool.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <utility>
 
 #include "sitelist/exchange/export_windows.h"
 #include "sitelist/exchange/import_windows.h"
+#include "sitelist/exchange/report_windows.h"
 #include "sitelist/windows/about_box.h"
 #include "sitelist/windows/browse_windows.h"
 #include "sitelist/windows/procedure_threads.h"
@@ -44,14 +50,14 @@ const MenuProcedure kMenuProcedures[] = {
     {IDM_FILE_MERGE, "ImportTABLNK", ImportTABLNK},
     {IDM_BROWSE_LOCATIONS, "BrowseTABLNK", BrowseTABLNK},
     {IDM_BROWSE_CATEGORIES, "BrowseCategories", BrowseCategories},
-    {IDM_REPORT_DESCRIPTION, "PrintURL:K_Description", nullptr},
-    {IDM_REPORT_LOCATION, "PrintURL:K_Location", nullptr},
-    {IDM_REPORT_CATEGORY, "PrintURL:K_Category", nullptr},
-    {IDM_REPORT_RATING, "PrintURL:K_Rating", nullptr},
-    {IDM_REPORT_KEYWORD, "PrintURL:K_Keyword", nullptr},
-    {IDM_REPORT_CATEGORIES, "PrintCAT:K_Category", nullptr},
-    {IDM_HELP_README, "ReadMe", nullptr},
-    {IDM_HELP_WHATSNEW, "WhatsNew", nullptr},
+    {IDM_REPORT_DESCRIPTION, "PrintURL:K_Description", PrintURL_K_Description},
+    {IDM_REPORT_LOCATION, "PrintURL:K_Location", PrintURL_K_Location},
+    {IDM_REPORT_CATEGORY, "PrintURL:K_Category", PrintURL_K_Category},
+    {IDM_REPORT_RATING, "PrintURL:K_Rating", PrintURL_K_Rating},
+    {IDM_REPORT_KEYWORD, "PrintURL:K_Keyword", PrintURL_K_Keyword},
+    {IDM_REPORT_CATEGORIES, "PrintCAT:K_Category", PrintCAT_K_Category},
+    {IDM_HELP_README, "ReadMe", ReadMe},
+    {IDM_HELP_WHATSNEW, "WhatsNew", WhatsNew},
 };
 static_assert(ARRAY_SIZE(kMenuProcedures) == 14, "one entry per starting command");
 
@@ -73,9 +79,39 @@ HWND g_status = nullptr;
 HMENU g_popups[5] = {};
 bool g_menuChosen = false;
 
-// Printer settings chosen through "&Print Setup ..."; the reports print with them.
+// Printer settings chosen through "&Print Setup ..."; the reports print with
+// them from their own threads, so they change and are read under g_printLock.
 HGLOBAL g_devMode = nullptr;
 HGLOBAL g_devNames = nullptr;
+CRITICAL_SECTION g_printLock;
+INIT_ONCE g_printLockOnce = INIT_ONCE_STATIC_INIT;
+
+BOOL CALLBACK InitPrintLock(PINIT_ONCE, PVOID, PVOID*) {
+  InitializeCriticalSection(&g_printLock);
+  return TRUE;
+}
+
+CRITICAL_SECTION* PrintLock() {
+  InitOnceExecuteOnce(&g_printLockOnce, InitPrintLock, nullptr, nullptr);
+  return &g_printLock;
+}
+
+// A copy of a global memory block (null for null).
+HGLOBAL CopyGlobal(HGLOBAL from) {
+  if (from == nullptr) return nullptr;
+  SIZE_T size = GlobalSize(from);
+  HGLOBAL to = GlobalAlloc(GMEM_MOVEABLE, size);
+  void* src = GlobalLock(from);
+  void* dst = to != nullptr ? GlobalLock(to) : nullptr;
+  if (src != nullptr && dst != nullptr) memcpy(dst, src, size);
+  if (dst != nullptr) GlobalUnlock(to);
+  if (src != nullptr) GlobalUnlock(from);
+  if (src == nullptr || dst == nullptr) {
+    if (to != nullptr) GlobalFree(to);
+    return nullptr;
+  }
+  return to;
+}
 
 void SetStatus(const char* text) { SendMessageA(g_status, SB_SETTEXTA, 0, (LPARAM)text); }
 
@@ -105,17 +141,24 @@ void OnMenuSelect(WPARAM wParam, LPARAM lParam) {
   SetStatus(hint);
 }
 
+// The dialog works on copies, so that a report printing meanwhile reads whole settings.
 void PrintSetup(HWND frame) {
   PRINTDLGA pd = {};
   pd.lStructSize = sizeof pd;
   pd.hwndOwner = frame;
-  pd.hDevMode = g_devMode;
-  pd.hDevNames = g_devNames;
+  EnterCriticalSection(PrintLock());
+  pd.hDevMode = CopyGlobal(g_devMode);
+  pd.hDevNames = CopyGlobal(g_devNames);
+  LeaveCriticalSection(PrintLock());
   pd.Flags = PD_PRINTSETUP;
   if (PrintDlgA(&pd)) {
-    g_devMode = pd.hDevMode;
-    g_devNames = pd.hDevNames;
+    EnterCriticalSection(PrintLock());
+    std::swap(g_devMode, pd.hDevMode);
+    std::swap(g_devNames, pd.hDevNames);
+    LeaveCriticalSection(PrintLock());
   }
+  if (pd.hDevMode != nullptr) GlobalFree(pd.hDevMode);
+  if (pd.hDevNames != nullptr) GlobalFree(pd.hDevNames);
 }
 
 void LayoutFrame(HWND frame) {
@@ -222,6 +265,51 @@ LRESULT CALLBACK FrameProc(HWND frame, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+HDC CreateReportPrinterDC(char* name, size_t capacity) {
+  char driver[256] = "WINSPOOL", device[256] = "";
+  DEVMODEA* mode = nullptr;
+  EnterCriticalSection(PrintLock());
+  if (g_devNames != nullptr) {
+    const DEVNAMES* names = static_cast<const DEVNAMES*>(GlobalLock(g_devNames));
+    if (names != nullptr) {
+      const char* base = reinterpret_cast<const char*>(names);
+      lstrcpynA(driver, base + names->wDriverOffset, sizeof driver);
+      lstrcpynA(device, base + names->wDeviceOffset, sizeof device);
+      GlobalUnlock(g_devNames);
+    }
+  }
+  if (g_devMode != nullptr && device[0] != '\0') {
+    SIZE_T size = GlobalSize(g_devMode);
+    const void* src = GlobalLock(g_devMode);
+    if (src != nullptr && size >= sizeof(DEVMODEA)) {
+      mode = static_cast<DEVMODEA*>(malloc(size));
+      if (mode != nullptr) memcpy(mode, src, size);
+    }
+    if (src != nullptr) GlobalUnlock(g_devMode);
+  }
+  LeaveCriticalSection(PrintLock());
+  if (device[0] == '\0') {
+    DWORD size = sizeof device;
+    if (!GetDefaultPrinterA(device, &size)) device[0] = '\0';
+  }
+  if (device[0] == '\0') {
+    // No default printer set: the first printer there is.
+    DWORD need = 0, count = 0;
+    EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, nullptr, 0, &need, &count);
+    BYTE* buffer = need > 0 ? static_cast<BYTE*>(malloc(need)) : nullptr;
+    if (buffer != nullptr &&
+        EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, buffer, need, &need, &count) &&
+        count > 0) {
+      lstrcpynA(device, reinterpret_cast<PRINTER_INFO_4A*>(buffer)->pPrinterName, sizeof device);
+    }
+    free(buffer);
+  }
+  HDC dc = device[0] != '\0' ? CreateDCA(driver, device, nullptr, mode) : nullptr;
+  free(mode);
+  if (name != nullptr && capacity > 0) lstrcpynA(name, device, (int)capacity);
+  return dc;
+}
 
 HWND CreateMainFrame(HINSTANCE instance) {
   WNDCLASSEXA wc = {};

@@ -68,7 +68,6 @@
 // ---- Export (ExportMain, ExportFile, ExportHelp): dialogs 130-134,
 // controls 1400-1479, strings 3300-3399 ----
 #define IDD_EXPORT              130
-#define IDD_EXPORT_HELP         131
 
 #define IDC_EXPORT_NOTE         1400
 #define IDC_EXPORT_NAME_LABEL   1401
@@ -91,8 +90,6 @@
 #define IDC_EXPORT_SITEINFO     1418
 #define IDC_EXPORT_RATINGS      1419
 #define IDC_EXPORT_HELP         1420
-#define IDC_EXPORT_HELP_TEXT    1430
-#define IDC_EXPORT_HELP_CLOSE   1431
 
 #define IDS_EXPORT_TITLE        3300
 #define IDS_EXPORT_FILE_TITLE   3301
@@ -104,10 +101,6 @@
 #define IDS_EXPORT_OPEN_FAILED  3307
 #define IDS_HISTORY_ADD_FAILED  3308
 #define IDS_EXPORT_LINES_LOST   3309
-#define IDS_EXPORT_HELP_TITLE   3310
-#define IDS_EXPORT_HELP_READING 3311
-#define IDS_EXPORT_READING_FILE 3312
-#define IDS_EXPORT_HELP_FILE    3313
 // ---- Import, AskCategory, UpdateCategoriesNoMDI and the merge (ImportTABLNK) ----
 #define IDD_IMPORT_MAIN         135
 #define IDD_ASK_CATEGORY        136
@@ -334,6 +327,87 @@
 #define IDS_HINT_CLIPBOARD      3145
 #define IDS_HINT_CLOSE          3146
 #define IDS_HINT_SITEINFO       3147
+
+// Reports, print preview and text viewers (sitelist/exchange/report_*, preview_*, text_viewer_*).
+#define IDD_REPORT_PREVIEW      141
+#define IDD_JUMP_PAGE           142
+#define IDD_VIEWER              143
+#define IDD_FIND_TEXT           144
+
+#define IDR_PREVIEW             320
+
+#define IDC_PREVIEW_PRINT       1570
+#define IDC_PREVIEW_EXIT        1571
+#define IDC_PREVIEW_ZOOM        1572
+#define IDC_PREVIEW_PAGE_LABEL  1573
+#define IDC_PREVIEW_PAGE        1574
+#define IDC_PREVIEW_PAGE_SPIN   1575
+#define IDC_PREVIEW_ACROSS_LABEL 1576
+#define IDC_PREVIEW_ACROSS      1577
+#define IDC_PREVIEW_ACROSS_SPIN 1578
+#define IDC_PREVIEW_DOWN_LABEL  1579
+#define IDC_PREVIEW_DOWN        1580
+#define IDC_PREVIEW_DOWN_SPIN   1581
+#define IDC_PREVIEW_PAGES       1582
+#define IDC_PREVIEW_STATUS      1583
+#define IDC_JUMP_PROMPT         1590
+#define IDC_JUMP_LABEL          1591
+#define IDC_JUMP_PAGE           1592
+#define IDC_JUMP_SPIN           1593
+#define IDC_VIEWER_LIST         1600
+#define IDC_VIEWER_PRINT        1601
+#define IDC_VIEWER_FIND         1602
+#define IDC_VIEWER_FINDNEXT     1603
+#define IDC_VIEWER_CLOSE        1604
+#define IDC_FIND_WHAT_LABEL     1620
+#define IDC_FIND_WHAT           1621
+#define IDC_FIND_WHOLE          1622
+#define IDC_FIND_CASE           1623
+#define IDC_FIND_DIRECTION      1624
+#define IDC_FIND_UP             1625
+#define IDC_FIND_DOWN           1626
+
+#define IDM_PREVIEW_PRINT       2601
+#define IDM_PREVIEW_EXIT        2602
+#define IDM_PREVIEW_NEXT        2611
+#define IDM_PREVIEW_PREVIOUS    2612
+#define IDM_PREVIEW_JUMP        2613
+#define IDM_PREVIEW_DISPLAY     2614
+#define IDM_ZOOM_NONE           2620
+#define IDM_ZOOM_PAGEWIDTH      2621
+#define IDM_ZOOM_50             2622
+#define IDM_ZOOM_75             2623
+#define IDM_ZOOM_100            2624
+#define IDM_ZOOM_200            2625
+#define IDM_ZOOM_300            2626
+
+#define IDS_REPORT_PROGRESS_TITLE 3500
+#define IDS_PREVIEW_TITLE       3501
+#define IDS_TIP_PRINT           3502
+#define IDS_TIP_EXIT            3503
+#define IDS_TIP_ZOOM            3504
+#define IDS_TIP_PAGE            3505
+#define IDS_TIP_ACROSS          3506
+#define IDS_TIP_DOWN            3507
+#define IDS_JUMP_HINT           3508
+#define IDS_JUMP_TITLE          3509
+#define IDS_NO_PRINTER_TITLE    3510
+#define IDS_NO_PRINTER_TEXT     3511
+#define IDS_PRINT_FAILED_TITLE  3512
+#define IDS_PRINT_FAILED_TEXT   3513
+#define IDS_PRINTING            3514
+#define IDS_HINT_VIEW           3515
+#define IDS_HINT_ZOOM           3516
+#define IDS_HINT_FILE           3517
+#define IDS_WHATSNEW_TITLE      3520
+#define IDS_USING_TITLE         3521
+#define IDS_READING_TITLE       3522
+#define IDS_READING_WHATSNEW    3523
+#define IDS_READING_README      3524
+#define IDS_READING_EXPORT      3525
+#define IDS_FIND_TITLE          3526
+#define IDS_FIND_NOT_FOUND      3527
+#define IDS_FIND_NOT_FOUND_TITLE 3528
 
 #define IDM_FIRSTCHILD          4000
 

@@ -100,17 +100,17 @@ const ItemCase kItems[] = {
     {1, -1, 0, "&Locations", IDM_BROWSE_LOCATIONS, false, "Browse TABLNK"},
     {1, -1, 1, "&Categories", IDM_BROWSE_CATEGORIES, false, "Browse Categories"},
     {2, -1, 0, "Locations", 0, false, ""},
-    {2, 0, 0, "Print by Description", IDM_REPORT_DESCRIPTION, true, "Print ordered by Description"},
-    {2, 0, 1, "Print by Location", IDM_REPORT_LOCATION, true, "Print ordered by Location key"},
-    {2, 0, 2, "Print by Category", IDM_REPORT_CATEGORY, true, "Print ordered by Category key"},
-    {2, 0, 3, "Print by Rating", IDM_REPORT_RATING, true, "Print ordered by Rating key"},
-    {2, 0, 4, "Print by Keyword", IDM_REPORT_KEYWORD, true, "Print ordered by Keyword key"},
-    {2, -1, 1, "Categories", IDM_REPORT_CATEGORIES, true, "Print ordered by Category key"},
+    {2, 0, 0, "Print by Description", IDM_REPORT_DESCRIPTION, false, "Print ordered by Description"},
+    {2, 0, 1, "Print by Location", IDM_REPORT_LOCATION, false, "Print ordered by Location key"},
+    {2, 0, 2, "Print by Category", IDM_REPORT_CATEGORY, false, "Print ordered by Category key"},
+    {2, 0, 3, "Print by Rating", IDM_REPORT_RATING, false, "Print ordered by Rating key"},
+    {2, 0, 4, "Print by Keyword", IDM_REPORT_KEYWORD, false, "Print ordered by Keyword key"},
+    {2, -1, 1, "Categories", IDM_REPORT_CATEGORIES, false, "Print ordered by Category key"},
     {3, -1, 0, "T&ile", IDM_WINDOW_TILE, false, "Make all open windows visible"},
     {3, -1, 1, "&Cascade", IDM_WINDOW_CASCADE, false, "Stack all open windows"},
     {3, -1, 2, "&Arrange Icons", IDM_WINDOW_ARRANGE, false, "Align all window icons"},
-    {4, -1, 0, "&Read Me", IDM_HELP_README, true, ""},
-    {4, -1, 1, "&What's New", IDM_HELP_WHATSNEW, true, ""},
+    {4, -1, 0, "&Read Me", IDM_HELP_README, false, ""},
+    {4, -1, 1, "&What's New", IDM_HELP_WHATSNEW, false, ""},
     {4, -1, 2, "", 0, false, ""},
     {4, -1, 3, "&About", IDM_HELP_ABOUT, false, "About This Program"},
 };
@@ -189,7 +189,6 @@ TEST_F(FrameTest, PopupHints) {
 }
 
 TEST_F(FrameTest, GreyedCommandsStartNothing) {
-  SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_REPORT_DESCRIPTION, 0), 0);
   SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_FILE_CLIPBOARD, 0), 0);
   EXPECT_EQ(RunningProcedures(), 0);
 }
