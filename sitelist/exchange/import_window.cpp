@@ -12,6 +12,7 @@
 
 #include "sitelist/exchange/export_windows.h"
 #include "sitelist/exchange/file_history.h"
+#include "sitelist/exchange/report_windows.h"
 #include "sitelist/records/record_operations.h"
 #include "sitelist/windows/category_list_window.h"
 #include "sitelist/windows/private_profile.h"
@@ -431,8 +432,8 @@ void ImportMainBrowse(HWND dialog, ImportMainState* s) {
     SetDlgItemTextA(dialog, IDC_IMPORT_FILE, s->settings.name);
 }
 
-// "Help!": the viewer of Export.Txt, the same text and title as the export's help.
-void ImportMainHelp(HWND, ImportMainState*) { StartProcedure(ExportHelp, nullptr); }
+// "Help!": ImportHelp, the viewer of Export.Txt with the export help's text and title.
+void ImportMainHelp(HWND, ImportMainState*) { StartProcedure(ImportHelp, nullptr); }
 
 void ImportMainMethod(HWND dialog, ImportMainState*) { EnableCategory(dialog); }
 
