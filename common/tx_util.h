@@ -20,20 +20,17 @@ char (&txArraySizeHelper(T (&array)[N]))[N];
 // Copies src into dst, which holds size bytes including the terminating zero:
 // at most size - 1 characters are taken and dst is always zero-ended (nothing is
 // written when size is 0). Returns 1 when all of src fitted, 0 when it was cut.
-static inline int copyBounded(char *dst, size_t size, const char *src)
-{
-    if (size == 0) {
-        return 0;
-    }
-    size_t n = strlen(src);
-    int whole = 1;
-    if (n > size - 1) {
-        n = size - 1;
-        whole = 0;
-    }
-    memcpy(dst, src, n);
-    dst[n] = '\0';
-    return whole;
+static inline int copyBounded(char *dst, size_t size, const char *src) {
+  if (size == 0) { return 0; }
+  size_t n = strlen(src);
+  int whole = 1;
+  if (n > size - 1) {
+    n = size - 1;
+    whole = 0;
+  }
+  memcpy(dst, src, n);
+  dst[n] = '\0';
+  return whole;
 }
 
 #endif

@@ -8,8 +8,8 @@
 
 #include "decoder/state.h"
 
-extern const uint8_t kMaskTab[256];   // bin -> band
-extern const uint8_t kBandEnd[50];    // one past each band's last bin
+extern const uint8_t kMaskTab[256];  // bin -> band
+extern const uint8_t kBandEnd[50];   // one past each band's last bin
 extern const uint8_t kLaTab[256];
 extern const int16_t kHth[3][50];
 extern const uint8_t kBapTab[64];
@@ -27,8 +27,8 @@ void ChannelGain(double logGain, int dialnorm, int compMode, double pcmScale, do
 // A/52 parametric bit allocation of bins start..end-1 of one channel into bap.
 // fastLeak and slowLeak are the coupling channel's initial leaks (ignored when
 // start is 0). The exponents must lie in 0..24, as DecodeExponents leaves them.
-void ComputeBap(const DecoderState& d, const int16_t* exps, uint8_t* bap, int start, int end,
-                int fastGain, int snrOffset, int fastLeak, int slowLeak, const int16_t* delta);
+void ComputeBap(const DecoderState& d, const int16_t* exps, uint8_t* bap, int start, int end, int fastGain,
+                int snrOffset, int fastLeak, int slowLeak, const int16_t* delta);
 
 // Exponents, allocation, mantissas and dequantisation of full-bandwidth channel
 // ch (its coupled range included) into d.coeffs[ch].

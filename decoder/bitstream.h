@@ -14,9 +14,9 @@ constexpr int kReaderPadBytes = 520;  // zeros after the frame: 64-bit loads, a 
 // stream bit order, followed by zeros; every read is thereby bounded by the frame
 // size, and bits past it read as 0.
 struct BitReader {
-    uint8_t bytes[kMaxFrameWords * 2 + kReaderPadBytes];
-    uint32_t pos;    // bits consumed
-    uint32_t limit;  // bits of the frame held in bytes[]
+  uint8_t bytes[kMaxFrameWords * 2 + kReaderPadBytes];
+  uint32_t pos;    // bits consumed
+  uint32_t limit;  // bits of the frame held in bytes[]
 };
 
 // Word format bits 14-15: 0 and 1 = 16-bit words, 2 = 8-bit words (one stream
@@ -28,29 +28,27 @@ int WordBits(int wordFormat);
 void ReaderStart(BitReader& r, const void* data, int startBit, int wordFormat, int limitWords);
 
 inline uint32_t ReaderPeek32(const BitReader& r) {
-    uint64_t v;
-    std::memcpy(&v, r.bytes + (r.pos >> 3), sizeof v);  // pos <= limit: inside bytes[]
-    v = __builtin_bswap64(v);
-    return (uint32_t)((v << (r.pos & 7)) >> 32);
+  uint64_t v;
+  std::memcpy(&v, r.bytes + (r.pos >> 3), sizeof v);  // pos <= limit: inside bytes[]
+  v = __builtin_bswap64(v);
+  return (uint32_t)((v << (r.pos & 7)) >> 32);
 }
 
 inline void ReaderAdvance(BitReader& r, uint32_t n) {
-    r.pos += n;
-    if (r.pos > r.limit) r.pos = r.limit;
+  r.pos += n;
+  if (r.pos > r.limit) r.pos = r.limit;
 }
 
 // The next n bits (1 to 16), right-aligned.
 inline uint32_t ReadUnsigned(BitReader& r, int n) {
-    uint32_t v = ReaderPeek32(r) >> (32 - n);
-    ReaderAdvance(r, (uint32_t)n);
-    return v;
+  uint32_t v = ReaderPeek32(r) >> (32 - n);
+  ReaderAdvance(r, (uint32_t)n);
+  return v;
 }
 
 // The next n bits (1 to 16) in the top n bits of a 16-bit word; read as int16 a
 // two's-complement field yields its value times 2^(16 - n).
-inline uint16_t ReadLeftAligned(BitReader& r, int n) {
-    return (uint16_t)(ReadUnsigned(r, n) << (16 - n));
-}
+inline uint16_t ReadLeftAligned(BitReader& r, int n) { return (uint16_t)(ReadUnsigned(r, n) << (16 - n)); }
 
 inline void Skip(BitReader& r, int n) { ReaderAdvance(r, (uint32_t)n); }
 inline uint32_t Mark(const BitReader& r) { return r.pos; }
@@ -58,16 +56,16 @@ inline void Resume(BitReader& r, uint32_t mark) { r.pos = mark <= r.limit ? mark
 
 // A/52 syncinfo and bsi fields of the current frame, plus derived values.
 struct FrameHeader {
-    uint16_t syncword, crc1;
-    int16_t fscod, frmsizecod, bsid, bsmod, acmod;
-    int16_t cmixlev, surmixlev, dsurmod, lfeon, dialnorm;
-    int16_t compre, compr;  // compr left-aligned (value x 256)
-    int16_t langcode, langcod, audprodie, mixlevel, roomtyp;
-    int16_t dialnorm2, compr2e, compr2, langcod2e, langcod2, audprodi2e, mixlevel2, roomtyp2;
-    int16_t copyrightb, origbs, timecod1e, timecod1, timecod2e, timecod2, addbsie, addbsil;
-    int16_t rateShift;  // 0, 1 or 2 for bsid <= 8, 9, 10
-    int16_t karaoke;    // acmod >= 2 and bsmod 7
-    int16_t nfchans;    // full-bandwidth channels by acmod
+  uint16_t syncword, crc1;
+  int16_t fscod, frmsizecod, bsid, bsmod, acmod;
+  int16_t cmixlev, surmixlev, dsurmod, lfeon, dialnorm;
+  int16_t compre, compr;  // compr left-aligned (value x 256)
+  int16_t langcode, langcod, audprodie, mixlevel, roomtyp;
+  int16_t dialnorm2, compr2e, compr2, langcod2e, langcod2, audprodi2e, mixlevel2, roomtyp2;
+  int16_t copyrightb, origbs, timecod1e, timecod1, timecod2e, timecod2, addbsie, addbsil;
+  int16_t rateShift;  // 0, 1 or 2 for bsid <= 8, 9, 10
+  int16_t karaoke;    // acmod >= 2 and bsmod 7
+  int16_t nfchans;    // full-bandwidth channels by acmod
 };
 
 extern const int16_t kChannelsByAcmod[8];  // 2, 1, 2, 3, 3, 4, 4, 5

@@ -7,7 +7,7 @@
 
 #include "decoder/state.h"
 
-extern const double kWindowHalf[256];  // w[0..255] of the 512-point KBD window (alpha 5)
+extern const double kWindowHalf[256];   // w[0..255] of the 512-point KBD window (alpha 5)
 extern const int8_t kSlotByMode[8][5];  // channel -> slot by audio coding mode, -1 past the last
 extern const int8_t kFrontByMode[8], kSurroundByMode[8];
 

@@ -7,23 +7,23 @@
 #include "formsend/form.h"
 
 enum {
-    kTemplatePieceChars = 994,  // a piece read from the template, line end included
-    // A piece after substitution grows up to this many characters: any one value (no
-    // longer than the form body it came in) goes in whole; the bound keeps values that
-    // bring in the names of later fields from growing a piece without end.
-    kPieceLimit = kMaxBodyBytes,
-    kQpBreakColumn = 72,
-    kQpLineCapacity = 79,
+  kTemplatePieceChars = 994,  // a piece read from the template, line end included
+  // A piece after substitution grows up to this many characters: any one value (no
+  // longer than the form body it came in) goes in whole; the bound keeps values that
+  // bring in the names of later fields from growing a piece without end.
+  kPieceLimit = kMaxBodyBytes,
+  kQpBreakColumn = 72,
+  kQpLineCapacity = 79,
 };
 
 // A heap text that grows as it is appended to. `data` is always zero-ended once
 // the text has been started; `failed` is set when memory could not be had, after
 // which appends do nothing.
 struct Text {
-    char *data;
-    size_t length;
-    size_t capacity;
-    int failed;
+  char *data;
+  size_t length;
+  size_t capacity;
+  int failed;
 };
 
 void textInit(Text *t);

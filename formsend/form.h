@@ -11,60 +11,60 @@
 #include "common/tx_util.h"
 
 enum {
-    kMaxFields = 1000,
-    kMaxRecipients = 100,
-    kAddressSize = 65,
-    kSenderNameSize = 50,
-    kSubjectSize = 200,
-    kSettingSize = 100,
-    kCharsetSize = 22,
-    kDottedSize = 51,
-    kHostNameLimit = 50,
-    kProfileValueSize = 65,
-    kFieldGrowStep = 102400,
-    kMaxBodyBytes = 1048576,  // a larger form body is refused
-    kRefusalSize = 320,       // one log line naming a refused field or path
+  kMaxFields = 1000,
+  kMaxRecipients = 100,
+  kAddressSize = 65,
+  kSenderNameSize = 50,
+  kSubjectSize = 200,
+  kSettingSize = 100,
+  kCharsetSize = 22,
+  kDottedSize = 51,
+  kHostNameLimit = 50,
+  kProfileValueSize = 65,
+  kFieldGrowStep = 102400,
+  kMaxBodyBytes = 1048576,  // a larger form body is refused
+  kRefusalSize = 320,       // one log line naming a refused field or path
 };
 
 // One decoded form field; name and value are heap strings owned by the table.
 struct FormField {
-    char *name;
-    char *value;
+  char *name;
+  char *value;
 };
 
 // The fields in body order. `last` is the index of the last field read, -1 for none.
 // `oversize` is set when the body was refused for its size and nothing was read.
 struct FormTable {
-    FormField fields[kMaxFields];
-    int last;
-    int oversize;
+  FormField fields[kMaxFields];
+  int last;
+  int oversize;
 };
 
 struct FormSettings {
-    char templatePath[kSettingSize];
-    char successUrl[kSettingSize];
-    char failureUrl[kSettingSize];
-    char optionalText[kSettingSize];
-    int optionalGiven;
-    int lastField;
+  char templatePath[kSettingSize];
+  char successUrl[kSettingSize];
+  char failureUrl[kSettingSize];
+  char optionalText[kSettingSize];
+  int optionalGiven;
+  int lastField;
 };
 
 struct MailJob {
-    char localHost[kAddressSize];
-    char senderAddress[kAddressSize];
-    char senderName[kSenderNameSize];
-    char gateway[kAddressSize];
-    char subject[kSubjectSize];
-    char recipients[kMaxRecipients][kAddressSize];
-    int ccCount;
-    int bccCount;
-    int toCount;
-    int currentRecipient;
-    int encode;
-    char charset[kCharsetSize];
-    char gatewayName[kAddressSize];
-    char gatewayDotted[kDottedSize];
-    unsigned char gatewayAddress[4];
+  char localHost[kAddressSize];
+  char senderAddress[kAddressSize];
+  char senderName[kSenderNameSize];
+  char gateway[kAddressSize];
+  char subject[kSubjectSize];
+  char recipients[kMaxRecipients][kAddressSize];
+  int ccCount;
+  int bccCount;
+  int toCount;
+  int currentRecipient;
+  int encode;
+  char charset[kCharsetSize];
+  char gatewayName[kAddressSize];
+  char gatewayDotted[kDottedSize];
+  unsigned char gatewayAddress[4];
 };
 
 // Empties both records (every run starts from empty text fields).
@@ -83,8 +83,7 @@ size_t decodeFieldText(char *text, size_t length);
 int readForm(FILE *in, const char *contentLength, FormTable *table);
 
 // Same reading from a byte range (used by the fuzz target and tests).
-int readFormFromBytes(const unsigned char *data, size_t size, const char *contentLength,
-                      FormTable *table);
+int readFormFromBytes(const unsigned char *data, size_t size, const char *contentLength, FormTable *table);
 
 // Releases the heap strings of the table and marks it empty.
 void freeForm(FormTable *table);
@@ -93,8 +92,7 @@ void freeForm(FormTable *table);
 // form is valid (1) or not (0). A line break in a header or envelope value, or a
 // template path that is absolute, has a drive or climbs out with "..", makes the
 // form not valid; `refusal` (kRefusalSize) then holds a log line naming it, else "".
-int mapControlFields(const FormTable *table, FormSettings *settings, MailJob *job,
-                     char *refusal);
+int mapControlFields(const FormTable *table, FormSettings *settings, MailJob *job, char *refusal);
 
 // Whether a template path names a file inside the working directory: relative, no
 // drive, no leading "\" or "/", no ".." component, not empty.

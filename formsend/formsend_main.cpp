@@ -9,11 +9,9 @@
 #include "formsend/run.h"
 #include "formsend/winsock_binding.h"
 
-int main(void)
-{
-    // The body is counted in bytes: read it untranslated.
-    _setmode(_fileno(stdin), _O_BINARY);
-    RunContext ctx = {stdin, stdout, getenv("CONTENT_LENGTH"), privateProfileLookup, NULL,
-                      winsockApi(), kSmtpPort};
-    return runFormsend(&ctx);
+int main(void) {
+  // The body is counted in bytes: read it untranslated.
+  _setmode(_fileno(stdin), _O_BINARY);
+  RunContext ctx = {stdin, stdout, getenv("CONTENT_LENGTH"), privateProfileLookup, NULL, winsockApi(), kSmtpPort};
+  return runFormsend(&ctx);
 }

@@ -10,13 +10,13 @@
 #include "formsend/smtp.h"
 
 struct RunContext {
-    FILE *in;                   // the form body (read as bytes)
-    FILE *out;                  // the answer to the web server
-    const char *contentLength;  // CONTENT_LENGTH, NULL when unset
-    ProfileLookup lookup;       // the "Quenby Mailer" section of formsend.ini
-    void *lookupContext;
-    const SocketApi *sockets;
-    int port;                   // kSmtpPort but for tests
+  FILE *in;                   // the form body (read as bytes)
+  FILE *out;                  // the answer to the web server
+  const char *contentLength;  // CONTENT_LENGTH, NULL when unset
+  ProfileLookup lookup;       // the "Quenby Mailer" section of formsend.ini
+  void *lookupContext;
+  const SocketApi *sockets;
+  int port;  // kSmtpPort but for tests
 };
 
 // Runs formsend in the working directory ("Formsend.log", the template, and

@@ -99,7 +99,8 @@ double oursFps(const Frames& f, int passes) {
     auto t0 = std::chrono::steady_clock::now();
     for (const auto& fr : f.words)
       if (dbDecode(fr.data(), pcm, 1) != 0) {
-        fprintf(stderr, "decoder_bench: our decoder reports an error at frame %ld (pass %d)\n", (long)(&fr - f.words.data()), p);
+        fprintf(stderr, "decoder_bench: our decoder reports an error at frame %ld (pass %d)\n",
+                (long)(&fr - f.words.data()), p);
         return -1;
       }
     double s = seconds(t0, std::chrono::steady_clock::now());

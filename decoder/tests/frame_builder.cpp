@@ -129,8 +129,7 @@ void chooseBlock(const BuildSpec& s, Rng& r, Frame& f, int k) {
     b.endmant[ch] = b.cplinu && b.chincpl[ch] ? cplstrt : 3 * b.chbwcod[ch] + 73;
     int g = 1 << (b.expstr[ch] - 1);
     b.absexp[ch] = r.range(s.expLow, s.expHigh > 15 ? 15 : s.expHigh);
-    randomExponents(r, b, ch, b.absexp[ch], (b.endmant[ch] - 1 + 3 * g - 1) / (3 * g), s.expLow,
-                    s.expHigh);
+    randomExponents(r, b, ch, b.absexp[ch], (b.endmant[ch] - 1 + 3 * g - 1) / (3 * g), s.expLow, s.expHigh);
     b.gainrng[ch] = r.range(0, 3);
   }
   if (b.cplinu) {
@@ -138,8 +137,7 @@ void chooseBlock(const BuildSpec& s, Rng& r, Frame& f, int k) {
     if (b.expstr[CPL]) {
       int g = 1 << (b.expstr[CPL] - 1);
       b.absexp[CPL] = r.range((s.expLow + 1) / 2, s.expHigh / 2 > 15 ? 15 : s.expHigh / 2);
-      randomExponents(r, b, CPL, b.absexp[CPL] << 1, (cplend - cplstrt) / (3 * g), s.expLow,
-                      s.expHigh);
+      randomExponents(r, b, CPL, b.absexp[CPL] << 1, (cplend - cplstrt) / (3 * g), s.expLow, s.expHigh);
     }
   }
   if (s.lfeon) {
@@ -237,22 +235,22 @@ void chooseHeader(const BuildSpec& s, Rng& r, Frame& f) {
 // Every scenario builds frames that the comparison decodes with both decoders.
 const BuildSpec kBuildScenarios[] = {
     // name                fs bsid ac lfe short cpl phs remat delta skip dyn compr addbsi reuse lo hi seed
-    {"short_blocks_20",     0, 8, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1, 7, 16, 11},
-    {"short_mixed_32",      0, 8, 7, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 9, 19, 12},
-    {"dual_mono_10",        1, 8, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 7, 16, 13},
-    {"dual_mono_extras",    0, 8, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 7, 16, 14},
-    {"bsid9_20",            0, 9, 2, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 7, 16, 15},
-    {"bsid10_20",           1, 10, 2, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 7, 16, 16},
-    {"bsid10_32_lfe",       2, 10, 7, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 9, 19, 17},
-    {"delta_alloc_30",      0, 8, 3, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 9, 19, 18},
-    {"delta_cpl_32",        0, 8, 7, 1, 0, 1, 0, 0, 1, 0, 0, 0, 0, 1, 9, 19, 19},
-    {"skip_fields_20",      1, 8, 2, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1, 7, 16, 20},
-    {"dynrng_compr_20",     0, 8, 2, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 1, 7, 16, 21},
-    {"phase_flags_20",      0, 8, 2, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 1, 7, 16, 22},
-    {"rematrix_20",         2, 8, 2, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 7, 16, 23},
-    {"addbsi_21",           0, 6, 4, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 1, 9, 19, 24},
-    {"coupling_22",         1, 8, 6, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 9, 19, 25},
-    {"everything_32k",      2, 8, 5, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 8, 18, 26},
+    {"short_blocks_20", 0, 8, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1, 7, 16, 11},
+    {"short_mixed_32", 0, 8, 7, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 9, 19, 12},
+    {"dual_mono_10", 1, 8, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 7, 16, 13},
+    {"dual_mono_extras", 0, 8, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 7, 16, 14},
+    {"bsid9_20", 0, 9, 2, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 7, 16, 15},
+    {"bsid10_20", 1, 10, 2, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 7, 16, 16},
+    {"bsid10_32_lfe", 2, 10, 7, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 9, 19, 17},
+    {"delta_alloc_30", 0, 8, 3, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 9, 19, 18},
+    {"delta_cpl_32", 0, 8, 7, 1, 0, 1, 0, 0, 1, 0, 0, 0, 0, 1, 9, 19, 19},
+    {"skip_fields_20", 1, 8, 2, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1, 7, 16, 20},
+    {"dynrng_compr_20", 0, 8, 2, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 1, 7, 16, 21},
+    {"phase_flags_20", 0, 8, 2, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 1, 7, 16, 22},
+    {"rematrix_20", 2, 8, 2, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 7, 16, 23},
+    {"addbsi_21", 0, 6, 4, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 1, 9, 19, 24},
+    {"coupling_22", 1, 8, 6, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 9, 19, 25},
+    {"everything_32k", 2, 8, 5, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 8, 18, 26},
     {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
 };
 

@@ -10,20 +10,20 @@
 
 struct BuildSpec {
   const char* name;
-  int fscod;        // 0, 1, 2
-  int bsid;         // 8 normally; 6; 9 and 10 for the reduced rates
-  int acmod;        // 0..7
+  int fscod;  // 0, 1, 2
+  int bsid;   // 8 normally; 6; 9 and 10 for the reduced rates
+  int acmod;  // 0..7
   int lfeon;
-  int shortBlocks;  // 0 never, 1 at random, 2 always
-  int coupling;     // coupling in use (acmod 2 or more)
-  int phaseFlags;   // acmod 2 with coupling: phsflginu and random phsflg
-  int rematrix;     // acmod 2: 0 no flags, 1 random flag patterns
-  int deltaAlloc;   // random delta bit allocation segments
-  int skipFields;   // random skip fields
-  int dynrng;       // 0 none; 1 random dynrng (and dynrng2) words
-  int compr;        // 0 none; 1 compr (and compr2) in the header
-  int addbsi;       // additional bitstream information
-  int reuse;        // 1: blocks 1..5 reuse exponents and parameters at random
+  int shortBlocks;      // 0 never, 1 at random, 2 always
+  int coupling;         // coupling in use (acmod 2 or more)
+  int phaseFlags;       // acmod 2 with coupling: phsflginu and random phsflg
+  int rematrix;         // acmod 2: 0 no flags, 1 random flag patterns
+  int deltaAlloc;       // random delta bit allocation segments
+  int skipFields;       // random skip fields
+  int dynrng;           // 0 none; 1 random dynrng (and dynrng2) words
+  int compr;            // 0 none; 1 compr (and compr2) in the header
+  int addbsi;           // additional bitstream information
+  int reuse;            // 1: blocks 1..5 reuse exponents and parameters at random
   int expLow, expHigh;  // range of the exponents (loudness: 2^-exp)
   unsigned seed;
 };

@@ -20,8 +20,7 @@ namespace {
 enum { MAX_FRAME_BYTES = 3840, MAX_OPS = 12 };
 
 static const int kRates[8] = {8000, 11025, 16000, 22050, 32000, 44100, 48000, 0};
-static const int kKbps[19] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160,
-                              192, 224, 256, 320, 384, 448, 512, 576, 640};
+static const int kKbps[19] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 512, 576, 640};
 
 // Frame size in bytes from a header stored in the library's word order, 0 if unusable.
 size_t frameBytes(const uint8_t* p, size_t n) {

@@ -10,7 +10,7 @@ namespace peer {
 namespace {
 
 static const int kNfchans[8] = {2, 1, 2, 3, 3, 4, 4, 5};
-static const int kBitRates[19] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160,
+static const int kBitRates[19] = {32,  40,  48,  56,  64,  80,  96,  112, 128, 160,
                                   192, 224, 256, 320, 384, 448, 512, 576, 640};
 
 // A/52 section 7.2.2 tables.
@@ -20,27 +20,23 @@ static const int kSlowGain[4] = {0x540, 0x4d8, 0x478, 0x410};
 static const int kDbPerBit[4] = {0x000, 0x700, 0x900, 0xb00};
 static const int kFloor[8] = {0x2f0, 0x2b0, 0x270, 0x230, 0x1f0, 0x170, 0x0f0, (int)0xfffff800};
 static const int kFastGain[8] = {0x080, 0x100, 0x180, 0x200, 0x280, 0x300, 0x380, 0x400};
-static const int kBapTab[64] = {0,  1,  1,  1,  1,  1,  2,  2,  3,  3,  3,  4,  4,  5,  5,  6,
-                                6,  6,  6,  7,  7,  7,  7,  8,  8,  8,  8,  9,  9,  9,  9,  10,
-                                10, 10, 10, 11, 11, 11, 11, 12, 12, 12, 12, 13, 13, 13, 13, 14,
-                                14, 14, 14, 14, 14, 14, 14, 15, 15, 15, 15, 15, 15, 15, 15, 15};
+static const int kBapTab[64] = {0,  1,  1,  1,  1,  1,  2,  2,  3,  3,  3,  4,  4,  5,  5,  6,  6,  6,  6,  7,  7,  7,
+                                7,  8,  8,  8,  8,  9,  9,  9,  9,  10, 10, 10, 10, 11, 11, 11, 11, 12, 12, 12, 12, 13,
+                                13, 13, 13, 14, 14, 14, 14, 14, 14, 14, 14, 15, 15, 15, 15, 15, 15, 15, 15, 15};
 static_assert(ARRAY_SIZE(kBapTab) == 64, "baptab has 64 entries");
 static const int kHth[3][50] = {
-    {0x04d0, 0x04d0, 0x0440, 0x0400, 0x03e0, 0x03c0, 0x03b0, 0x03b0, 0x03a0, 0x03a0,
-     0x03a0, 0x03a0, 0x03a0, 0x0390, 0x0390, 0x0390, 0x0380, 0x0380, 0x0370, 0x0370,
-     0x0360, 0x0360, 0x0350, 0x0350, 0x0340, 0x0340, 0x0330, 0x0320, 0x0310, 0x0300,
-     0x02f0, 0x02f0, 0x02f0, 0x02f0, 0x0300, 0x0310, 0x0340, 0x0390, 0x03e0, 0x0420,
-     0x0460, 0x0490, 0x04a0, 0x0460, 0x0440, 0x0440, 0x0520, 0x0800, 0x0840, 0x0840},
-    {0x04f0, 0x04f0, 0x0460, 0x0410, 0x03e0, 0x03d0, 0x03c0, 0x03b0, 0x03b0, 0x03a0,
-     0x03a0, 0x03a0, 0x03a0, 0x03a0, 0x0390, 0x0390, 0x0390, 0x0380, 0x0380, 0x0380,
-     0x0370, 0x0370, 0x0360, 0x0360, 0x0350, 0x0350, 0x0340, 0x0340, 0x0320, 0x0310,
-     0x0300, 0x02f0, 0x02f0, 0x02f0, 0x02f0, 0x0300, 0x0320, 0x0350, 0x0390, 0x03e0,
-     0x0420, 0x0450, 0x04a0, 0x0490, 0x0460, 0x0440, 0x0480, 0x0630, 0x0840, 0x0840},
-    {0x0580, 0x0580, 0x04b0, 0x0450, 0x0420, 0x03f0, 0x03e0, 0x03d0, 0x03c0, 0x03b0,
-     0x03b0, 0x03b0, 0x03a0, 0x03a0, 0x03a0, 0x03a0, 0x03a0, 0x03a0, 0x03a0, 0x03a0,
-     0x0390, 0x0390, 0x0390, 0x0390, 0x0380, 0x0380, 0x0380, 0x0370, 0x0360, 0x0350,
-     0x0340, 0x0330, 0x0320, 0x0310, 0x0300, 0x02f0, 0x02f0, 0x02f0, 0x0300, 0x0310,
-     0x0330, 0x0350, 0x03c0, 0x0410, 0x0470, 0x04a0, 0x0460, 0x0440, 0x0450, 0x04e0}};
+    {0x04d0, 0x04d0, 0x0440, 0x0400, 0x03e0, 0x03c0, 0x03b0, 0x03b0, 0x03a0, 0x03a0, 0x03a0, 0x03a0, 0x03a0,
+     0x0390, 0x0390, 0x0390, 0x0380, 0x0380, 0x0370, 0x0370, 0x0360, 0x0360, 0x0350, 0x0350, 0x0340, 0x0340,
+     0x0330, 0x0320, 0x0310, 0x0300, 0x02f0, 0x02f0, 0x02f0, 0x02f0, 0x0300, 0x0310, 0x0340, 0x0390, 0x03e0,
+     0x0420, 0x0460, 0x0490, 0x04a0, 0x0460, 0x0440, 0x0440, 0x0520, 0x0800, 0x0840, 0x0840},
+    {0x04f0, 0x04f0, 0x0460, 0x0410, 0x03e0, 0x03d0, 0x03c0, 0x03b0, 0x03b0, 0x03a0, 0x03a0, 0x03a0, 0x03a0,
+     0x03a0, 0x0390, 0x0390, 0x0390, 0x0380, 0x0380, 0x0380, 0x0370, 0x0370, 0x0360, 0x0360, 0x0350, 0x0350,
+     0x0340, 0x0340, 0x0320, 0x0310, 0x0300, 0x02f0, 0x02f0, 0x02f0, 0x02f0, 0x0300, 0x0320, 0x0350, 0x0390,
+     0x03e0, 0x0420, 0x0450, 0x04a0, 0x0490, 0x0460, 0x0440, 0x0480, 0x0630, 0x0840, 0x0840},
+    {0x0580, 0x0580, 0x04b0, 0x0450, 0x0420, 0x03f0, 0x03e0, 0x03d0, 0x03c0, 0x03b0, 0x03b0, 0x03b0, 0x03a0,
+     0x03a0, 0x03a0, 0x03a0, 0x03a0, 0x03a0, 0x03a0, 0x03a0, 0x0390, 0x0390, 0x0390, 0x0390, 0x0380, 0x0380,
+     0x0380, 0x0370, 0x0360, 0x0350, 0x0340, 0x0330, 0x0320, 0x0310, 0x0300, 0x02f0, 0x02f0, 0x02f0, 0x0300,
+     0x0310, 0x0330, 0x0350, 0x03c0, 0x0410, 0x0470, 0x04a0, 0x0460, 0x0440, 0x0450, 0x04e0}};
 
 // Band sizes: 28 bands of 1 bin, 7 of 3, 6 of 6, 4 of 12, 5 of 24 (253 bins).
 int bandStart(int band) {
@@ -113,7 +109,11 @@ struct BitIo {
   void field(int& v, int n) {
     if (writing) {
       for (int i = n - 1; i >= 0; --i) {
-        if (pos >= limitBits) { overrun = true; ++pos; continue; }
+        if (pos >= limitBits) {
+          overrun = true;
+          ++pos;
+          continue;
+        }
         if (data) {
           uint8_t bit = (uint8_t)(((unsigned)v >> i) & 1u);
           uint8_t mask = (uint8_t)(0x80u >> (pos & 7));
@@ -138,7 +138,7 @@ struct BitIo {
 // Grouped mantissas of bap 1, 2 and 4 in stream order: reading splits each group code as
 // it comes; writing takes the codes prepared by groupCodes().
 struct Groups {
-  int pending[5];      // digits still to hand out, per bap 1, 2, 4
+  int pending[5];  // digits still to hand out, per bap 1, 2, 4
   int digits[5][3];
   int next[5];
   // Prepared codes when writing.
@@ -149,9 +149,19 @@ struct Groups {
 int groupSize(int bap) { return bap == 4 ? 2 : 3; }
 
 void splitGroup(int bap, int code, int* d) {
-  if (bap == 1) { d[0] = code / 9; d[1] = (code / 3) % 3; d[2] = code % 3; }
-  else if (bap == 2) { d[0] = code / 25; d[1] = (code / 5) % 5; d[2] = code % 5; }
-  else { d[0] = code / 11; d[1] = code % 11; d[2] = 0; }
+  if (bap == 1) {
+    d[0] = code / 9;
+    d[1] = (code / 3) % 3;
+    d[2] = code % 3;
+  } else if (bap == 2) {
+    d[0] = code / 25;
+    d[1] = (code / 5) % 5;
+    d[2] = code % 5;
+  } else {
+    d[0] = code / 11;
+    d[1] = code % 11;
+    d[2] = 0;
+  }
 }
 
 struct Walker {
@@ -162,7 +172,7 @@ struct Walker {
   int groupCodes[5][1600];
   int groupFill[5];
   int groupDigit[5];
-  bool collecting;     // writing, first pass: gather grouped values
+  bool collecting;  // writing, first pass: gather grouped values
   int outOfRange;
 
   void mantissa(Block& b, int ch, int bin) {
@@ -244,10 +254,9 @@ struct Walker {
       for (int bin = b.strtmant[ch]; bin < b.endmant[ch]; ++bin) b.bap[ch][bin] = 0;
       return;
     }
-    bitAllocation(b.strtmant[ch], b.endmant[ch], b.exps[ch], h.fscod, rateShift, b.sdcycod,
-                  b.fdcycod, b.sgaincod, b.dbpbcod, b.floorcod, b.fgaincod[ch], snroffset,
-                  (b.cplfleak << 8) + 768, (b.cplsleak << 8) + 768, useDelta ? deltas : nullptr,
-                  b.bap[ch]);
+    bitAllocation(b.strtmant[ch], b.endmant[ch], b.exps[ch], h.fscod, rateShift, b.sdcycod, b.fdcycod, b.sgaincod,
+                  b.dbpbcod, b.floorcod, b.fgaincod[ch], snroffset, (b.cplfleak << 8) + 768, (b.cplsleak << 8) + 768,
+                  useDelta ? deltas : nullptr, b.bap[ch]);
   }
 
   void deltaSegments(Block& b, int ch) {
@@ -270,7 +279,10 @@ struct Walker {
       // Writing: carry what this block does not send.
       const Block& p = frame->blk[k - 1];
       if (!b.cplstre) {
-        b.cplinu = p.cplinu; b.phsflginu = p.phsflginu; b.cplbegf = p.cplbegf; b.cplendf = p.cplendf;
+        b.cplinu = p.cplinu;
+        b.phsflginu = p.phsflginu;
+        b.cplbegf = p.cplbegf;
+        b.cplendf = p.cplendf;
         memcpy(b.chincpl, p.chincpl, sizeof(b.chincpl));
         memcpy(b.cplbndstrc, p.cplbndstrc, sizeof(b.cplbndstrc));
       }
@@ -281,13 +293,22 @@ struct Walker {
           b.strtmant[ch] = p.strtmant[ch];
         }
       }
-      if (!b.baie) { b.sdcycod = p.sdcycod; b.fdcycod = p.fdcycod; b.sgaincod = p.sgaincod; b.dbpbcod = p.dbpbcod; b.floorcod = p.floorcod; }
+      if (!b.baie) {
+        b.sdcycod = p.sdcycod;
+        b.fdcycod = p.fdcycod;
+        b.sgaincod = p.sgaincod;
+        b.dbpbcod = p.dbpbcod;
+        b.floorcod = p.floorcod;
+      }
       if (!b.snroffste) {
         b.csnroffst = p.csnroffst;
         memcpy(b.fsnroffst, p.fsnroffst, sizeof(b.fsnroffst));
         memcpy(b.fgaincod, p.fgaincod, sizeof(b.fgaincod));
       }
-      if (!b.cplleake) { b.cplfleak = p.cplfleak; b.cplsleak = p.cplsleak; }
+      if (!b.cplleake) {
+        b.cplfleak = p.cplfleak;
+        b.cplsleak = p.cplsleak;
+      }
       for (int ch = 0; ch < NCH; ++ch) {
         if (!b.deltbaie || b.deltbae[ch] == 0) {
           b.deltnseg[ch] = p.deltnseg[ch];
@@ -329,7 +350,10 @@ struct Walker {
         io.field(b.cplbegf, 4);
         io.field(b.cplendf, 4);
         int nsub = 3 + b.cplendf - b.cplbegf;
-        if (nsub < 1) { ++outOfRange; nsub = 1; }
+        if (nsub < 1) {
+          ++outOfRange;
+          nsub = 1;
+        }
         b.cplbndstrc[0] = 0;
         for (int s = 1; s < nsub; ++s) io.field(b.cplbndstrc[s], 1);
       } else {
@@ -493,7 +517,10 @@ struct Walker {
     io.field(h.langcode, 1);
     if (h.langcode) io.field(h.langcod, 8);
     io.field(h.audprodie, 1);
-    if (h.audprodie) { io.field(h.mixlevel, 5); io.field(h.roomtyp, 2); }
+    if (h.audprodie) {
+      io.field(h.mixlevel, 5);
+      io.field(h.roomtyp, 2);
+    }
     if (h.acmod == 0) {
       io.field(h.dialnorm2, 5);
       io.field(h.compr2e, 1);
@@ -501,7 +528,10 @@ struct Walker {
       io.field(h.langcod2e, 1);
       if (h.langcod2e) io.field(h.langcod2, 8);
       io.field(h.audprodi2e, 1);
-      if (h.audprodi2e) { io.field(h.mixlevel2, 5); io.field(h.roomtyp2, 2); }
+      if (h.audprodi2e) {
+        io.field(h.mixlevel2, 5);
+        io.field(h.roomtyp2, 2);
+      }
     }
     io.field(h.copyrightb, 1);
     io.field(h.origbs, 1);
@@ -545,18 +575,35 @@ void crcSection(uint8_t* data, size_t fromWord, size_t toWord, size_t crcWord) {
   // Gaussian elimination over GF(2): find v with XOR of column[bit] for set bits == target.
   unsigned rows[16];
   unsigned combo[16];
-  for (int i = 0; i < 16; ++i) { rows[i] = column[i]; combo[i] = 1u << i; }
+  for (int i = 0; i < 16; ++i) {
+    rows[i] = column[i];
+    combo[i] = 1u << i;
+  }
   unsigned value = 0;
   unsigned rest = target;
   for (int pivotBit = 15, r = 0; pivotBit >= 0 && r < 16; --pivotBit) {
     int sel = -1;
-    for (int i = r; i < 16; ++i) if ((rows[i] >> pivotBit) & 1u) { sel = i; break; }
+    for (int i = r; i < 16; ++i)
+      if ((rows[i] >> pivotBit) & 1u) {
+        sel = i;
+        break;
+      }
     if (sel < 0) continue;
-    unsigned t = rows[sel]; rows[sel] = rows[r]; rows[r] = t;
-    t = combo[sel]; combo[sel] = combo[r]; combo[r] = t;
+    unsigned t = rows[sel];
+    rows[sel] = rows[r];
+    rows[r] = t;
+    t = combo[sel];
+    combo[sel] = combo[r];
+    combo[r] = t;
     for (int i = 0; i < 16; ++i)
-      if (i != r && ((rows[i] >> pivotBit) & 1u)) { rows[i] ^= rows[r]; combo[i] ^= combo[r]; }
-    if ((rest >> pivotBit) & 1u) { rest ^= rows[r]; value ^= combo[r]; }
+      if (i != r && ((rows[i] >> pivotBit) & 1u)) {
+        rows[i] ^= rows[r];
+        combo[i] ^= combo[r];
+      }
+    if ((rest >> pivotBit) & 1u) {
+      rest ^= rows[r];
+      value ^= combo[r];
+    }
     ++r;
   }
   data[2 * crcWord] = (uint8_t)(value >> 8);
@@ -593,9 +640,9 @@ unsigned crc16(unsigned c, const uint8_t* data, size_t bytes) {
   return c;
 }
 
-void bitAllocation(int start, int end, const int* exps, int fscod, int rateShift, int sdcycod,
-                   int fdcycod, int sgaincod, int dbpbcod, int floorcod, int fgaincod,
-                   int snroffset, int fleak, int sleak, const int* deltas, int* bap) {
+void bitAllocation(int start, int end, const int* exps, int fscod, int rateShift, int sdcycod, int fdcycod,
+                   int sgaincod, int dbpbcod, int floorcod, int fgaincod, int snroffset, int fleak, int sleak,
+                   const int* deltas, int* bap) {
   int sdecay = kSlowDec[sdcycod] >> rateShift;
   int fdecay = kFastDec[fdcycod] >> rateShift;
   int sgain = kSlowGain[sgaincod];
@@ -748,8 +795,7 @@ void setCrcs(uint8_t* data, size_t bytes) {
 int checkCrcs(const uint8_t* data, size_t bytes) {
   size_t words = bytes / 2;
   size_t last58 = (words >> 1) + (words >> 3) - 1;
-  return crc16(0, data + 2, 2 * last58) == 0 &&
-         crc16(0, data + 2 * (last58 + 1), 2 * (words - last58 - 1)) == 0;
+  return crc16(0, data + 2, 2 * last58) == 0 && crc16(0, data + 2 * (last58 + 1), 2 * (words - last58 - 1)) == 0;
 }
 
 }  // namespace peer

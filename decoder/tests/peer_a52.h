@@ -34,10 +34,10 @@ struct Block {
   int cplstre, cplinu, chincpl[5], phsflginu, cplbegf, cplendf, cplbndstrc[18];
   int cplcoe[5], mstrcplco[5], cplcoexp[5][18], cplcomant[5][18], phsflg[18];
   int rematstr, rematflg[4];
-  int expstr[NCH];        // chexpstr[0..4], cplexpstr, lfeexpstr
+  int expstr[NCH];  // chexpstr[0..4], cplexpstr, lfeexpstr
   int chbwcod[5];
-  int absexp[NCH];        // exps[ch][0], cplabsexp, lfeexps[0]
-  int expgrp[NCH][84];    // 7-bit exponent group codes
+  int absexp[NCH];      // exps[ch][0], cplabsexp, lfeexps[0]
+  int expgrp[NCH][84];  // 7-bit exponent group codes
   int gainrng[5];
   int baie, sdcycod, fdcycod, sgaincod, dbpbcod, floorcod;
   int snroffste, csnroffst, fsnroffst[NCH], fgaincod[NCH];
@@ -45,9 +45,9 @@ struct Block {
   int deltbaie, deltbae[NCH];
   int deltnseg[NCH], deltoffst[NCH][MAX_SEGS], deltlen[NCH][MAX_SEGS], deltba[NCH][MAX_SEGS];
   int skiple, skipl, skipbyte[512];
-  int mant[NCH][256];     // mantissa codes: level index for bap 1..5, raw bits for bap 6..15
+  int mant[NCH][256];  // mantissa codes: level index for bap 1..5, raw bits for bap 6..15
   // Derived by the walk:
-  int exps[NCH][256];     // decoded exponents
+  int exps[NCH][256];  // decoded exponents
   int bap[NCH][256];
   int strtmant[NCH], endmant[NCH];
   size_t dithflagBit[5];  // bit offset of each dithflag in the frame
@@ -56,8 +56,8 @@ struct Block {
 
 struct Frame {
   Bsi bsi;
-  Block blk[6];           // blk[k] holds the state after block k (absent fields carried)
-  size_t endBit;          // bit offset after the last mantissa of block 5
+  Block blk[6];   // blk[k] holds the state after block k (absent fields carried)
+  size_t endBit;  // bit offset after the last mantissa of block 5
 };
 
 // Number of full-bandwidth channels of an acmod (A/52 Table 5.8).
@@ -100,8 +100,8 @@ int checkCrcs(const uint8_t* data, size_t bytes);
 // standard's pseudo code. exps: exponent per bin; deltas: 50 masking deltas in the
 // standard's 128ths of 6 dB or null; fleak/sleak used when start > 0 (coupling).
 // rateShift 1 or 2 for the reduced-rate streams (bsid 9, 10).
-void bitAllocation(int start, int end, const int* exps, int fscod, int rateShift, int sdcycod,
-                   int fdcycod, int sgaincod, int dbpbcod, int floorcod, int fgaincod,
-                   int snroffset, int fleak, int sleak, const int* deltas, int* bap);
+void bitAllocation(int start, int end, const int* exps, int fscod, int rateShift, int sdcycod, int fdcycod,
+                   int sgaincod, int dbpbcod, int floorcod, int fgaincod, int snroffset, int fleak, int sleak,
+                   const int* deltas, int* bap);
 
 }  // namespace peer

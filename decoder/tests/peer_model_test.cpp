@@ -47,8 +47,9 @@ TEST(PeerModel, CrcGeneratorAndSections) {
 }
 
 TEST(PeerModel, FrameSizesAndMantissaWidths) {
-  struct Case { int fscod, code, words; } cases[] = {
-      {0, 0, 64}, {0, 37, 1280}, {1, 0, 69}, {1, 1, 70}, {1, 37, 1394}, {2, 0, 96}, {2, 37, 1920}, {3, 0, 0}};
+  struct Case {
+    int fscod, code, words;
+  } cases[] = {{0, 0, 64}, {0, 37, 1280}, {1, 0, 69}, {1, 1, 70}, {1, 37, 1394}, {2, 0, 96}, {2, 37, 1920}, {3, 0, 0}};
   for (const Case& c : cases) EXPECT_EQ(peer::frameWords(c.fscod, c.code), c.words);
   const int bits[16] = {0, 5, 7, 3, 7, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 16};
   for (int b = 0; b < 16; ++b) EXPECT_EQ(peer::mantissaBits(b), bits[b]);
@@ -111,12 +112,8 @@ TEST(FrameBuilder, ScenariosRoundTripAndDecode) {
         coupled += frame.blk[k].cplinu;
         for (int ch = 0; ch < peer::nfchans(s->acmod); ++ch) shorts += frame.blk[k].blksw[ch];
       }
-      if (s->shortBlocks == 2) {
-        EXPECT_EQ(shorts, 6 * peer::nfchans(s->acmod)) << s->name;
-      }
-      if (s->shortBlocks == 0) {
-        EXPECT_EQ(shorts, 0) << s->name;
-      }
+      if (s->shortBlocks == 2) { EXPECT_EQ(shorts, 6 * peer::nfchans(s->acmod)) << s->name; }
+      if (s->shortBlocks == 0) { EXPECT_EQ(shorts, 0) << s->name; }
       EXPECT_EQ(coupled > 0, s->coupling && s->acmod >= 2) << s->name;
       std::vector<uint8_t> le(buf + pos, buf + pos + bytes);
       for (size_t i = 0; i + 1 < bytes; i += 2) std::swap(le[i], le[i + 1]);

@@ -141,8 +141,8 @@ int build(const char* name, const char* out, int frames, bool wordsLe) {
     fprintf(stderr, "a52peer: cannot write %s\n", out);
     return 2;
   }
-  printf("scenario=%s frames=%d bytes=%lu fscod=%d bsid=%d acmod=%d lfeon=%d\n", name, frames,
-         (unsigned long)n, plan->fscod, plan->bsid, plan->acmod, plan->lfeon);
+  printf("scenario=%s frames=%d bytes=%lu fscod=%d bsid=%d acmod=%d lfeon=%d\n", name, frames, (unsigned long)n,
+         plan->fscod, plan->bsid, plan->acmod, plan->lfeon);
   return 0;
 }
 
@@ -170,10 +170,11 @@ int check(const char* in) {
     pos += bytes;
     ++frames;
   }
-  printf("frames=%ld unparsed=%ld crc_errors=%ld dither_flags=%ld trailing=%lu fscod=%d bsid=%d"
-         " bsmod=%d acmod=%d lfeon=%d cmixlev=%d surmixlev=%d coupled_blocks=%ld short_blocks=%ld\n",
-         frames, bad, crcBad, dithered, (unsigned long)(data.size() - pos), first.fscod, first.bsid,
-         first.bsmod, first.acmod, first.lfeon, first.cmixlev, first.surmixlev, coupled, shortBlocks);
+  printf(
+      "frames=%ld unparsed=%ld crc_errors=%ld dither_flags=%ld trailing=%lu fscod=%d bsid=%d"
+      " bsmod=%d acmod=%d lfeon=%d cmixlev=%d surmixlev=%d coupled_blocks=%ld short_blocks=%ld\n",
+      frames, bad, crcBad, dithered, (unsigned long)(data.size() - pos), first.fscod, first.bsid, first.bsmod,
+      first.acmod, first.lfeon, first.cmixlev, first.surmixlev, coupled, shortBlocks);
   return bad || crcBad || pos != data.size() ? 1 : 0;
 }
 
@@ -203,8 +204,7 @@ int multichannel(const char* in, const char* out, int modeWord = 0x2000 | 8 | 7,
   while (pos + 6 <= data.size() && data[pos] == 0x0B && data[pos + 1] == 0x77) {
     size_t bytes = (size_t)peer::frameWords(data[pos + 4] >> 6, data[pos + 4] & 0x3F) * 2;
     if (bytes == 0 || pos + bytes > data.size()) break;
-    for (size_t i = 0; i < bytes / 2; ++i)
-      frame[i] = (uint16_t)((data[pos + 2 * i] << 8) | data[pos + 2 * i + 1]);
+    for (size_t i = 0; i < bytes / 2; ++i) frame[i] = (uint16_t)((data[pos + 2 * i] << 8) | data[pos + 2 * i + 1]);
     FrameInfoRequest info;
     memset(&info, 0, sizeof(info));
     info.fieldCount = 5;
@@ -230,16 +230,15 @@ int multichannel(const char* in, const char* out, int modeWord = 0x2000 | 8 | 7,
       // The core's exponents and bit allocation must equal the independent model's.
       const peer::Block& b = model.blk[k];
       for (int ch = 0; parsed && ch < peer::NCH; ++ch) {
-        bool present = ch < peer::nfchans(model.bsi.acmod) || (ch == CPL_CH && b.cplinu) ||
-                       (ch == LFE_CH && model.bsi.lfeon);
+        bool present =
+            ch < peer::nfchans(model.bsi.acmod) || (ch == CPL_CH && b.cplinu) || (ch == LFE_CH && model.bsi.lfeon);
         if (!present) continue;
         for (int bin = b.strtmant[ch]; bin < b.endmant[ch]; ++bin) {
           if (g_decoder.exps[ch][bin] != b.exps[ch][bin] || g_decoder.bap[ch][bin] != b.bap[ch][bin]) {
             ++mismatches;
             if (mismatches <= 10)
-              printf("frame %ld block %d channel %d bin %d: core exp %d bap %d, model exp %d bap %d\n",
-                     frames, k, ch, bin, g_decoder.exps[ch][bin], g_decoder.bap[ch][bin],
-                     b.exps[ch][bin], b.bap[ch][bin]);
+              printf("frame %ld block %d channel %d bin %d: core exp %d bap %d, model exp %d bap %d\n", frames, k, ch,
+                     bin, g_decoder.exps[ch][bin], g_decoder.bap[ch][bin], b.exps[ch][bin], b.bap[ch][bin]);
             break;
           }
         }
@@ -308,7 +307,8 @@ int reference(const char* in, const char* out) {
     int nf = peer::nfchans(model.bsi.acmod);
     for (int k = 0; k < 6; ++k) {
       const peer::Block& b = model.blk[k];
-      bool unsupported = b.cplinu || b.dynrng != 0 || (model.bsi.acmod == 2 && (b.rematflg[0] | b.rematflg[1] | b.rematflg[2] | b.rematflg[3])) ||
+      bool unsupported = b.cplinu || b.dynrng != 0 ||
+                         (model.bsi.acmod == 2 && (b.rematflg[0] | b.rematflg[1] | b.rematflg[2] | b.rematflg[3])) ||
                          model.bsi.dialnorm != 31;
       for (int ch = 0; ch < nf; ++ch) unsupported = unsupported || b.blksw[ch] || b.dithflag[ch];
       if (unsupported) {
@@ -338,7 +338,8 @@ int reference(const char* in, const char* out) {
         for (int n = 0; n < 512; ++n) {
           double sum = 0;
           for (int kk = 0; kk < 256; ++kk) sum += X[kk] * cosTable[n][kk];
-          x[n] = -2.0 * sum;  // the inverse transform of A/52 section 7.9.4 (with its factor 2 of pcm = 2 x (x + delay))
+          x[n] =
+              -2.0 * sum;  // the inverse transform of A/52 section 7.9.4 (with its factor 2 of pcm = 2 x (x + delay))
         }
         for (int n = 0; n < 256; ++n) {
           double v = x[n] * window[n] + delay[slot][n];

@@ -58,8 +58,8 @@ int runWindow() {
   wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
   wc.lpszClassName = kClass;
   if (!RegisterClassA(&wc)) return 3;
-  HWND hwnd = CreateWindowA(kClass, kTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 320, 200,
-                            nullptr, nullptr, wc.hInstance, nullptr);
+  HWND hwnd = CreateWindowA(kClass, kTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 320, 200, nullptr, nullptr,
+                            wc.hInstance, nullptr);
   if (!hwnd) return 4;
   appendLine("created");
   MSG msg;
@@ -88,8 +88,8 @@ int sendToWindow() {
 
 int useStores() {
   HKEY key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\TxHarness", 0, nullptr, 0, KEY_ALL_ACCESS,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\TxHarness", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
     return 7;
   const char value[] = "registry-ok";
   RegSetValueExA(key, "SelfTest", 0, REG_SZ, (const BYTE*)value, sizeof value);

@@ -31,9 +31,7 @@ struct Options {
   const char* output;
 };
 
-void usage() {
-  fprintf(stderr, "usage: a52wav [--mono] [--rate HZ] [--lose N,N,...] INPUT OUTPUT.wav\n");
-}
+void usage() { fprintf(stderr, "usage: a52wav [--mono] [--rate HZ] [--lose N,N,...] INPUT OUTPUT.wav\n"); }
 
 // Parses a non-negative decimal number that fills [text, end); -1 when it is not one.
 long parseCount(const char* text, const char* end) {
@@ -180,8 +178,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (samplesPerFrame != channels * SAMPLES_PER_CHANNEL) {
-    fprintf(stderr, "a52wav: the decoder announces %d samples per frame, expected %d\n",
-            samplesPerFrame, channels * SAMPLES_PER_CHANNEL);
+    fprintf(stderr, "a52wav: the decoder announces %d samples per frame, expected %d\n", samplesPerFrame,
+            channels * SAMPLES_PER_CHANNEL);
     closeDecoderLink(&link);
     return 2;
   }
@@ -206,8 +204,7 @@ int main(int argc, char** argv) {
     if (r == SCAN_END) break;
     if (r == SCAN_TRUNCATED) {
       fprintf(stderr, "a52wav: the last frame (at byte %lu) is truncated: %lu of %lu bytes; not decoded\n",
-              (unsigned long)spot.offset, (unsigned long)(input.size() - spot.offset),
-              (unsigned long)spot.bytes);
+              (unsigned long)spot.offset, (unsigned long)(input.size() - spot.offset), (unsigned long)spot.bytes);
       status = 2;
       break;
     }
@@ -229,8 +226,7 @@ int main(int argc, char** argv) {
   }
   double seconds = (double)frames * SAMPLES_PER_CHANNEL / wav.rate;
   double ms = std::chrono::duration<double, std::milli>(decodeTime).count();
-  printf("frames=%ld errors=%ld concealed=%ld seconds=%.3f decode_ms=%.1f", frames, errors,
-         concealed, seconds, ms);
+  printf("frames=%ld errors=%ld concealed=%ld seconds=%.3f decode_ms=%.1f", frames, errors, concealed, seconds, ms);
   if (garbage) printf(" skipped_bytes=%lu", (unsigned long)garbage);
   printf("\n");
   return status;

@@ -5,9 +5,7 @@
 
 namespace {
 
-int initEntry(int rate, int channels, int* samplesPerFrame) {
-  return dbInitDecoder(rate, channels, samplesPerFrame);
-}
+int initEntry(int rate, int channels, int* samplesPerFrame) { return dbInitDecoder(rate, channels, samplesPerFrame); }
 int decodeEntry(void* frame, short* out, int flags) { return dbDecode(frame, out, flags); }
 void freeEntry(void) { dbFreeDecoder(); }
 

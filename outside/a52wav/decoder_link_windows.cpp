@@ -19,8 +19,10 @@ int openDecoderLink(DecoderLink* link, char* err, size_t cap) {
   link->init = reinterpret_cast<InitDecoderFn>(reinterpret_cast<void*>(GetProcAddress(module, "dbInitDecoder")));
   link->decode = reinterpret_cast<DecodeFn>(reinterpret_cast<void*>(GetProcAddress(module, "dbDecode")));
   link->release = reinterpret_cast<FreeDecoderFn>(reinterpret_cast<void*>(GetProcAddress(module, "dbFreeDecoder")));
-  const char* missing = !link->init ? "dbInitDecoder" : !link->decode ? "dbDecode"
-                        : !link->release ? "dbFreeDecoder" : nullptr;
+  const char* missing = !link->init      ? "dbInitDecoder"
+                        : !link->decode  ? "dbDecode"
+                        : !link->release ? "dbFreeDecoder"
+                                         : nullptr;
   if (missing) {
     snprintf(err, cap, "TXDECODE.dll does not export %s", missing);
     FreeLibrary(module);

@@ -8,7 +8,7 @@
 namespace {
 
 // Bit rates in kb/s of the frame-size codes 2k and 2k+1.
-static const int kBitRates[19] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160,
+static const int kBitRates[19] = {32,  40,  48,  56,  64,  80,  96,  112, 128, 160,
                                   192, 224, 256, 320, 384, 448, 512, 576, 640};
 static_assert(ARRAY_SIZE(kBitRates) == 19, "19 bit rates, 38 size codes");
 
@@ -50,8 +50,14 @@ ByteOrder scanStart(FrameScan* scan, const uint8_t* data, size_t size) {
   scan->pos = 0;
   scan->order = ORDER_NONE;
   for (size_t i = 0; i + 1 < size; ++i) {
-    if (data[i] == 0x0B && data[i + 1] == 0x77) { scan->order = ORDER_A52; break; }
-    if (data[i] == 0x77 && data[i + 1] == 0x0B) { scan->order = ORDER_WORDS_LE; break; }
+    if (data[i] == 0x0B && data[i + 1] == 0x77) {
+      scan->order = ORDER_A52;
+      break;
+    }
+    if (data[i] == 0x77 && data[i + 1] == 0x0B) {
+      scan->order = ORDER_WORDS_LE;
+      break;
+    }
   }
   return scan->order;
 }
@@ -87,8 +93,7 @@ ScanResult scanNext(FrameScan* scan, FrameSpot* spot) {
 }
 
 size_t copyFrameForLibrary(const FrameScan* scan, const FrameSpot* spot, uint8_t* out, size_t cap) {
-  if (spot->bytes > cap || spot->offset > scan->size || spot->bytes > scan->size - spot->offset)
-    return 0;
+  if (spot->bytes > cap || spot->offset > scan->size || spot->bytes > scan->size - spot->offset) return 0;
   const uint8_t* src = scan->data + spot->offset;
   if (scan->order == ORDER_WORDS_LE) {
     memcpy(out, src, spot->bytes);

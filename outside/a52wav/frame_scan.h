@@ -27,14 +27,14 @@ enum { MAX_FRAME_BYTES = 3840 };
 struct FrameScan {
   const uint8_t* data;
   size_t size;
-  size_t pos;       // next byte to look at
+  size_t pos;  // next byte to look at
   ByteOrder order;
 };
 
 struct FrameSpot {
-  size_t offset;    // byte offset of the frame's first byte in the input
-  size_t bytes;     // frame length in bytes (twice the size table's word count)
-  size_t skipped;   // bytes passed over before this frame (garbage)
+  size_t offset;   // byte offset of the frame's first byte in the input
+  size_t bytes;    // frame length in bytes (twice the size table's word count)
+  size_t skipped;  // bytes passed over before this frame (garbage)
   int fscod;
   int frmsizecod;
   int bsid;

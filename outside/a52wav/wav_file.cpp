@@ -21,13 +21,13 @@ void buildHeader(const WavFile* wav, uint8_t* h) {
   memcpy(h, "RIFF", 4);
   put32(h + 4, 36 + wav->dataBytes);
   memcpy(h + 8, "WAVEfmt ", 8);
-  put32(h + 16, 16);                                  // fmt chunk size
-  put16(h + 20, 1);                                   // PCM
+  put32(h + 16, 16);  // fmt chunk size
+  put16(h + 20, 1);   // PCM
   put16(h + 22, (uint32_t)wav->channels);
   put32(h + 24, (uint32_t)wav->rate);
   put32(h + 28, (uint32_t)(wav->rate * wav->channels * 2));  // bytes per second
-  put16(h + 32, (uint32_t)(wav->channels * 2));      // block align
-  put16(h + 34, 16);                                  // bits per sample
+  put16(h + 32, (uint32_t)(wav->channels * 2));              // block align
+  put16(h + 34, 16);                                         // bits per sample
   memcpy(h + 36, "data", 4);
   put32(h + 40, wav->dataBytes);
 }

@@ -12,7 +12,7 @@ struct WavFile {
   int channels;
   int rate;
   uint32_t dataBytes;
-  int failed;          // set when a write failed; every later call then does nothing
+  int failed;  // set when a write failed; every later call then does nothing
 };
 
 // Creates path and writes the header. Returns 1 on success, 0 when the file cannot be

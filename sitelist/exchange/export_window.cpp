@@ -211,17 +211,9 @@ INT_PTR CALLBACK ExportProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
   return FALSE;
 }
 
-const WindowSpec kExportSpec = {"ExportMain",
-                                IDD_EXPORT,
-                                kMdiChildWindow,
-                                ExportProc,
-                                kExportFiles,
-                                (int)ARRAY_SIZE(kExportFiles),
-                                false,
-                                nullptr,
-                                nullptr,
-                                0,
-                                false};
+const WindowSpec kExportSpec = {
+    "ExportMain", IDD_EXPORT, kMdiChildWindow, ExportProc, kExportFiles, (int)ARRAY_SIZE(kExportFiles),
+    false,        nullptr,    nullptr,         0,          false};
 
 // ---- The run ------------------------------------------------------------------------------------
 

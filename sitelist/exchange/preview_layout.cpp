@@ -8,8 +8,13 @@ namespace {
 const int kZoomPercents[kZoomCount] = {0, 0, 50, 75, 100, 200, 300};
 
 const char* const kZoomTexts[kZoomCount] = {
-    "No Zoom", "Zoom (Page Width)", "Zoom (50 Percent)", "Zoom (75 Percent)", "Zoom (100 Percent)",
-    "Zoom (200 Percent)", "Zoom (300 Percent)",
+    "No Zoom",
+    "Zoom (Page Width)",
+    "Zoom (50 Percent)",
+    "Zoom (75 Percent)",
+    "Zoom (100 Percent)",
+    "Zoom (200 Percent)",
+    "Zoom (300 Percent)",
 };
 
 int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }

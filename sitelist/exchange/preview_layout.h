@@ -24,7 +24,7 @@ const long kPreviewGap = 10;   // pixels around and between the pages
 
 struct PreviewState {
   size_t pageCount = 1;
-  size_t page = 0;      // the first page shown, 0-based
+  size_t page = 0;  // the first page shown, 0-based
   int across = 1;
   int down = 1;
   int zoom = kZoomNone;
@@ -55,7 +55,7 @@ struct PreviewPageRect {
 
 struct PreviewView {
   std::vector<PreviewPageRect> pages;
-  long contentWidth = 0;   // the whole drawing, for the scroll bars
+  long contentWidth = 0;  // the whole drawing, for the scroll bars
   long contentHeight = 0;
 };
 

@@ -12,9 +12,8 @@ const int kFallbackWidth = 2480;
 const int kFallbackHeight = 3508;
 
 HFONT MakeFont(const char* face, int points, bool bold, int dpi) {
-  return CreateFontA(-MulDiv(points, dpi, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                     ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_SWISS, face);
+  return CreateFontA(-MulDiv(points, dpi, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
 }
 
 // Sets the logical page units on a context made from the reference (only
@@ -178,4 +177,3 @@ void CloseReportPages(ReportPages* p) {
   }
   p->reference = nullptr;
 }
-

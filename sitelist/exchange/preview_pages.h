@@ -15,15 +15,15 @@ struct ReportPages {
   const ReportDefinition* definition = nullptr;
   const ReportRows* rows = nullptr;
   ReportLayout layout;
-  HDC reference = nullptr;     // the printer's context, or the screen's
+  HDC reference = nullptr;  // the printer's context, or the screen's
   bool printer = false;
   char printerName[256] = "";
-  int pageWidth = 0;           // the page in its device units
+  int pageWidth = 0;  // the page in its device units
   int pageHeight = 0;
   int dpi = 0;
-  RECT frame = {};             // the page in hundredths of a millimetre
-  SIZE viewport = {};          // the page in the screen's pixels (no printer)
-  HFONT fonts[4] = {};         // by ReportFont
+  RECT frame = {};      // the page in hundredths of a millimetre
+  SIZE viewport = {};   // the page in the screen's pixels (no printer)
+  HFONT fonts[4] = {};  // by ReportFont
   std::vector<HENHMETAFILE> pages;
 };
 

@@ -32,8 +32,9 @@ struct ZoomCommand {
   int zoom;
 };
 const ZoomCommand kZoomCommands[] = {
-    {IDM_ZOOM_NONE, kZoomNone}, {IDM_ZOOM_PAGEWIDTH, kZoomPageWidth}, {IDM_ZOOM_50, kZoom50},
-    {IDM_ZOOM_75, kZoom75},     {IDM_ZOOM_100, kZoom100},             {IDM_ZOOM_200, kZoom200},
+    {IDM_ZOOM_NONE, kZoomNone}, {IDM_ZOOM_PAGEWIDTH, kZoomPageWidth},
+    {IDM_ZOOM_50, kZoom50},     {IDM_ZOOM_75, kZoom75},
+    {IDM_ZOOM_100, kZoom100},   {IDM_ZOOM_200, kZoom200},
     {IDM_ZOOM_300, kZoom300},
 };
 static_assert(sizeof kZoomCommands / sizeof kZoomCommands[0] == kZoomCount, "one command per zoom");
@@ -44,8 +45,8 @@ struct BarTip {
   UINT text;
 };
 const BarTip kBarTips[] = {
-    {IDC_PREVIEW_PRINT, IDS_TIP_PRINT},   {IDC_PREVIEW_EXIT, IDS_TIP_EXIT},     {IDC_PREVIEW_ZOOM, IDS_TIP_ZOOM},
-    {IDC_PREVIEW_PAGE, IDS_TIP_PAGE},     {IDC_PREVIEW_ACROSS, IDS_TIP_ACROSS}, {IDC_PREVIEW_DOWN, IDS_TIP_DOWN},
+    {IDC_PREVIEW_PRINT, IDS_TIP_PRINT}, {IDC_PREVIEW_EXIT, IDS_TIP_EXIT},     {IDC_PREVIEW_ZOOM, IDS_TIP_ZOOM},
+    {IDC_PREVIEW_PAGE, IDS_TIP_PAGE},   {IDC_PREVIEW_ACROSS, IDS_TIP_ACROSS}, {IDC_PREVIEW_DOWN, IDS_TIP_DOWN},
 };
 const size_t kTipCount = sizeof kBarTips / sizeof kBarTips[0];
 
@@ -55,10 +56,10 @@ const UINT kPopupHints[] = {IDS_HINT_FILE, IDS_HINT_VIEW, IDS_HINT_ZOOM};
 struct Preview {
   ReportPages pages;
   PreviewState state;
-  int lastZoom;            // the zoom the tool bar's zoom button goes back to
+  int lastZoom;  // the zoom the tool bar's zoom button goes back to
   HWND window, area, status, tips;
   long scrollX, scrollY;
-  bool syncing;            // the tool bar is being set from the state
+  bool syncing;  // the tool bar is being set from the state
   char tipTexts[kTipCount][96];
 };
 
@@ -198,8 +199,7 @@ LRESULT CALLBACK AreaProc(HWND area, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (p != nullptr) PaintArea(p);
       else ValidateRect(area, nullptr);
       return 0;
-    case WM_ERASEBKGND:
-      return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_SIZE:
       if (p != nullptr) UpdateScrollBars(p);
       InvalidateRect(area, nullptr, FALSE);
@@ -213,11 +213,8 @@ LRESULT CALLBACK AreaProc(HWND area, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_MOUSEWHEEL:
       if (p != nullptr) Scroll(p, SB_VERT, (short)HIWORD(wParam) > 0 ? SB_LINEUP : SB_LINEDOWN);
       return 0;
-    case WM_LBUTTONDOWN:
-      SetFocus(area);
-      return 0;
-    case WM_GETDLGCODE:
-      return DLGC_WANTARROWS;
+    case WM_LBUTTONDOWN: SetFocus(area); return 0;
+    case WM_GETDLGCODE: return DLGC_WANTARROWS;
     case WM_KEYDOWN:
       if (p == nullptr) break;
       switch (wParam) {
@@ -303,9 +300,9 @@ void OnBarEdit(Preview* p, int control) {
 }
 
 void AddTips(Preview* p) {
-  p->tips = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, p->window, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
+  p->tips =
+      CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, p->window, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (p->tips == nullptr) return;
   for (size_t i = 0; i < kTipCount; ++i) {
     LoadText(kBarTips[i].text, p->tipTexts[i], sizeof p->tipTexts[i]);
@@ -416,9 +413,9 @@ void OnZoomButton(HWND dialog, Preview* p) {
 }
 
 const WindowCommand<Preview> kCommands[] = {
-    {IDM_PREVIEW_PRINT, OnPrint},     {IDC_PREVIEW_PRINT, OnPrint},       {IDM_PREVIEW_EXIT, OnExit},
-    {IDC_PREVIEW_EXIT, OnExit},       {IDCANCEL, OnExit},                 {IDM_PREVIEW_NEXT, OnNext},
-    {IDM_PREVIEW_PREVIOUS, OnPrevious}, {IDM_PREVIEW_JUMP, OnJump},       {IDM_PREVIEW_DISPLAY, OnChangeDisplay},
+    {IDM_PREVIEW_PRINT, OnPrint},       {IDC_PREVIEW_PRINT, OnPrint}, {IDM_PREVIEW_EXIT, OnExit},
+    {IDC_PREVIEW_EXIT, OnExit},         {IDCANCEL, OnExit},           {IDM_PREVIEW_NEXT, OnNext},
+    {IDM_PREVIEW_PREVIOUS, OnPrevious}, {IDM_PREVIEW_JUMP, OnJump},   {IDM_PREVIEW_DISPLAY, OnChangeDisplay},
     {IDC_PREVIEW_ZOOM, OnZoomButton},
 };
 
@@ -513,8 +510,8 @@ bool RegisterPagesClass(HINSTANCE inst) {
   return RegisterClassExA(&wc) != 0 || GetClassInfoExA(inst, kPagesClass, &wc);
 }
 
-const WindowSpec kPreviewSpec = {"ReportPreview", IDD_REPORT_PREVIEW, kPopupWindow, PreviewProc, nullptr, 0,
-                                 true,            nullptr,            nullptr,      0,           false};
+const WindowSpec kPreviewSpec = {
+    "ReportPreview", IDD_REPORT_PREVIEW, kPopupWindow, PreviewProc, nullptr, 0, true, nullptr, nullptr, 0, false};
 
 }  // namespace
 

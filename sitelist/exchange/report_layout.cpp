@@ -10,11 +10,8 @@
 namespace {
 
 const ReportColumn kSiteColumns[] = {
-    {"Location", 100, 300, false},
-    {"Description", 100, 320, false},
-    {"Category", 30, 170, false},
-    {"Rating", 2, 80, true},
-    {"Keyword", 10, 130, false},
+    {"Location", 100, 300, false}, {"Description", 100, 320, false}, {"Category", 30, 170, false},
+    {"Rating", 2, 80, true},       {"Keyword", 10, 130, false},
 };
 static_assert(sizeof kSiteColumns / sizeof kSiteColumns[0] == 5, "five site columns");
 
@@ -46,8 +43,7 @@ struct Segment {
 // Finds the line of text that starts at pos and fits width: breaks after the
 // last space that fits, or inside a word wider than the line, or at a '\n'.
 // Returns the start of the next line (len at the end).
-size_t NextSegment(const ReportFontMetrics& font, const char* text, size_t len, size_t pos, long width,
-                   Segment* seg) {
+size_t NextSegment(const ReportFontMetrics& font, const char* text, size_t len, size_t pos, long width, Segment* seg) {
   long used = 0;
   size_t lastSpace = (size_t)-1;
   size_t i = pos;
@@ -232,8 +228,7 @@ void ReportFooterText(size_t page, char* out, size_t capacity) {
   snprintf(out, capacity, "Page %lu", (unsigned long)(page + 1));
 }
 
-bool DrawReportPage(const ReportLayout& layout, const ReportRows& rows, size_t page, ReportDrawFn draw,
-                    void* context) {
+bool DrawReportPage(const ReportLayout& layout, const ReportRows& rows, size_t page, ReportDrawFn draw, void* context) {
   if (page >= layout.pages.size() || layout.definition == nullptr) return false;
   const ReportDefinition& d = *layout.definition;
   const ReportPageGeometry& g = layout.geometry;
@@ -253,8 +248,8 @@ bool DrawReportPage(const ReportLayout& layout, const ReportRows& rows, size_t p
   draw(context, rule);
 
   ReportPageStart at = layout.pages[page];
-  ReportPageStart end = page + 1 < layout.pages.size() ? layout.pages[page + 1]
-                                                        : ReportPageStart{(uint32_t)ReportRowCount(rows), 0};
+  ReportPageStart end =
+      page + 1 < layout.pages.size() ? layout.pages[page + 1] : ReportPageStart{(uint32_t)ReportRowCount(rows), 0};
   std::vector<Segment> cells[kMaxReportColumns];
   int y = layout.bodyTop;
   int shown = 0;

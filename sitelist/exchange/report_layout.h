@@ -36,7 +36,7 @@ struct ReportDefinition {
   int key;                // key number in that file
   const ReportColumn* columns;
   int ncolumns;
-  bool fixedPitch;        // true: the lines of a text file, in a fixed-pitch font
+  bool fixedPitch;  // true: the lines of a text file, in a fixed-pitch font
 };
 
 // The definition of a report kind; null out of range.
@@ -77,11 +77,11 @@ struct ReportFontMetrics {
 long ReportTextWidth(const ReportFontMetrics& font, const char* text, size_t len);
 
 struct ReportPageGeometry {
-  int32_t pageWidth;     // printable area, device units
+  int32_t pageWidth;  // printable area, device units
   int32_t pageHeight;
-  int32_t margin;        // on every side, inside the printable area
-  int32_t columnGap;     // between columns
-  int32_t titleHeight;   // line height of the title font
+  int32_t margin;             // on every side, inside the printable area
+  int32_t columnGap;          // between columns
+  int32_t titleHeight;        // line height of the title font
   ReportFontMetrics body;     // detail lines and the footer
   ReportFontMetrics heading;  // column headings (bold)
 };
@@ -98,8 +98,8 @@ struct ReportLayout {
   int columnX[kMaxReportColumns] = {};
   int columnWidth[kMaxReportColumns] = {};
   int titleY = 0;
-  int headingY = 0;      // -1 when the report has no headings
-  int ruleY = 0;         // the rule under the headings
+  int headingY = 0;  // -1 when the report has no headings
+  int ruleY = 0;     // the rule under the headings
   int bodyTop = 0;
   int footerY = 0;
   int linesPerPage = 0;
@@ -122,13 +122,13 @@ enum ReportFont { kFontTitle = 0, kFontHeading, kFontBody, kFontFooter };
 enum ReportAlign { kAlignLeft = 0, kAlignRight, kAlignCenter };
 
 struct ReportDrawItem {
-  bool rule;          // true: a horizontal line from x to x + width at y
-  int font;           // ReportFont (texts)
-  int x;              // left edge of the text's box
-  int y;              // top of the line
-  int width;          // the box the text is clipped to
-  int align;          // ReportAlign within the box
-  const char* text;   // not terminated: len characters
+  bool rule;         // true: a horizontal line from x to x + width at y
+  int font;          // ReportFont (texts)
+  int x;             // left edge of the text's box
+  int y;             // top of the line
+  int width;         // the box the text is clipped to
+  int align;         // ReportAlign within the box
+  const char* text;  // not terminated: len characters
   size_t len;
 };
 
@@ -141,7 +141,6 @@ void ReportFooterText(size_t page, char* out, size_t capacity);
 // and their rule, the detail lines, the footer. The item texts point into
 // rows, definition and a buffer that lives until DrawReportPage returns.
 // Returns false for a page out of range.
-bool DrawReportPage(const ReportLayout& layout, const ReportRows& rows, size_t page, ReportDrawFn draw,
-                    void* context);
+bool DrawReportPage(const ReportLayout& layout, const ReportRows& rows, size_t page, ReportDrawFn draw, void* context);
 
 #endif

@@ -11,9 +11,9 @@
 #include "sitelist/records/record_files.h"
 
 enum ReportStatus {
-  kReportMore = 0,     // records remain: call ReportStep again
-  kReportDone,         // the key was read to its end (the store's code 33)
-  kReportReadFailed,   // a read failed ("Record Retrieval Error" was shown); the run ends
+  kReportMore = 0,    // records remain: call ReportStep again
+  kReportDone,        // the key was read to its end (the store's code 33)
+  kReportReadFailed,  // a read failed ("Record Retrieval Error" was shown); the run ends
 };
 
 // One run's state. The record buffers are the run's own: a report never
@@ -22,10 +22,10 @@ struct ReportRun {
   const ReportDefinition* definition = nullptr;
   KsFile* file = nullptr;
   KsCursor* cursor = nullptr;
-  uint32_t total = 0;     // records in the file when the run began
-  uint32_t read = 0;      // records read so far
-  int percent = 0;        // ReportPercent of read and total
-  int lastError = 0;      // the store's code of a failed read
+  uint32_t total = 0;  // records in the file when the run began
+  uint32_t read = 0;   // records read so far
+  int percent = 0;     // ReportPercent of read and total
+  int lastError = 0;   // the store's code of a failed read
   bool fileOpen = false;
   ReportRows rows;
   SiteRecord site;

@@ -51,10 +51,10 @@ int TextReadPercent(const TextFileRead& read);
 // ---- Find ----------------------------------------------------------------------
 
 struct FindOptions {
-  const char* what;   // the text to find (the dialog allows 20 characters)
-  bool wholeWord;     // only where neither neighbour is a letter, digit or '_'
-  bool matchCase;     // else letters compare without regard to case (Windows ANSI)
-  bool down;          // search towards the end; else towards the start
+  const char* what;  // the text to find (the dialog allows 20 characters)
+  bool wholeWord;    // only where neither neighbour is a letter, digit or '_'
+  bool matchCase;    // else letters compare without regard to case (Windows ANSI)
+  bool down;         // search towards the end; else towards the start
 };
 
 // True when line holds what as the options say.

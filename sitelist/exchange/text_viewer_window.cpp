@@ -204,8 +204,7 @@ void Layout(HWND dialog) {
   int margin = unit.left, gap = unit.top, bw = unit.right, bh = unit.bottom;
   int by = rc.bottom - margin - bh;
   int listH = by - 2 * margin;
-  MoveWindow(GetDlgItem(dialog, IDC_VIEWER_LIST), margin, margin, rc.right - 2 * margin, listH > 0 ? listH : 0,
-             TRUE);
+  MoveWindow(GetDlgItem(dialog, IDC_VIEWER_LIST), margin, margin, rc.right - 2 * margin, listH > 0 ? listH : 0, TRUE);
   const int left[] = {IDC_VIEWER_PRINT, IDC_VIEWER_FIND, IDC_VIEWER_FINDNEXT};
   for (int i = 0; i < 3; ++i) MoveWindow(GetDlgItem(dialog, left[i]), margin + i * (bw + gap), by, bw, bh, TRUE);
   MoveWindow(GetDlgItem(dialog, IDC_VIEWER_CLOSE), rc.right - margin - bw, by, bw, bh, TRUE);
@@ -220,8 +219,8 @@ BOOL OnInit(HWND dialog, Viewer* v) {
 }
 
 const WindowCommand<Viewer> kCommands[] = {
-    {IDC_VIEWER_PRINT, OnPrint},       {IDC_VIEWER_FIND, OnFind}, {IDC_VIEWER_FINDNEXT, OnFindNext},
-    {IDC_VIEWER_CLOSE, OnClose},       {IDCANCEL, OnClose},
+    {IDC_VIEWER_PRINT, OnPrint}, {IDC_VIEWER_FIND, OnFind}, {IDC_VIEWER_FINDNEXT, OnFindNext},
+    {IDC_VIEWER_CLOSE, OnClose}, {IDCANCEL, OnClose},
 };
 
 INT_PTR CALLBACK ViewerProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {

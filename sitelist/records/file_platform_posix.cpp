@@ -14,7 +14,7 @@
 
 struct PlatFile {
   int fd;
-  void* map;   // first page, when mapped
+  void* map;  // first page, when mapped
 };
 
 static int map_errno(int e) {
@@ -90,9 +90,7 @@ int plat_size(PlatFile* f, uint64_t* size) {
   return PLAT_OK;
 }
 
-int plat_truncate(PlatFile* f, uint64_t size) {
-  return ftruncate(f->fd, (off_t)size) == 0 ? PLAT_OK : PLAT_FAILED;
-}
+int plat_truncate(PlatFile* f, uint64_t size) { return ftruncate(f->fd, (off_t)size) == 0 ? PLAT_OK : PLAT_FAILED; }
 
 int plat_sync(PlatFile* f) { return fdatasync(f->fd) == 0 ? PLAT_OK : PLAT_FAILED; }
 
@@ -145,16 +143,13 @@ int plat_remove(const char* path) {
   return map_errno(errno);
 }
 
-int plat_rename_replace(const char* from, const char* to) {
-  return rename(from, to) == 0 ? PLAT_OK : map_errno(errno);
-}
+int plat_rename_replace(const char* from, const char* to) { return rename(from, to) == 0 ? PLAT_OK : map_errno(errno); }
 
 void plat_sleep_ms(unsigned ms) {
   struct timespec ts;
   ts.tv_sec = ms / 1000;
   ts.tv_nsec = (long)(ms % 1000) * 1000000L;
-  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-  }
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
 }
 
 uint64_t plat_now_ms(void) {

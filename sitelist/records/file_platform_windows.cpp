@@ -100,13 +100,13 @@ int plat_sync(PlatFile* f) { return FlushFileBuffers(f->h) ? PLAT_OK : PLAT_FAIL
 int plat_same_file(PlatFile* f, const char* path) {
   BY_HANDLE_FILE_INFORMATION a, b;
   if (!GetFileInformationByHandle(f->h, &a)) return 0;
-  HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return 0;
   BOOL ok = GetFileInformationByHandle(h, &b);
   CloseHandle(h);
-  return ok && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  return ok && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
 }
 
 int plat_try_lock(PlatFile* f, uint64_t offset, int exclusive) {

@@ -65,12 +65,9 @@ int plat_to_ks(int rc) {
 
 int ks_file_name(const KsFileDecl* d, const char* name, char* out, size_t cap) {
   int n;
-  if (name && name[0])
-    n = snprintf(out, cap, "%s", name);
-  else if (d && d->disk_name)
-    n = snprintf(out, cap, "%s.KSF", d->disk_name);
-  else
-    return 0;
+  if (name && name[0]) n = snprintf(out, cap, "%s", name);
+  else if (d && d->disk_name) n = snprintf(out, cap, "%s.KSF", d->disk_name);
+  else return 0;
   return n > 0 && (size_t)n < cap;
 }
 
@@ -86,9 +83,7 @@ std::string base_of(const std::string& path) {
 
 // ---- Open and close ------------------------------------------------------------------
 
-static const FileKindOps* kind_of(const KsFileDecl* d) {
-  return d->kind == KS_KEYED ? &kKeyedFileOps : &kLineFileOps;
-}
+static const FileKindOps* kind_of(const KsFileDecl* d) { return d->kind == KS_KEYED ? &kKeyedFileOps : &kLineFileOps; }
 
 static int keyed_open(KsFile* f, int allow_pending) {
   const char* path = f->path.c_str();
@@ -107,7 +102,7 @@ static int keyed_open(KsFile* f, int allow_pending) {
       break;
     }
     if (plat_same_file(f->pf, path)) break;
-    plat_close(f->pf);   // replaced by a rewrite meanwhile: open the new file
+    plat_close(f->pf);  // replaced by a rewrite meanwhile: open the new file
     f->pf = nullptr;
     rc = KS_ERR_LOCKED;
   }
@@ -117,8 +112,7 @@ static int keyed_open(KsFile* f, int allow_pending) {
       // The header is read and checked before its page is mapped (a mapped
       // page beyond the end of a short file could not be touched).
       rc = load_snapshot(f, 1);
-      if (rc == KS_OK && plat_map_counter(f->pf, H_CHANGES, &f->changes) == PLAT_OK)
-        f->seen_changes = load_changes(f);
+      if (rc == KS_OK && plat_map_counter(f->pf, H_CHANGES, &f->changes) == PLAT_OK) f->seen_changes = load_changes(f);
       if (rc == KS_OK) rc = sync_log(f);
       if (rc == KS_OK && f->has_pending && !allow_pending) rc = KS_ERR_LOCKED;
       plat_unlock(f->pf, kLockData);
@@ -148,9 +142,7 @@ int open_impl(const KsFileDecl* d, const char* name, int mode, int allow_pending
   return KS_OK;
 }
 
-int ks_open(const KsFileDecl* d, const char* name, int mode, KsFile** out) {
-  return open_impl(d, name, mode, 0, out);
-}
+int ks_open(const KsFileDecl* d, const char* name, int mode, KsFile** out) { return open_impl(d, name, mode, 0, out); }
 
 void free_file(KsFile* f) {
   if (f->pf) plat_close(f->pf);
@@ -378,5 +370,5 @@ void ks_read_ahead(KsFile* f, int on) {
   f->read_ahead = on ? 1 : 0;
 }
 
-const FileKindOps kKeyedFileOps = {keyed_open, keyed_close, keyed_create, keyed_remove,
-                                   keyed_recover, keyed_add, keyed_set, keyed_step};
+const FileKindOps kKeyedFileOps = {keyed_open,    keyed_close, keyed_create, keyed_remove,
+                                   keyed_recover, keyed_add,   keyed_set,    keyed_step};

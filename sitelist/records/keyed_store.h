@@ -16,21 +16,21 @@
 // Error codes the program tests (and a few of the store's own).
 enum {
   KS_OK = 0,
-  KS_ERR_ACCESS = 5,                // the file could not be opened or written
-  KS_ERR_NO_MEMORY = 8,             // out of memory
-  KS_ERR_NO_FILE = 2,               // file not found
-  KS_ERR_LOCKED = 32,               // file locked (by another user, or left by an interrupted transaction)
-  KS_ERR_NO_RECORD = 33,            // record not available (end of a sequential pass)
-  KS_ERR_NOT_FOUND = 35,            // record not found
-  KS_ERR_NOT_OPEN = 37,             // file not open
-  KS_ERR_DUPLICATE = 40,            // creates duplicate key
-  KS_ERR_REBUILD = 46,              // key file must be rebuilt
-  KS_ERR_INVALID = 47,              // invalid record declaration (file does not match its declaration)
-  KS_ERR_ALREADY_OPEN = 52,         // file already open
-  KS_ERR_CHANGED = 89,              // record changed by another station
-  KS_ERR_IO = 90,                   // file system error
-  KS_ERR_BAD_FILTER = 800,          // invalid filter expression
-  KS_ERR_BAD_ARGUMENT = 801,        // invalid parameter (wrong file, key or handle)
+  KS_ERR_ACCESS = 5,          // the file could not be opened or written
+  KS_ERR_NO_MEMORY = 8,       // out of memory
+  KS_ERR_NO_FILE = 2,         // file not found
+  KS_ERR_LOCKED = 32,         // file locked (by another user, or left by an interrupted transaction)
+  KS_ERR_NO_RECORD = 33,      // record not available (end of a sequential pass)
+  KS_ERR_NOT_FOUND = 35,      // record not found
+  KS_ERR_NOT_OPEN = 37,       // file not open
+  KS_ERR_DUPLICATE = 40,      // creates duplicate key
+  KS_ERR_REBUILD = 46,        // key file must be rebuilt
+  KS_ERR_INVALID = 47,        // invalid record declaration (file does not match its declaration)
+  KS_ERR_ALREADY_OPEN = 52,   // file already open
+  KS_ERR_CHANGED = 89,        // record changed by another station
+  KS_ERR_IO = 90,             // file system error
+  KS_ERR_BAD_FILTER = 800,    // invalid filter expression
+  KS_ERR_BAD_ARGUMENT = 801,  // invalid parameter (wrong file, key or handle)
 };
 
 // Text of an error code ("Record Not Found"); never NULL.
@@ -46,10 +46,10 @@ enum KsFieldType : uint8_t {
 };
 
 struct KsField {
-  const char* name;   // "URL:Location"
-  uint8_t type;       // KsFieldType
-  uint16_t width;     // characters (STRING) or digits (DECIMAL); 0 otherwise
-  uint16_t offset;    // offset of the field in the record struct
+  const char* name;  // "URL:Location"
+  uint8_t type;      // KsFieldType
+  uint16_t width;    // characters (STRING) or digits (DECIMAL); 0 otherwise
+  uint16_t offset;   // offset of the field in the record struct
 };
 
 enum KsKeyFlags : uint8_t {
@@ -67,38 +67,38 @@ struct KsKeyPart {
 };
 
 struct KsKey {
-  const char* name;          // "URL:K_Location"
-  const char* description;   // shown in "Duplicate Key Error" ("Site Location")
-  uint8_t flags;             // KsKeyFlags
+  const char* name;         // "URL:K_Location"
+  const char* description;  // shown in "Duplicate Key Error" ("Site Location")
+  uint8_t flags;            // KsKeyFlags
   uint8_t nparts;
   KsKeyPart parts[KS_MAX_KEY_PARTS];
 };
 
 enum KsFileKind : uint8_t {
-  KS_KEYED = 1,   // a .KSF keyed file
-  KS_LINES = 2,   // a plain text file, one line per record, first field only
+  KS_KEYED = 1,  // a .KSF keyed file
+  KS_LINES = 2,  // a plain text file, one line per record, first field only
 };
 
 // The record buffer's trailer: which record it was read as, and which version.
 struct KsTag {
-  uint32_t id;        // record id in its file (0: not read from the file)
-  uint32_t version;   // the record's version when it was read
+  uint32_t id;       // record id in its file (0: not read from the file)
+  uint32_t version;  // the record's version when it was read
 };
 
 struct KsFileDecl {
-  const char* label;       // "TABLNK": the file's name in messages
-  const char* prefix;      // "URL"
-  const char* disk_name;   // "URL_L" (".KSF" is added); NULL when the name comes from a variable
-  uint8_t kind;            // KsFileKind
-  uint16_t record_size;    // sizeof the record struct
-  uint16_t tag_offset;     // offsetof the KsTag in the struct
+  const char* label;      // "TABLNK": the file's name in messages
+  const char* prefix;     // "URL"
+  const char* disk_name;  // "URL_L" (".KSF" is added); NULL when the name comes from a variable
+  uint8_t kind;           // KsFileKind
+  uint16_t record_size;   // sizeof the record struct
+  uint16_t tag_offset;    // offsetof the KsTag in the struct
   const KsField* fields;
   uint8_t nfields;
   const KsKey* keys;
   uint8_t nkeys;
-  const char* memo_name;   // "URL:SiteInfo", or NULL
-  uint16_t memo_size;      // memo capacity in characters (buffer holds one more for the zero)
-  uint16_t memo_offset;    // offsetof the memo's char array
+  const char* memo_name;  // "URL:SiteInfo", or NULL
+  uint16_t memo_size;     // memo capacity in characters (buffer holds one more for the zero)
+  uint16_t memo_offset;   // offsetof the memo's char array
 };
 
 // Checks a declaration for internal consistency (offsets inside the record,
@@ -107,13 +107,13 @@ int ks_check_decl(const KsFileDecl* decl);
 
 // ---- Files --------------------------------------------------------------
 
-struct KsFile;     // an open file; may be shared by several threads
-struct KsCursor;   // a position in one key (or physical order) with an optional filter
-struct KsTxn;      // a transaction over several files
+struct KsFile;    // an open file; may be shared by several threads
+struct KsCursor;  // a position in one key (or physical order) with an optional filter
+struct KsTxn;     // a transaction over several files
 
 enum KsOpenMode {
-  KS_SHARED = 0,       // read and write, others may read and write too
-  KS_DENY_WRITE = 1,   // read only, others may not write (fails with 32 while others have it open to write)
+  KS_SHARED = 0,      // read and write, others may read and write too
+  KS_DENY_WRITE = 1,  // read only, others may not write (fails with 32 while others have it open to write)
 };
 
 // Builds the file's disk name: `name` when given, else decl->disk_name + ".KSF"
@@ -168,8 +168,8 @@ void ks_clear(const KsFileDecl* decl, void* rec);
 
 enum { KS_POSITION_MAX = 512 };
 struct KsPosition {
-  uint16_t size;                   // bytes used in data
-  uint8_t data[KS_POSITION_MAX];   // opaque
+  uint16_t size;                  // bytes used in data
+  uint8_t data[KS_POSITION_MAX];  // opaque
 };
 
 // The position of the record the buffer was last read as, in key `key` (-1:
@@ -184,8 +184,7 @@ int ks_reget(KsFile* f, const KsPosition* pos, void* rec);
 // optional filter expression (NULL or "" for none): field names (URL:Category),
 // 'quoted literals', UPPER( ), LOWER( ), = , <> and AND. KS_ERR_BAD_FILTER
 // for anything else; the message (if `err` is given) says what is wrong.
-int ks_cursor_open(KsFile* f, int key, const char* filter, KsCursor** out,
-                   char* err = nullptr, size_t err_cap = 0);
+int ks_cursor_open(KsFile* f, int key, const char* filter, KsCursor** out, char* err = nullptr, size_t err_cap = 0);
 void ks_cursor_close(KsCursor* c);
 // Sets the cursor before the first entry at or after the key built from rec
 // (partly filled: the rest at their lowest values). rec NULL: start of file.

@@ -89,9 +89,7 @@ static int line_next(KsCursor* c, void* rec) {
 }
 
 // Line files read forward only.
-static int line_step(KsCursor* c, void* rec, int forward) {
-  return forward ? line_next(c, rec) : KS_ERR_BAD_ARGUMENT;
-}
+static int line_step(KsCursor* c, void* rec, int forward) { return forward ? line_next(c, rec) : KS_ERR_BAD_ARGUMENT; }
 
-const FileKindOps kLineFileOps = {line_open, line_close, line_create, line_remove,
-                                  line_recover, line_add, line_set, line_step};
+const FileKindOps kLineFileOps = {line_open,    line_close, line_create, line_remove,
+                                  line_recover, line_add,   line_set,    line_step};

@@ -17,7 +17,10 @@ struct CaseTables {
 // Code page 1252 pairs beyond A-Z: S/Z/OE with caron, Y with diaeresis, and the
 // accented capitals 0xC0-0xDE except the multiplication sign 0xD7.
 static constexpr uint8_t kExtraPairs[][2] = {
-    {0x8A, 0x9A}, {0x8C, 0x9C}, {0x8E, 0x9E}, {0x9F, 0xFF},
+    {0x8A, 0x9A},
+    {0x8C, 0x9C},
+    {0x8E, 0x9E},
+    {0x9F, 0xFF},
 };
 static_assert(ARRAY_SIZE(kExtraPairs) == 4, "four extra case pairs");
 
@@ -273,7 +276,10 @@ static void encode_key_number(const KsField& f, int32_t v, int descending, std::
     b[0] = f.type == KS_BYTE ? (uint8_t)v : (uint8_t)((uint8_t)(int8_t)v ^ 0x80);
   } else {
     uint32_t u = (uint32_t)v ^ 0x80000000u;
-    b[0] = (uint8_t)(u >> 24); b[1] = (uint8_t)(u >> 16); b[2] = (uint8_t)(u >> 8); b[3] = (uint8_t)u;
+    b[0] = (uint8_t)(u >> 24);
+    b[1] = (uint8_t)(u >> 16);
+    b[2] = (uint8_t)(u >> 8);
+    b[3] = (uint8_t)u;
   }
   for (int i = 0; i < nb; i++) out->push_back((char)(descending ? (uint8_t)~b[i] : b[i]));
 }
@@ -286,8 +292,7 @@ void build_key_prefix(const KsFileDecl* d, int k, const FieldVals* v, std::strin
     const KsField& f = d->fields[part.field];
     if (f.type == KS_STRING)
       encode_key_string(v->str[part.field], v->len[part.field], key.flags & KS_NOCASE, part.descending, out);
-    else
-      encode_key_number(f, v->num[part.field], part.descending, out);
+    else encode_key_number(f, v->num[part.field], part.descending, out);
   }
 }
 
@@ -350,8 +355,7 @@ int ks_check_decl(const KsFileDecl* d) {
   for (int i = 0; i < d->nfields; i++) {
     const KsField& f = d->fields[i];
     size_t size = f.type == KS_STRING ? f.width : f.type == KS_BYTE ? 1 : 4;
-    if (f.type < KS_STRING || f.type > KS_BYTE || size == 0 || f.offset + size > d->record_size)
-      return KS_ERR_INVALID;
+    if (f.type < KS_STRING || f.type > KS_BYTE || size == 0 || f.offset + size > d->record_size) return KS_ERR_INVALID;
     if (f.type == KS_STRING && f.width > 4096) return KS_ERR_INVALID;
     if (f.type == KS_DECIMAL && (f.width < 1 || f.width > 9)) return KS_ERR_INVALID;
   }

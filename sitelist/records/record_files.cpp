@@ -13,7 +13,8 @@
 
 #include "common/tx_util.h"
 
-#define FIELD(rec, name, type, member, width) {name, type, width, (uint16_t)offsetof(rec, member)}
+#define FIELD(rec, name, type, member, width) \
+  { name, type, width, (uint16_t)offsetof(rec, member) }
 #define STR(rec, name, member) FIELD(rec, name, KS_STRING, member, (uint16_t)sizeof(((rec*)0)->member))
 
 // ---- Sites (TABLNK and the import source share one layout) -------------------
@@ -21,44 +22,66 @@
 enum { SITE_LOCATION, SITE_DESCRIPTION, SITE_CATEGORY, SITE_RATING, SITE_KEYWORD, SITE_FIELDS };
 
 static const KsField kSiteFields[] = {
-    STR(SiteRecord, "URL:Location", Location),
-    STR(SiteRecord, "URL:Description", Description),
-    STR(SiteRecord, "URL:Category", Category),
-    FIELD(SiteRecord, "URL:Rating", KS_DECIMAL, Rating, 2),
+    STR(SiteRecord, "URL:Location", Location), STR(SiteRecord, "URL:Description", Description),
+    STR(SiteRecord, "URL:Category", Category), FIELD(SiteRecord, "URL:Rating", KS_DECIMAL, Rating, 2),
     STR(SiteRecord, "URL:Keyword", Keyword),
 };
 static_assert(ARRAY_SIZE(kSiteFields) == SITE_FIELDS, "site fields");
 
 static const KsField kImportFields[] = {
-    STR(SiteRecord, "ILOC:Location", Location),
-    STR(SiteRecord, "ILOC:Description", Description),
-    STR(SiteRecord, "ILOC:Category", Category),
-    FIELD(SiteRecord, "ILOC:Rating", KS_DECIMAL, Rating, 2),
+    STR(SiteRecord, "ILOC:Location", Location), STR(SiteRecord, "ILOC:Description", Description),
+    STR(SiteRecord, "ILOC:Category", Category), FIELD(SiteRecord, "ILOC:Rating", KS_DECIMAL, Rating, 2),
     STR(SiteRecord, "ILOC:Keyword", Keyword),
 };
 static_assert(ARRAY_SIZE(kImportFields) == SITE_FIELDS, "import fields");
 
-#define SITE_KEYS(P)                                                                                    \
-  {P ":K_Location", "Site Location", KS_UNIQUE | KS_NOCASE | KS_EXCLUDE_BLANK, 1, {{SITE_LOCATION, 0}}}, \
-  {P ":K_Description", "Site Description", KS_NOCASE | KS_EXCLUDE_BLANK, 1, {{SITE_DESCRIPTION, 0}}},   \
-  {P ":K_Category", "Category", KS_NOCASE, 2, {{SITE_CATEGORY, 0}, {SITE_DESCRIPTION, 0}}},              \
-  {P ":K_CategoryLocation", "Category - Location", KS_NOCASE | KS_EXCLUDE_BLANK, 2,                     \
-   {{SITE_CATEGORY, 0}, {SITE_LOCATION, 0}}},                                                            \
-  {P ":K_Rating", "Rating", KS_NOCASE, 3, {{SITE_RATING, 1}, {SITE_DESCRIPTION, 0}, {SITE_LOCATION, 0}}}, \
-  {P ":K_Keyword", "Keyword", KS_NOCASE, 3, {{SITE_KEYWORD, 0}, {SITE_DESCRIPTION, 0}, {SITE_LOCATION, 0}}}
+#define SITE_KEYS(P)                                                                                            \
+  {P ":K_Location", "Site Location", KS_UNIQUE | KS_NOCASE | KS_EXCLUDE_BLANK, 1, {{SITE_LOCATION, 0}}},        \
+      {P ":K_Description", "Site Description", KS_NOCASE | KS_EXCLUDE_BLANK, 1, {{SITE_DESCRIPTION, 0}}},       \
+      {P ":K_Category", "Category", KS_NOCASE, 2, {{SITE_CATEGORY, 0}, {SITE_DESCRIPTION, 0}}},                 \
+      {P ":K_CategoryLocation",                                                                                 \
+       "Category - Location",                                                                                   \
+       KS_NOCASE | KS_EXCLUDE_BLANK,                                                                            \
+       2,                                                                                                       \
+       {{SITE_CATEGORY, 0}, {SITE_LOCATION, 0}}},                                                               \
+      {P ":K_Rating", "Rating", KS_NOCASE, 3, {{SITE_RATING, 1}, {SITE_DESCRIPTION, 0}, {SITE_LOCATION, 0}}}, { \
+    P ":K_Keyword", "Keyword", KS_NOCASE, 3, {                                                                  \
+      {SITE_KEYWORD, 0}, {SITE_DESCRIPTION, 0}, { SITE_LOCATION, 0 }                                            \
+    }                                                                                                           \
+  }
 
 static const KsKey kSiteKeys[] = {SITE_KEYS("URL")};
 static const KsKey kImportKeys[] = {SITE_KEYS("ILOC")};
 static_assert(ARRAY_SIZE(kSiteKeys) == URL_K_Keyword + 1, "site keys");
 static_assert(sizeof(kImportKeys) == sizeof(kSiteKeys), "import keys");
 
-const KsFileDecl TABLNK_Decl = {
-    "TABLNK", "URL", "URL_L", KS_KEYED, sizeof(SiteRecord), offsetof(SiteRecord, Tag),
-    kSiteFields, SITE_FIELDS, kSiteKeys, 6, "URL:SiteInfo", 1000, offsetof(SiteRecord, SiteInfo)};
+const KsFileDecl TABLNK_Decl = {"TABLNK",
+                                "URL",
+                                "URL_L",
+                                KS_KEYED,
+                                sizeof(SiteRecord),
+                                offsetof(SiteRecord, Tag),
+                                kSiteFields,
+                                SITE_FIELDS,
+                                kSiteKeys,
+                                6,
+                                "URL:SiteInfo",
+                                1000,
+                                offsetof(SiteRecord, SiteInfo)};
 
-const KsFileDecl ImportSource_Decl = {
-    "TABLNK", "ILOC", nullptr, KS_KEYED, sizeof(SiteRecord), offsetof(SiteRecord, Tag),
-    kImportFields, SITE_FIELDS, kImportKeys, 6, "ILOC:SiteInfo", 1000, offsetof(SiteRecord, SiteInfo)};
+const KsFileDecl ImportSource_Decl = {"TABLNK",
+                                      "ILOC",
+                                      nullptr,
+                                      KS_KEYED,
+                                      sizeof(SiteRecord),
+                                      offsetof(SiteRecord, Tag),
+                                      kImportFields,
+                                      SITE_FIELDS,
+                                      kImportKeys,
+                                      6,
+                                      "ILOC:SiteInfo",
+                                      1000,
+                                      offsetof(SiteRecord, SiteInfo)};
 
 // ---- Categories, CatHTML, History ------------------------------------------------
 
@@ -69,21 +92,44 @@ static const KsField kCategoryFields[] = {
 static const KsKey kCategoryKeys[] = {
     {"CAT:K_Category", "Category", KS_UNIQUE | KS_NOCASE | KS_EXCLUDE_BLANK, 1, {{0, 0}}},
 };
-const KsFileDecl Categories_Decl = {
-    "Categories", "CAT", "URL_C", KS_KEYED, sizeof(CategoryRecord), offsetof(CategoryRecord, Tag),
-    kCategoryFields, 2, kCategoryKeys, 1, "CAT:Description", 1000, offsetof(CategoryRecord, Description)};
+const KsFileDecl Categories_Decl = {"Categories",
+                                    "CAT",
+                                    "URL_C",
+                                    KS_KEYED,
+                                    sizeof(CategoryRecord),
+                                    offsetof(CategoryRecord, Tag),
+                                    kCategoryFields,
+                                    2,
+                                    kCategoryKeys,
+                                    1,
+                                    "CAT:Description",
+                                    1000,
+                                    offsetof(CategoryRecord, Description)};
 
 static const KsField kCatHtmlFields[] = {
     STR(CatHtmlRecord, "HTM:Category", Category),
     STR(CatHtmlRecord, "HTM:TypeOfHTML", TypeOfHTML),
 };
 static const KsKey kCatHtmlKeys[] = {
-    {"HTM:KeyCategoryHTML", "Category - Add HTML", KS_UNIQUE | KS_NOCASE | KS_EXCLUDE_BLANK | KS_PRIMARY, 2,
+    {"HTM:KeyCategoryHTML",
+     "Category - Add HTML",
+     KS_UNIQUE | KS_NOCASE | KS_EXCLUDE_BLANK | KS_PRIMARY,
+     2,
      {{0, 0}, {1, 0}}},
 };
-const KsFileDecl CatHTML_Decl = {
-    "CatHTML", "HTM", "URL_H", KS_KEYED, sizeof(CatHtmlRecord), offsetof(CatHtmlRecord, Tag),
-    kCatHtmlFields, 2, kCatHtmlKeys, 1, "HTM:HTMLtoAdd", 1000, offsetof(CatHtmlRecord, HTMLtoAdd)};
+const KsFileDecl CatHTML_Decl = {"CatHTML",
+                                 "HTM",
+                                 "URL_H",
+                                 KS_KEYED,
+                                 sizeof(CatHtmlRecord),
+                                 offsetof(CatHtmlRecord, Tag),
+                                 kCatHtmlFields,
+                                 2,
+                                 kCatHtmlKeys,
+                                 1,
+                                 "HTM:HTMLtoAdd",
+                                 1000,
+                                 offsetof(CatHtmlRecord, HTMLtoAdd)};
 
 static const KsField kHistoryFields[] = {
     STR(HistoryRecord, "HIS:Type", Type),
@@ -94,17 +140,25 @@ static const KsField kHistoryFields[] = {
 static const KsKey kHistoryKeys[] = {
     {"HIS:KeyType", "History", KS_UNIQUE | KS_NOCASE | KS_EXCLUDE_BLANK, 4, {{0, 0}, {2, 1}, {3, 1}, {1, 0}}},
 };
-const KsFileDecl History_Decl = {
-    "History", "HIS", "URL_Y", KS_KEYED, sizeof(HistoryRecord), offsetof(HistoryRecord, Tag),
-    kHistoryFields, 4, kHistoryKeys, 1, nullptr, 0, 0};
+const KsFileDecl History_Decl = {"History",
+                                 "HIS",
+                                 "URL_Y",
+                                 KS_KEYED,
+                                 sizeof(HistoryRecord),
+                                 offsetof(HistoryRecord, Tag),
+                                 kHistoryFields,
+                                 4,
+                                 kHistoryKeys,
+                                 1,
+                                 nullptr,
+                                 0,
+                                 0};
 
 // ---- Earlier-version files ----------------------------------------------------------
 
 static const KsField kOldSiteFields[] = {
-    STR(OldSiteRecord, "OL:Location", Location),
-    STR(OldSiteRecord, "OL:Description", Description),
-    STR(OldSiteRecord, "OL:Category", Category),
-    FIELD(OldSiteRecord, "OL:Rating", KS_DECIMAL, Rating, 2),
+    STR(OldSiteRecord, "OL:Location", Location), STR(OldSiteRecord, "OL:Description", Description),
+    STR(OldSiteRecord, "OL:Category", Category), FIELD(OldSiteRecord, "OL:Rating", KS_DECIMAL, Rating, 2),
     STR(OldSiteRecord, "OL:Keyword", Keyword),
 };
 static const KsKey kOldSiteKeys[] = {
@@ -114,29 +168,62 @@ static const KsKey kOldSiteKeys[] = {
     {"OL:K_Rating", "Rating", KS_NOCASE, 2, {{SITE_RATING, 0}, {SITE_LOCATION, 0}}},
     {"OL:K_Keyword", "Keyword", KS_NOCASE, 2, {{SITE_KEYWORD, 0}, {SITE_LOCATION, 0}}},
 };
-const KsFileDecl OldTABLNK_Decl = {
-    "TABLNK", "OL", "TABLNK", KS_KEYED, sizeof(OldSiteRecord), offsetof(OldSiteRecord, Tag),
-    kOldSiteFields, 5, kOldSiteKeys, 5, "OL:SiteInfo", 500, offsetof(OldSiteRecord, SiteInfo)};
+const KsFileDecl OldTABLNK_Decl = {"TABLNK",
+                                   "OL",
+                                   "TABLNK",
+                                   KS_KEYED,
+                                   sizeof(OldSiteRecord),
+                                   offsetof(OldSiteRecord, Tag),
+                                   kOldSiteFields,
+                                   5,
+                                   kOldSiteKeys,
+                                   5,
+                                   "OL:SiteInfo",
+                                   500,
+                                   offsetof(OldSiteRecord, SiteInfo)};
 
 static const KsField kOldCategoryFields[] = {STR(OldCategoryRecord, "OC:Category", Category)};
 static const KsKey kOldCategoryKeys[] = {
     {"OC:K_Category", "Category", KS_UNIQUE | KS_NOCASE | KS_EXCLUDE_BLANK, 1, {{0, 0}}},
 };
-const KsFileDecl OldCategories_Decl = {
-    "OldCategories", "OC", "CATEGORI", KS_KEYED, sizeof(OldCategoryRecord), offsetof(OldCategoryRecord, Tag),
-    kOldCategoryFields, 1, kOldCategoryKeys, 1, nullptr, 0, 0};
+const KsFileDecl OldCategories_Decl = {"OldCategories",
+                                       "OC",
+                                       "CATEGORI",
+                                       KS_KEYED,
+                                       sizeof(OldCategoryRecord),
+                                       offsetof(OldCategoryRecord, Tag),
+                                       kOldCategoryFields,
+                                       1,
+                                       kOldCategoryKeys,
+                                       1,
+                                       nullptr,
+                                       0,
+                                       0};
 
 static const KsField kOldCatHtmlFields[] = {
     STR(OldCatHtmlRecord, "OH:Category", Category),
     STR(OldCatHtmlRecord, "OH:TypeOfHTML", TypeOfHTML),
 };
 static const KsKey kOldCatHtmlKeys[] = {
-    {"OH:KeyCategoryHTML", "Category - Add HTML", KS_UNIQUE | KS_NOCASE | KS_EXCLUDE_BLANK | KS_PRIMARY, 2,
+    {"OH:KeyCategoryHTML",
+     "Category - Add HTML",
+     KS_UNIQUE | KS_NOCASE | KS_EXCLUDE_BLANK | KS_PRIMARY,
+     2,
      {{0, 0}, {1, 0}}},
 };
-const KsFileDecl OldCatHTML_Decl = {
-    "OldCatHTML", "OH", "CATHTML", KS_KEYED, sizeof(OldCatHtmlRecord), offsetof(OldCatHtmlRecord, Tag),
-    kOldCatHtmlFields, 2, kOldCatHtmlKeys, 1, "OH:HTMLtoAdd", 1000, offsetof(OldCatHtmlRecord, HTMLtoAdd)};
+const KsFileDecl OldCatHTML_Decl = {"OldCatHTML",
+                                    "OH",
+                                    "CATHTML",
+                                    KS_KEYED,
+                                    sizeof(OldCatHtmlRecord),
+                                    offsetof(OldCatHtmlRecord, Tag),
+                                    kOldCatHtmlFields,
+                                    2,
+                                    kOldCatHtmlKeys,
+                                    1,
+                                    "OH:HTMLtoAdd",
+                                    1000,
+                                    offsetof(OldCatHtmlRecord, HTMLtoAdd)};
 
 // ---- Line files -------------------------------------------------------------------------
 
@@ -144,19 +231,29 @@ static const KsField kOutFields[] = {STR(LineRecord512, "OUT:Line", Line)};
 static const KsField kAscFields[] = {STR(LineRecord512, "ASC:Line", Line)};
 static const KsField kQuickFields[] = {STR(LineRecord255, "QUI:Line", Line)};
 const KsFileDecl ExportLines_Decl = {
-    "Export", "OUT", nullptr, KS_LINES, sizeof(LineRecord512), offsetof(LineRecord512, Tag),
-    kOutFields, 1, nullptr, 0, nullptr, 0, 0};
+    "Export", "OUT",   nullptr, KS_LINES, sizeof(LineRecord512), offsetof(LineRecord512, Tag), kOutFields, 1, nullptr,
+    0,        nullptr, 0,       0};
 const KsFileDecl ImportLines_Decl = {
-    "Import", "ASC", nullptr, KS_LINES, sizeof(LineRecord512), offsetof(LineRecord512, Tag),
-    kAscFields, 1, nullptr, 0, nullptr, 0, 0};
-const KsFileDecl QuickLines_Decl = {
-    "QuickHTML", "QUI", nullptr, KS_LINES, sizeof(LineRecord255), offsetof(LineRecord255, Tag),
-    kQuickFields, 1, nullptr, 0, nullptr, 0, 0};
+    "Import", "ASC",   nullptr, KS_LINES, sizeof(LineRecord512), offsetof(LineRecord512, Tag), kAscFields, 1, nullptr,
+    0,        nullptr, 0,       0};
+const KsFileDecl QuickLines_Decl = {"QuickHTML",
+                                    "QUI",
+                                    nullptr,
+                                    KS_LINES,
+                                    sizeof(LineRecord255),
+                                    offsetof(LineRecord255, Tag),
+                                    kQuickFields,
+                                    1,
+                                    nullptr,
+                                    0,
+                                    nullptr,
+                                    0,
+                                    0};
 
 // ---- The program's files ----------------------------------------------------------------
 
 static const KsFileDecl* const kFiles[RF_COUNT] = {
-    &TABLNK_Decl, &Categories_Decl, &CatHTML_Decl, &History_Decl, &ImportSource_Decl, &OldTABLNK_Decl,
+    &TABLNK_Decl,        &Categories_Decl, &CatHTML_Decl,     &History_Decl,     &ImportSource_Decl, &OldTABLNK_Decl,
     &OldCategories_Decl, &OldCatHTML_Decl, &ExportLines_Decl, &ImportLines_Decl, &QuickLines_Decl,
 };
 static_assert(ARRAY_SIZE(kFiles) == RF_COUNT, "one declaration per file");
@@ -230,7 +327,7 @@ void SetMemo(char* memo, size_t cap, const char* value) {
 // ---- Opening rules ------------------------------------------------------------------------
 
 struct OpenState {
-  std::atomic<KsFile*> file;   // read without the lock by RecordFile
+  std::atomic<KsFile*> file;  // read without the lock by RecordFile
   int uses;
 };
 static OpenState g_open[RF_COUNT];

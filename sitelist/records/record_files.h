@@ -8,39 +8,39 @@
 
 // ---- Record layouts (strings space padded, memos zero-terminated) ----------
 
-struct SiteRecord {            // TABLNK (prefix URL) and the import source (prefix ILOC)
+struct SiteRecord {  // TABLNK (prefix URL) and the import source (prefix ILOC)
   char Location[255];
   char Description[100];
   char Category[30];
-  int32_t Rating;              // DECIMAL(2,0)
+  int32_t Rating;  // DECIMAL(2,0)
   char Keyword[10];
-  char SiteInfo[1000 + 1];     // memo
+  char SiteInfo[1000 + 1];  // memo
   KsTag Tag;
 };
 
-struct CategoryRecord {        // Categories (prefix CAT)
+struct CategoryRecord {  // Categories (prefix CAT)
   char Category[30];
   uint8_t Flag;                // reserved
   char Description[1000 + 1];  // memo
   KsTag Tag;
 };
 
-struct CatHtmlRecord {         // CatHTML (prefix HTM)
+struct CatHtmlRecord {  // CatHTML (prefix HTM)
   char Category[30];
   char TypeOfHTML[30];
-  char HTMLtoAdd[1000 + 1];    // memo
+  char HTMLtoAdd[1000 + 1];  // memo
   KsTag Tag;
 };
 
-struct HistoryRecord {         // History (prefix HIS)
-  char Type[10];               // "Export" or "Import"
+struct HistoryRecord {  // History (prefix HIS)
+  char Type[10];        // "Export" or "Import"
   char FieldContents[255];
-  int32_t Date;                // day number
-  int32_t Time;                // time of day
+  int32_t Date;  // day number
+  int32_t Time;  // time of day
   KsTag Tag;
 };
 
-struct OldSiteRecord {         // earlier-version TABLNK (prefix OL)
+struct OldSiteRecord {  // earlier-version TABLNK (prefix OL)
   char Location[128];
   char Description[60];
   char Category[15];
@@ -50,24 +50,24 @@ struct OldSiteRecord {         // earlier-version TABLNK (prefix OL)
   KsTag Tag;
 };
 
-struct OldCategoryRecord {     // OldCategories, disk name CATEGORI (prefix OC)
+struct OldCategoryRecord {  // OldCategories, disk name CATEGORI (prefix OC)
   char Category[15];
   KsTag Tag;
 };
 
-struct OldCatHtmlRecord {      // OldCatHTML, disk name CATHTML (prefix OH)
+struct OldCatHtmlRecord {  // OldCatHTML, disk name CATHTML (prefix OH)
   char Category[15];
   char TypeOfHTML[30];
   char HTMLtoAdd[1000 + 1];
   KsTag Tag;
 };
 
-struct LineRecord512 {         // OUT:Line (export output) and ASC:Line (import input)
+struct LineRecord512 {  // OUT:Line (export output) and ASC:Line (import input)
   char Line[512];
   KsTag Tag;
 };
 
-struct LineRecord255 {         // the site browse's quick-publish file
+struct LineRecord255 {  // the site browse's quick-publish file
   char Line[255];
   KsTag Tag;
 };
@@ -75,8 +75,12 @@ struct LineRecord255 {         // the site browse's quick-publish file
 // ---- Keys (numbers passed to the store) ------------------------------------
 
 enum {
-  URL_K_Location = 0, URL_K_Description, URL_K_Category, URL_K_CategoryLocation,
-  URL_K_Rating, URL_K_Keyword,
+  URL_K_Location = 0,
+  URL_K_Description,
+  URL_K_Category,
+  URL_K_CategoryLocation,
+  URL_K_Rating,
+  URL_K_Keyword,
 };
 enum { CAT_K_Category = 0 };
 enum { HTM_KeyCategoryHTML = 0 };
@@ -88,31 +92,30 @@ enum { OH_KeyCategoryHTML = 0 };
 // ---- The files ---------------------------------------------------------------
 
 enum RecordFileId {
-  RF_TABLNK = 0,        // sites, URL_L.KSF
-  RF_CATEGORIES,        // URL_C.KSF
-  RF_CATHTML,           // URL_H.KSF
-  RF_HISTORY,           // URL_Y.KSF
-  RF_IMPORT_SOURCE,     // ILOC: another directory's URL_L.KSF, named by g_ImportName
-  RF_OLD_TABLNK,        // TABLNK.KSF of the earlier version
-  RF_OLD_CATEGORIES,    // CATEGORI.KSF
-  RF_OLD_CATHTML,       // CATHTML.KSF
-  RF_EXPORT_LINES,      // OUT:Line, named by g_ExportName
-  RF_IMPORT_LINES,      // ASC:Line, named by g_ImportName
-  RF_QUICK_LINES,       // quick-publish output, named by g_QuickHtmlName
+  RF_TABLNK = 0,      // sites, URL_L.KSF
+  RF_CATEGORIES,      // URL_C.KSF
+  RF_CATHTML,         // URL_H.KSF
+  RF_HISTORY,         // URL_Y.KSF
+  RF_IMPORT_SOURCE,   // ILOC: another directory's URL_L.KSF, named by g_ImportName
+  RF_OLD_TABLNK,      // TABLNK.KSF of the earlier version
+  RF_OLD_CATEGORIES,  // CATEGORI.KSF
+  RF_OLD_CATHTML,     // CATHTML.KSF
+  RF_EXPORT_LINES,    // OUT:Line, named by g_ExportName
+  RF_IMPORT_LINES,    // ASC:Line, named by g_ImportName
+  RF_QUICK_LINES,     // quick-publish output, named by g_QuickHtmlName
   RF_COUNT
 };
 
-extern const KsFileDecl TABLNK_Decl, Categories_Decl, CatHTML_Decl, History_Decl,
-    ImportSource_Decl, OldTABLNK_Decl, OldCategories_Decl, OldCatHTML_Decl,
-    ExportLines_Decl, ImportLines_Decl, QuickLines_Decl;
+extern const KsFileDecl TABLNK_Decl, Categories_Decl, CatHTML_Decl, History_Decl, ImportSource_Decl, OldTABLNK_Decl,
+    OldCategories_Decl, OldCatHTML_Decl, ExportLines_Decl, ImportLines_Decl, QuickLines_Decl;
 
 // Declaration of a file; NULL for an id out of range.
 const KsFileDecl* RecordFileDecl(int id);
 
 // Name variables of the files whose names are not fixed (capacity includes the zero).
-extern char g_ImportName[256];     // import source and import line file
-extern char g_ExportName[256];     // export output line file
-extern char g_QuickHtmlName[81];   // quick-publish output file
+extern char g_ImportName[256];    // import source and import line file
+extern char g_ExportName[256];    // export output line file
+extern char g_QuickHtmlName[81];  // quick-publish output file
 
 // Program-wide current-record buffers, one per file.
 extern SiteRecord g_URL;

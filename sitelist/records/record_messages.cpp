@@ -33,9 +33,7 @@ static const RecordMessageDef kMessages[RM_COUNT] = {
 };
 static_assert(ARRAY_SIZE(kMessages) == RM_COUNT, "one definition per message");
 
-const RecordMessageDef* RecordMessageDefinition(int id) {
-  return id >= 0 && id < RM_COUNT ? &kMessages[id] : nullptr;
-}
+const RecordMessageDef* RecordMessageDefinition(int id) { return id >= 0 && id < RM_COUNT ? &kMessages[id] : nullptr; }
 
 int FormatRecordMessage(int id, int error, const char* file, const char* detail, RecordMessage* out) {
   const RecordMessageDef* def = RecordMessageDefinition(id);
@@ -71,9 +69,7 @@ int FormatRecordMessage(int id, int error, const char* file, const char* detail,
     case RM_DELETE_RETRY:
       n = snprintf(t, cap, "An error was experienced deleting this record.  Do you want to try to save again?");
       break;
-    case RM_CHANGED_BY_OTHER:
-      n = snprintf(t, cap, "This record was changed by another station.");
-      break;
+    case RM_CHANGED_BY_OTHER: n = snprintf(t, cap, "This record was changed by another station."); break;
     case RM_UPDATE_OPERATION:
       n = snprintf(t, cap,
                    "An error (%s) was experienced when attempting to update a record from the file.  "
@@ -89,20 +85,15 @@ int FormatRecordMessage(int id, int error, const char* file, const char* detail,
                    lower, file, detail);
       break;
     case RM_RECORD_RETRIEVAL:
-      n = snprintf(t, cap,
-                   "Error: (%s) attempting to access a record from the %s file.  Returning to previous window.", err,
-                   file);
+      n = snprintf(t, cap, "Error: (%s) attempting to access a record from the %s file.  Returning to previous window.",
+                   err, file);
       break;
     case RM_CONFIRM_DELETE:
       n = snprintf(t, cap,
                    "You've selected to delete the highlighted record.  Press OK to confirm deletion of this record.");
       break;
-    case RM_FIELD_CONTENTS:
-      n = snprintf(t, cap, "The value for %s must be found in the %s file.", detail, file);
-      break;
-    case RM_FILE_CREATION:
-      n = snprintf(t, cap, "Error: (%s) attempting to create the %s file.", err, file);
-      break;
+    case RM_FIELD_CONTENTS: n = snprintf(t, cap, "The value for %s must be found in the %s file.", detail, file); break;
+    case RM_FILE_CREATION: n = snprintf(t, cap, "Error: (%s) attempting to create the %s file.", err, file); break;
     case RM_INVALID_FILE:
       n = snprintf(t, cap, "Error: (%s) attempting to open the %s file.  The file does not match its record layout.",
                    err, file);
@@ -117,9 +108,7 @@ int FormatRecordMessage(int id, int error, const char* file, const char* detail,
       n = snprintf(t, cap, "Error: (%s) attempting to access the %s file.  Press OK to end this application.", err,
                    file);
       break;
-    case RM_DISK_ERROR:
-      n = snprintf(t, cap, "Disk Error");
-      break;
+    case RM_DISK_ERROR: n = snprintf(t, cap, "Disk Error"); break;
   }
   return n > 0 && (size_t)n < cap;
 }

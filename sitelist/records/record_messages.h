@@ -6,23 +6,23 @@
 #include <stddef.h>
 
 enum RecordMessageId {
-  RM_DUPLICATE_KEY = 0,      // add hits a unique key: detail = the key's description
-  RM_INSERT_ERROR,           // other add failure
-  RM_UPDATE_RETRY,           // put fails: Yes retries, No closes without saving, Cancel returns
-  RM_DELETE_RETRY,           // delete fails: Yes retries, No/Cancel end the request
-  RM_CHANGED_BY_OTHER,       // put in a transaction fails with 89
-  RM_UPDATE_OPERATION,       // put in a transaction fails otherwise
-  RM_DELETE_OPERATION,       // delete in a transaction fails
-  RM_TRANSACTION_FRAMING,    // a transaction cannot begin: detail = "Delete" or "Update"
-  RM_RECORD_RETRIEVAL,       // a sequential read fails
-  RM_CONFIRM_DELETE,         // delete requested: OK deletes, Cancel keeps
-  RM_FIELD_CONTENTS,         // a looked-up value is missing: detail = the field's name
-  RM_FILE_CREATION,          // opening rules: creating a missing file failed
-  RM_INVALID_FILE,           // opening rules: 47
-  RM_INVALID_KEY,            // opening rules: 46, Yes rebuilds
-  RM_KEY_REBUILD,            // opening rules: rebuild failed
-  RM_FILE_ACCESS,            // opening rules: any other error; OK ends the program
-  RM_DISK_ERROR,             // the program ends
+  RM_DUPLICATE_KEY = 0,    // add hits a unique key: detail = the key's description
+  RM_INSERT_ERROR,         // other add failure
+  RM_UPDATE_RETRY,         // put fails: Yes retries, No closes without saving, Cancel returns
+  RM_DELETE_RETRY,         // delete fails: Yes retries, No/Cancel end the request
+  RM_CHANGED_BY_OTHER,     // put in a transaction fails with 89
+  RM_UPDATE_OPERATION,     // put in a transaction fails otherwise
+  RM_DELETE_OPERATION,     // delete in a transaction fails
+  RM_TRANSACTION_FRAMING,  // a transaction cannot begin: detail = "Delete" or "Update"
+  RM_RECORD_RETRIEVAL,     // a sequential read fails
+  RM_CONFIRM_DELETE,       // delete requested: OK deletes, Cancel keeps
+  RM_FIELD_CONTENTS,       // a looked-up value is missing: detail = the field's name
+  RM_FILE_CREATION,        // opening rules: creating a missing file failed
+  RM_INVALID_FILE,         // opening rules: 47
+  RM_INVALID_KEY,          // opening rules: 46, Yes rebuilds
+  RM_KEY_REBUILD,          // opening rules: rebuild failed
+  RM_FILE_ACCESS,          // opening rules: any other error; OK ends the program
+  RM_DISK_ERROR,           // the program ends
   RM_COUNT
 };
 
@@ -33,9 +33,9 @@ enum RecordAnswer { RA_OK = 1, RA_CANCEL = 2, RA_YES = 6, RA_NO = 7 };
 
 struct RecordMessageDef {
   const char* title;
-  int buttons;   // RecordButtons
-  int icon;      // RecordIcon
-  int default_answer;   // answer of the default button
+  int buttons;         // RecordButtons
+  int icon;            // RecordIcon
+  int default_answer;  // answer of the default button
 };
 const RecordMessageDef* RecordMessageDefinition(int id);
 
@@ -51,8 +51,7 @@ struct RecordMessage {
 // Composes a message. error: the store's code (its text and code go in where the
 // message shows an error); file: the file's name ("TABLNK"); detail: the key
 // description, operation or field name the message needs. 1 on success.
-int FormatRecordMessage(int id, int error, const char* file, const char* detail,
-                        RecordMessage* out);
+int FormatRecordMessage(int id, int error, const char* file, const char* detail, RecordMessage* out);
 
 // Shows a message modally and returns the answer (RecordAnswer). Windows builds:
 // a message box over the active window; native builds: the message's default answer.

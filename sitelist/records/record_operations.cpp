@@ -26,10 +26,8 @@ static int add_record(int id, void* rec, int* error) {
   int rc = f ? ks_add(f, rec) : KS_ERR_NOT_OPEN;
   set_error(error, rc);
   if (rc == KS_OK) return 1;
-  if (rc == KS_ERR_DUPLICATE)
-    RecordPrompt(RM_DUPLICATE_KEY, rc, d->label, unique_key_description(d));
-  else
-    RecordPrompt(RM_INSERT_ERROR, rc, d->label, nullptr);
+  if (rc == KS_ERR_DUPLICATE) RecordPrompt(RM_DUPLICATE_KEY, rc, d->label, unique_key_description(d));
+  else RecordPrompt(RM_INSERT_ERROR, rc, d->label, nullptr);
   return 0;
 }
 
@@ -53,10 +51,8 @@ static KsTxn* begin(const int* ids, int n, const char* operation, int* error) {
 
 // Reports a failed put inside a transaction.
 static void report_put(int rc, int id) {
-  if (rc == KS_ERR_CHANGED)
-    RecordPrompt(RM_CHANGED_BY_OTHER, rc, RecordFileDecl(id)->label, nullptr);
-  else
-    RecordPrompt(RM_UPDATE_OPERATION, rc, RecordFileDecl(id)->label, nullptr);
+  if (rc == KS_ERR_CHANGED) RecordPrompt(RM_CHANGED_BY_OTHER, rc, RecordFileDecl(id)->label, nullptr);
+  else RecordPrompt(RM_UPDATE_OPERATION, rc, RecordFileDecl(id)->label, nullptr);
 }
 
 static int fail(KsTxn* t, int* error, int rc) {
@@ -125,8 +121,7 @@ static int same_ignoring_case(const char* a, const char* b, size_t w) {
 // walking `key` from (old name, lowest). Records whose category differs from the
 // old name only in letter case are left alone and passed over; the walk ends at
 // the first record of another category. Returns the store's code (0 success).
-static int cascade(int id, int key, size_t cat_offset, size_t cat_width, const char* old_name,
-                   const char* new_name) {
+static int cascade(int id, int key, size_t cat_offset, size_t cat_width, const char* old_name, const char* new_name) {
   const KsFileDecl* d = RecordFileDecl(id);
   KsFile* f = RecordFile(id);
   if (!f) return KS_ERR_NOT_OPEN;

@@ -11,7 +11,7 @@
 
 // ---- Positions ------------------------------------------------------------------------
 
-enum { POS_VERSION = 1, POS_HEAD = 6 };   // version, key (+1), record id
+enum { POS_VERSION = 1, POS_HEAD = 6 };  // version, key (+1), record id
 
 int ks_get_position(KsFile* f, int key, const void* rec, KsPosition* pos) {
   if (!f || !rec || !pos) return KS_ERR_NOT_OPEN;
@@ -46,8 +46,7 @@ static int parse_position(const KsFile* f, const KsPosition* pos, int* key, uint
 }
 
 // The preamble of the calls given a position: enter_keyed, then the position read.
-static int enter_position(KsFile* f, std::unique_lock<std::mutex>& lk, const KsPosition* pos, int* key,
-                          uint32_t* id) {
+static int enter_position(KsFile* f, std::unique_lock<std::mutex>& lk, const KsPosition* pos, int* key, uint32_t* id) {
   int rc = enter_keyed(f, lk, 1);
   return rc == KS_OK ? parse_position(f, pos, key, id) : rc;
 }
@@ -70,7 +69,7 @@ int ks_cursor_open(KsFile* f, int key, const char* filter, KsCursor** out, char*
   if (!out) return KS_ERR_BAD_ARGUMENT;
   *out = nullptr;
   if (!f) return KS_ERR_NOT_OPEN;
-  if (key < -1 || key >= f->d->nkeys) return KS_ERR_BAD_ARGUMENT;   // line files have no keys
+  if (key < -1 || key >= f->d->nkeys) return KS_ERR_BAD_ARGUMENT;  // line files have no keys
   KsFilter* flt = nullptr;
   int rc = filter_compile(f->d, filter, &flt, err, err_cap);
   if (rc != KS_OK) return rc;
@@ -204,8 +203,14 @@ static uint32_t step_phys(KsCursor* c, int forward) {
   KsFile* f = c->f;
   int64_t id;
   switch (c->state) {
-    case KsCursor::START: if (!forward) return 0; id = 1; break;
-    case KsCursor::END: if (forward) return 0; id = (int64_t)f->slots.size() - 1; break;
+    case KsCursor::START:
+      if (!forward) return 0;
+      id = 1;
+      break;
+    case KsCursor::END:
+      if (forward) return 0;
+      id = (int64_t)f->slots.size() - 1;
+      break;
     case KsCursor::SEEK: id = forward ? (int64_t)c->phys : (int64_t)c->phys - 1; break;
     default: id = forward ? (int64_t)c->phys + 1 : (int64_t)c->phys - 1; break;
   }

@@ -59,12 +59,18 @@ void filter_free(KsFilter* f);
 
 // Little-endian and varint helpers.
 inline void put_u32(uint8_t* p, uint32_t v) {
-  p[0] = (uint8_t)v; p[1] = (uint8_t)(v >> 8); p[2] = (uint8_t)(v >> 16); p[3] = (uint8_t)(v >> 24);
+  p[0] = (uint8_t)v;
+  p[1] = (uint8_t)(v >> 8);
+  p[2] = (uint8_t)(v >> 16);
+  p[3] = (uint8_t)(v >> 24);
 }
 inline uint32_t get_u32(const uint8_t* p) {
   return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
 }
-inline void put_u64(uint8_t* p, uint64_t v) { put_u32(p, (uint32_t)v); put_u32(p + 4, (uint32_t)(v >> 32)); }
+inline void put_u64(uint8_t* p, uint64_t v) {
+  put_u32(p, (uint32_t)v);
+  put_u32(p + 4, (uint32_t)(v >> 32));
+}
 inline uint64_t get_u64(const uint8_t* p) { return (uint64_t)get_u32(p) | ((uint64_t)get_u32(p + 4) << 32); }
 void append_varint(std::string* out, uint32_t v);
 // Reads a varint at *pos (bounded by n); 0 on a malformed or overlong one.
@@ -89,23 +95,23 @@ constexpr uint32_t kFormatVersion = 1;
 
 // Header fields (little-endian).
 enum : size_t {
-  H_MAGIC = 0,          // 8 bytes "TXKSF\r\n\x1a"
-  H_VERSION = 8,        // u32 format version
-  H_FINGERPRINT = 12,   // u32 declaration fingerprint
-  H_NKEYS = 16,         // u32
-  H_COUNT = 20,         // u32 records in the snapshot
-  H_NEXT_ID = 24,       // u32 next record id
-  H_NRECENT = 28,       // u32 recent transaction ids held
-  H_REC_OFF = 32,       // u64
-  H_REC_LEN = 40,       // u64
-  H_REC_CRC = 48,       // u32
-  H_KEYS = 56,          // per key: u64 offset, u64 length, u32 entries, u32 crc
+  H_MAGIC = 0,         // 8 bytes "TXKSF\r\n\x1a"
+  H_VERSION = 8,       // u32 format version
+  H_FINGERPRINT = 12,  // u32 declaration fingerprint
+  H_NKEYS = 16,        // u32
+  H_COUNT = 20,        // u32 records in the snapshot
+  H_NEXT_ID = 24,      // u32 next record id
+  H_NRECENT = 28,      // u32 recent transaction ids held
+  H_REC_OFF = 32,      // u64
+  H_REC_LEN = 40,      // u64
+  H_REC_CRC = 48,      // u32
+  H_KEYS = 56,         // per key: u64 offset, u64 length, u32 entries, u32 crc
   H_KEY_ENTRY = 24,
-  H_RECENT = H_KEYS + KS_MAX_KEYS * H_KEY_ENTRY,   // u64 ids of multi-file transactions
-  H_LOG = H_RECENT + kRecentTx * 8,                // u64 where the log starts
-  H_CRC_END = 480,                                 // the checksum covers bytes 0..479
-  H_CHANGES = 480,                                 // u64 change counter (a hint, not checked)
-  H_CRC = 508,                                     // u32 checksum
+  H_RECENT = H_KEYS + KS_MAX_KEYS * H_KEY_ENTRY,  // u64 ids of multi-file transactions
+  H_LOG = H_RECENT + kRecentTx * 8,               // u64 where the log starts
+  H_CRC_END = 480,                                // the checksum covers bytes 0..479
+  H_CHANGES = 480,                                // u64 change counter (a hint, not checked)
+  H_CRC = 508,                                    // u32 checksum
 };
 static_assert(H_RECENT == 248 && H_LOG == 376, "header layout");
 static_assert(H_LOG + 8 <= H_CRC_END && H_CHANGES + 8 <= H_CRC && H_CRC + 4 == kHeaderSize, "header fits its page");
@@ -114,7 +120,7 @@ static_assert(H_LOG + 8 <= H_CRC_END && H_CHANGES + 8 <= H_CRC && H_CRC + 4 == k
 // bytes, u32 CRC over the head's first 20 bytes and the payload.
 enum BatchKind : uint8_t { B_NORMAL = 1, B_PENDING = 2, B_COMMIT = 3, B_ABORT = 4 };
 enum OpKind : uint8_t { OP_ADD = 1, OP_PUT = 2, OP_DEL = 3 };
-constexpr size_t kOpHead = 13;   // kind, id, version, data length
+constexpr size_t kOpHead = 13;  // kind, id, version, data length
 
 // ---- Records of the engine ---------------------------------------------------------
 
@@ -132,7 +138,7 @@ struct Op {
 };
 
 struct Undo {
-  uint8_t kind = 0;   // the operation to undo
+  uint8_t kind = 0;  // the operation to undo
   uint32_t id = 0;
   Slot old;
 };
@@ -143,7 +149,7 @@ struct FileKindOps;
 
 struct KsFile {
   const KsFileDecl* d = nullptr;
-  const FileKindOps* kind = nullptr;   // keyed file or line file
+  const FileKindOps* kind = nullptr;  // keyed file or line file
   std::string path;
   int mode = KS_SHARED;
   PlatFile* pf = nullptr;
@@ -152,16 +158,16 @@ struct KsFile {
   KsTxn* txn = nullptr;
   std::thread::id owner;
   // the image
-  std::vector<Slot> slots;   // by record id; slot 0 unused
+  std::vector<Slot> slots;  // by record id; slot 0 unused
   uint32_t live = 0;
   uint32_t next_id = 1;
   std::vector<KeyMap> keys;
-  uint64_t mod = 1;          // changes whenever a key map changes
+  uint64_t mod = 1;  // changes whenever a key map changes
   // the log
   uint64_t log_start = 0;
-  uint64_t log_end = 0;      // end of the last batch taken in
-  uint64_t seen_size = 0;    // file size at the last look (~0: look again)
-  bool junk_tail = false;    // a torn batch lies after log_end
+  uint64_t log_end = 0;    // end of the last batch taken in
+  uint64_t seen_size = 0;  // file size at the last look (~0: look again)
+  bool junk_tail = false;  // a torn batch lies after log_end
   bool wrote = false;
   std::vector<uint64_t> recent;
   bool has_pending = false;
@@ -190,11 +196,11 @@ struct KsTxn {
 
 struct KsCursor {
   KsFile* f;
-  int key;                // -1: physical order
+  int key;  // -1: physical order
   KsFilter* filter = nullptr;
   enum { START, SEEK, AT, END } state = START;
-  std::string pos;        // SEEK: lower bound; AT: entry last read
-  uint32_t phys = 0;      // physical order: id (SEEK: first id to read; AT: last read)
+  std::string pos;    // SEEK: lower bound; AT: entry last read
+  uint32_t phys = 0;  // physical order: id (SEEK: first id to read; AT: last read)
   KeyMap::const_iterator it;
   uint64_t it_mod = 0;
   uint64_t bytes = 0;
@@ -222,8 +228,8 @@ struct FileKindOps {
   // ks_next (forward) and ks_previous.
   int (*step)(KsCursor* c, void* rec, int forward);
 };
-extern const FileKindOps kKeyedFileOps;   // keyed_store.cpp
-extern const FileKindOps kLineFileOps;    // line_file.cpp
+extern const FileKindOps kKeyedFileOps;  // keyed_store.cpp
+extern const FileKindOps kLineFileOps;   // line_file.cpp
 
 inline KsTag* tag_of(const KsFileDecl* d, void* rec) { return (KsTag*)((uint8_t*)rec + d->tag_offset); }
 inline bool slot_live(const KsFile* f, uint32_t id) { return id > 0 && id < f->slots.size() && f->slots[id].live; }
@@ -231,7 +237,7 @@ inline bool slot_live(const KsFile* f, uint32_t id) { return id > 0 && id < f->s
 // ---- keyed_store.cpp: errors, names, opening -------------------------------------
 
 int plat_to_ks(int plat_rc);
-std::string dir_of(const std::string& path);    // with its trailing separator; "" for a bare name
+std::string dir_of(const std::string& path);  // with its trailing separator; "" for a bare name
 std::string base_of(const std::string& path);
 // Opens as ks_open does; allow_pending 1 lets a file with an unsettled
 // transaction open (for ks_recover) instead of failing with 32.
@@ -300,7 +306,7 @@ void end_write(KsFile* f);
 // the counter's value (0 where it is not mapped).
 int refresh_from(KsFile* f, uint64_t changes);
 inline int refresh(KsFile* f) {
-  if (f->txn) return KS_OK;   // our own transaction holds the file
+  if (f->txn) return KS_OK;  // our own transaction holds the file
   uint64_t changes = 0;
   if (f->changes) {
     changes = load_changes(f);

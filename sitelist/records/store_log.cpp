@@ -58,8 +58,7 @@ static void make_batch(uint8_t kind, uint64_t txid, const std::string& payload, 
 long long check_batch(const uint8_t* p, size_t n, size_t* need) {
   *need = kBatchHead;
   if (n < kBatchHead) return 0;
-  if (memcmp(p, kBatchMagic, 4) != 0 || p[16] < B_NORMAL || p[16] > B_ABORT || p[17] || p[18] || p[19])
-    return -1;
+  if (memcmp(p, kBatchMagic, 4) != 0 || p[16] < B_NORMAL || p[16] > B_ABORT || p[17] || p[18] || p[19]) return -1;
   uint32_t len = get_u32(p + 4);
   if (len > kMaxBatch) return -1;
   *need = kBatchHead + (size_t)len;
@@ -108,7 +107,7 @@ int sync_log(KsFile* f) {
   uint64_t size;
   if (plat_size(f->pf, &size) != PLAT_OK) return KS_ERR_IO;
   if (size == f->seen_size) return KS_OK;
-  if (size < f->log_end) return KS_ERR_INVALID;   // the file was cut below what was read
+  if (size < f->log_end) return KS_ERR_INVALID;  // the file was cut below what was read
   std::vector<uint8_t> buf;
   bool junk = false;
   while (f->log_end < size) {
@@ -127,8 +126,8 @@ int sync_log(KsFile* f) {
         break;
       }
       if (r == 0) {
-        if (f->log_end + pos + need > size) junk = stop = true;   // torn at the end of the file
-        else if (pos == 0) want = need;                            // read a bigger window
+        if (f->log_end + pos + need > size) junk = stop = true;  // torn at the end of the file
+        else if (pos == 0) want = need;                          // read a bigger window
         break;
       }
       int rc = take_batch(f, buf.data() + pos, (size_t)r);

@@ -170,7 +170,7 @@ int write_snapshot(const KsFileDecl* d, const std::string& path, const KsFile* f
         size_t shared = 0;
         size_t lim = prev.size() < key.size() ? prev.size() : key.size();
         while (shared < lim && prev[shared] == key[shared]) shared++;
-        if (shared == key.size()) shared--;   // keep a non-empty suffix
+        if (shared == key.size()) shared--;  // keep a non-empty suffix
         append_varint(&s, (uint32_t)shared);
         append_varint(&s, (uint32_t)(key.size() - shared));
         s.append(key, shared, std::string::npos);

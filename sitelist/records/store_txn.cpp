@@ -168,7 +168,7 @@ int ks_commit(KsTxn* t) {
       commit_step(2);
       for (size_t i = 1; i < changed.size(); i++) {
         std::lock_guard<std::mutex> lk(changed[i]->f->mu);
-        write_batch(changed[i]->f, B_COMMIT, txid, std::string());   // settled by the coordinator if lost
+        write_batch(changed[i]->f, B_COMMIT, txid, std::string());  // settled by the coordinator if lost
       }
     }
   }

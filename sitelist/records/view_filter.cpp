@@ -13,7 +13,7 @@
 enum { FILTER_MAX_TERMS = 16, FILTER_MAX_LITERAL = 1024, FILTER_MAX_NEST = 8, FILTER_VALUE_CAP = 4200 };
 
 struct Operand {
-  int field;                       // field index, or -1 for the literal
+  int field;  // field index, or -1 for the literal
   char literal[FILTER_MAX_LITERAL];
   uint16_t literal_len;
   uint8_t nfuncs;                  // case functions, innermost first

@@ -20,10 +20,10 @@ enum BrowseTab {
 // An order of the site list: a key and, for category-limited orders, the
 // category that limits it (its range value, compared without regard to case).
 struct BrowseOrder {
-  int tab;             // BrowseTab
-  int key;             // URL_K_...
-  int limited;         // 1: only the sites of `category`
-  char category[30];   // space padded, as URL:Category
+  int tab;            // BrowseTab
+  int key;            // URL_K_...
+  int limited;        // 1: only the sites of `category`
+  char category[30];  // space padded, as URL:Category
 };
 
 // The order of a tab; category is the range value (used by the "Category" tab).
@@ -39,7 +39,7 @@ struct SiteReader {
   KsFile* file;
   KsCursor* cursor;
   BrowseOrder order;
-  SitePage* scratch;   // the page a move is read into before it is shown
+  SitePage* scratch;  // the page a move is read into before it is shown
 };
 
 // Opens a reader; KS_OK or the store's code (nothing to close on failure).
@@ -83,14 +83,14 @@ struct SitePage {
 // (the page is left as it was on an error). A page is always filled as far as
 // it can be: near the end of the order the rows above are read back so that the
 // last page ends with the last site.
-int PageFirst(SiteReader* r, SitePage* p);            // the first sites, the first selected
-int PageLast(SiteReader* r, SitePage* p);             // the last sites, the last selected
+int PageFirst(SiteReader* r, SitePage* p);                             // the first sites, the first selected
+int PageLast(SiteReader* r, SitePage* p);                              // the last sites, the last selected
 int PageAtValue(SiteReader* r, SitePage* p, const SiteRecord* value);  // first at or after value selected
 int PageOnRow(SiteReader* r, SitePage* p, const SiteRecord* row);      // that row selected (or the next)
-int PageDown(SiteReader* r, SitePage* p);             // the page after; at the end the last row selected
-int PageUp(SiteReader* r, SitePage* p);               // the page before; at the start the first row selected
-int LineDown(SiteReader* r, SitePage* p);             // the next row selected, scrolling by one at the bottom
-int LineUp(SiteReader* r, SitePage* p);               // the row before, scrolling by one at the top
+int PageDown(SiteReader* r, SitePage* p);  // the page after; at the end the last row selected
+int PageUp(SiteReader* r, SitePage* p);    // the page before; at the start the first row selected
+int LineDown(SiteReader* r, SitePage* p);  // the next row selected, scrolling by one at the bottom
+int LineUp(SiteReader* r, SitePage* p);    // the row before, scrolling by one at the top
 // Reads the page again from its top row (records as stored), keeping the
 // selection on the same row when it is still there.
 int PageRedraw(SiteReader* r, SitePage* p);

@@ -22,14 +22,9 @@ const size_t kTextCap = sizeof(ScrollSamples::text[0]);
 int LeadingText(int tab, const SiteRecord* s, char* out, size_t cap) {
   switch (tab) {
     case kTabDescription:
-    case kTabCategory:
-      GetField(s->Description, sizeof s->Description, out, cap);
-      return 1;
-    case kTabLocation:
-      GetField(s->Location, sizeof s->Location, out, cap);
-      return 1;
-    default:
-      return 0;
+    case kTabCategory: GetField(s->Description, sizeof s->Description, out, cap); return 1;
+    case kTabLocation: GetField(s->Location, sizeof s->Location, out, cap); return 1;
+    default: return 0;
   }
 }
 

@@ -12,11 +12,11 @@
 enum { kScrollSamples = 100, kScrollFirst = 1, kScrollLast = kScrollSamples };
 
 struct ScrollSamples {
-  int tab;        // BrowseTab the samples belong to
-  int count;      // kScrollSamples, or 0 (the "Keyword" tab, an empty order)
-  int numeric;    // 1: rating samples
+  int tab;      // BrowseTab the samples belong to
+  int count;    // kScrollSamples, or 0 (the "Keyword" tab, an empty order)
+  int numeric;  // 1: rating samples
   int32_t rating[kScrollSamples];
-  char text[kScrollSamples][256];   // zero-terminated leading-field values
+  char text[kScrollSamples][256];  // zero-terminated leading-field values
 };
 
 // Derives the samples of tab's order from its first and last site (both NULL

@@ -31,9 +31,10 @@ const int kSiteFiles[] = {RF_TABLNK, RF_CATEGORIES};
 
 // "CtrlSize1".."CtrlSize14": the list, the five tabs and their sheet (which
 // share the sheet's place), "Select Category" and the six buttons.
-const int kScaled[] = {IDC_BT_LIST,   IDC_BT_TABS,   IDC_BT_TABS,   IDC_BT_TABS,   IDC_BT_TABS,
-                       IDC_BT_TABS,   IDC_BT_TABS,   IDC_BT_SELECT_CATEGORY, IDC_BT_INSERT, IDC_BT_CHANGE,
-                       IDC_BT_DELETE, IDC_BT_HTML,   IDC_BT_CLIPBOARD, IDC_BT_CLOSE};
+const int kScaled[] = {IDC_BT_LIST,      IDC_BT_TABS,   IDC_BT_TABS,   IDC_BT_TABS,
+                       IDC_BT_TABS,      IDC_BT_TABS,   IDC_BT_TABS,   IDC_BT_SELECT_CATEGORY,
+                       IDC_BT_INSERT,    IDC_BT_CHANGE, IDC_BT_DELETE, IDC_BT_HTML,
+                       IDC_BT_CLIPBOARD, IDC_BT_CLOSE};
 static_assert(sizeof kScaled / sizeof kScaled[0] == 14, "BrowseTABLNK scales 14 controls");
 
 const UINT kTabTexts[kTabCount] = {IDS_TAB_DESCRIPTION, IDS_TAB_LOCATION, IDS_TAB_CATEGORY, IDS_TAB_RATING,
@@ -52,32 +53,28 @@ struct ColumnSpec {
   Column column;
 };
 const ColumnSpec kBrowseColumns[] = {
-    {kColDescription, {IDS_COL_DESCRIPTION, 107, 100, false}},
-    {kColLocation, {IDS_COL_LOCATION, 89, 255, false}},
-    {kColCategory, {IDS_COL_CATEGORY, 60, 30, false}},
-    {kColRating, {IDS_COL_RATING, 30, 2, true}},
+    {kColDescription, {IDS_COL_DESCRIPTION, 107, 100, false}}, {kColLocation, {IDS_COL_LOCATION, 89, 255, false}},
+    {kColCategory, {IDS_COL_CATEGORY, 60, 30, false}},         {kColRating, {IDS_COL_RATING, 30, 2, true}},
     {kColKeyword, {IDS_COL_KEYWORD, 50, 10, false}},
 };
 const ColumnSpec kByCategoryColumns[] = {
-    {kColLocation, {IDS_COL_LOCATION, 110, 60, false}},
-    {kColDescription, {IDS_COL_DESCRIPTION, 100, 60, false}},
-    {kColCategory, {IDS_COL_CATEGORY, 50, 15, false}},
-    {kColRating, {IDS_COL_RATING, 30, 2, true}},
+    {kColLocation, {IDS_COL_LOCATION, 110, 60, false}}, {kColDescription, {IDS_COL_DESCRIPTION, 100, 60, false}},
+    {kColCategory, {IDS_COL_CATEGORY, 50, 15, false}},  {kColRating, {IDS_COL_RATING, 30, 2, true}},
     {kColKeyword, {IDS_COL_KEYWORD, 40, 10, false}},
 };
 
 struct BrowseState {
-  bool byCategory;                  // BrowseURL:K_Category
-  int tab;                          // BrowseTab
+  bool byCategory;                                  // BrowseURL:K_Category
+  int tab;                                          // BrowseTab
   char category[sizeof(SiteRecord::Category) + 1];  // the range value
   SiteReader reader;
   bool readerOpen;
   SitePage page;
   ScrollSamples samples;
-  bool atLast;                      // the highlighted row is the order's last
-  bool filling;                     // the list-view is being filled: its notifications are ours
-  SiteRecord record;                // the window's record buffer for its forms
-  HWND list;                        // the page list
+  bool atLast;        // the highlighted row is the order's last
+  bool filling;       // the list-view is being filled: its notifications are ours
+  SiteRecord record;  // the window's record buffer for its forms
+  HWND list;          // the page list
   const ColumnSpec* columns;
   int columnCount;
 };
@@ -138,8 +135,7 @@ void Sample(BrowseState* s) {
   SiteRecord first, last;
   if (ReaderFirst(&s->reader, &first) == KS_OK && ReaderLast(&s->reader, &last) == KS_OK)
     BuildScrollSamples(s->tab, &first, &last, &s->samples);
-  else
-    BuildScrollSamples(s->tab, nullptr, nullptr, &s->samples);
+  else BuildScrollSamples(s->tab, nullptr, nullptr, &s->samples);
 }
 
 // Whether the highlighted row is the order's last (the thumb of an order
@@ -183,7 +179,8 @@ void Redraw(HWND dialog, BrowseState* s) {
 }
 
 void ShowCategoryButton(HWND dialog, BrowseState* s) {
-  if (!s->byCategory) ShowWindow(GetDlgItem(dialog, IDC_BT_SELECT_CATEGORY), s->tab == kTabCategory ? SW_SHOW : SW_HIDE);
+  if (!s->byCategory)
+    ShowWindow(GetDlgItem(dialog, IDC_BT_SELECT_CATEGORY), s->tab == kTabCategory ? SW_SHOW : SW_HIDE);
 }
 
 // ---- Commands --------------------------------------------------------------------
@@ -253,11 +250,13 @@ void OnClipboard(HWND dialog, BrowseState* s) {
 void OnClose(HWND dialog, BrowseState*) { CloseWindowRun(dialog); }
 
 const WindowCommand<BrowseState> kBrowseCommands[] = {
-    {IDC_BT_INSERT, OnInsert},       {IDC_BT_CHANGE, OnChange},     {IDC_BT_DELETE, OnDelete},
-    {IDC_BT_SELECT_CATEGORY, OnSelectCategory}, {IDC_BT_HTML, OnHtml}, {IDC_BT_CLIPBOARD, OnClipboard},
-    {IDC_BT_CLOSE, OnClose},         {IDC_BC_INSERT, OnInsert},     {IDC_BC_CHANGE, OnChange},
-    {IDC_BC_DELETE, OnDelete},       {IDC_BC_CLOSE, OnClose},       {IDM_POPUP_INSERT, OnInsert},
-    {IDM_POPUP_CHANGE, OnChange},    {IDM_POPUP_DELETE, OnDelete},
+    {IDC_BT_INSERT, OnInsert},    {IDC_BT_CHANGE, OnChange},
+    {IDC_BT_DELETE, OnDelete},    {IDC_BT_SELECT_CATEGORY, OnSelectCategory},
+    {IDC_BT_HTML, OnHtml},        {IDC_BT_CLIPBOARD, OnClipboard},
+    {IDC_BT_CLOSE, OnClose},      {IDC_BC_INSERT, OnInsert},
+    {IDC_BC_CHANGE, OnChange},    {IDC_BC_DELETE, OnDelete},
+    {IDC_BC_CLOSE, OnClose},      {IDM_POPUP_INSERT, OnInsert},
+    {IDM_POPUP_CHANGE, OnChange}, {IDM_POPUP_DELETE, OnDelete},
 };
 
 // ---- Messages ----------------------------------------------------------------------
@@ -334,10 +333,10 @@ void SetUpTabs(HWND dialog) {
 }
 
 void SetUpHints(HWND dialog) {
-  const int ids[] = {IDC_BT_SELECT_CATEGORY, IDC_BT_INSERT,    IDC_BT_CHANGE, IDC_BT_DELETE,
-                     IDC_BT_HTML,            IDC_BT_CLIPBOARD, IDC_BT_CLOSE};
-  const UINT texts[] = {IDS_HINT_SELECT_CATEGORY, IDS_HINT_INSERT,    IDS_HINT_CHANGE, IDS_HINT_DELETE,
-                        IDS_HINT_HTML,            IDS_HINT_CLIPBOARD, IDS_HINT_CLOSE};
+  const int ids[] = {IDC_BT_SELECT_CATEGORY, IDC_BT_INSERT, IDC_BT_CHANGE, IDC_BT_DELETE, IDC_BT_HTML,
+                     IDC_BT_CLIPBOARD,       IDC_BT_CLOSE};
+  const UINT texts[] = {IDS_HINT_SELECT_CATEGORY, IDS_HINT_INSERT, IDS_HINT_CHANGE, IDS_HINT_DELETE, IDS_HINT_HTML,
+                        IDS_HINT_CLIPBOARD,       IDS_HINT_CLOSE};
   static_assert(sizeof ids / sizeof ids[0] == sizeof texts / sizeof texts[0], "one hint per button");
   AddControlHints(dialog, ids, texts, (int)(sizeof ids / sizeof ids[0]));
 }
@@ -404,7 +403,7 @@ int BrowseTABLNK(void*) {
   s->columns = kBrowseColumns;
   s->columnCount = (int)(sizeof kBrowseColumns / sizeof kBrowseColumns[0]);
   static const WindowSpec spec = {kBrowseName, IDD_BROWSE_TABLNK, kMdiChildWindow, BrowseProc, kSiteFiles, 2,
-                                  true, kBrowseStamp, kScaled, 14, false};
+                                  true,        kBrowseStamp,      kScaled,         14,         false};
   int code = RunBrowse(s, &spec);
   delete s;
   return code;
@@ -420,8 +419,17 @@ int BrowseSitesOfCategory(void* categoryName) {
     snprintf(s->category, sizeof s->category, "%s", name != nullptr ? name : "");
     s->columns = kByCategoryColumns;
     s->columnCount = (int)(sizeof kByCategoryColumns / sizeof kByCategoryColumns[0]);
-    static const WindowSpec spec = {kByCategoryName, IDD_BROWSE_BYCATEGORY, kMdiChildWindow, BrowseProc,
-                                    kSiteFiles, 2, false, nullptr, nullptr, 0, false};
+    static const WindowSpec spec = {kByCategoryName,
+                                    IDD_BROWSE_BYCATEGORY,
+                                    kMdiChildWindow,
+                                    BrowseProc,
+                                    kSiteFiles,
+                                    2,
+                                    false,
+                                    nullptr,
+                                    nullptr,
+                                    0,
+                                    false};
     code = RunBrowse(s, &spec);
     delete s;
   }
@@ -467,9 +475,9 @@ void RefreshBrowses() {
 }
 
 HWND AddControlHints(HWND dialog, const int* ids, const UINT* texts, int count) {
-  HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
+  HWND tip =
+      CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (tip == nullptr) return nullptr;
   SendMessageA(tip, TTM_SETMAXTIPWIDTH, 0, 300);
   for (int i = 0; i < count; ++i) {
@@ -521,7 +529,7 @@ void UseTabPageBackground(HWND dialog) {
   HMODULE theme = GetModuleHandleA("uxtheme.dll");
   if (theme == nullptr) theme = LoadLibraryA("uxtheme.dll");
   if (theme == nullptr) return;
-  EnableTexture enable = reinterpret_cast<EnableTexture>(
-      reinterpret_cast<void*>(GetProcAddress(theme, "EnableThemeDialogTexture")));
+  EnableTexture enable =
+      reinterpret_cast<EnableTexture>(reinterpret_cast<void*>(GetProcAddress(theme, "EnableThemeDialogTexture")));
   if (enable != nullptr) enable(dialog, kEnableTab);
 }

@@ -10,8 +10,8 @@
 typedef int (*CategoryVisit)(const CategoryRecord* category, void* context);
 
 enum CategoryListKind {
-  kAllCategories = 0,      // browse and picker: every category, pseudo-categories too
-  kSiteCategories = 1,     // what a site may carry: no pseudo-categories
+  kAllCategories = 0,   // browse and picker: every category, pseudo-categories too
+  kSiteCategories = 1,  // what a site may carry: no pseudo-categories
 };
 
 // Walks the open Categories file (RecordFile(RF_CATEGORIES)) in key order.

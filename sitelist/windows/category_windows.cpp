@@ -109,7 +109,7 @@ int RemoveText(void* record) {
 
 struct CategoryBrowse {
   HWND list;
-  CategoryRecord record;   // the window's record buffer for its form
+  CategoryRecord record;  // the window's record buffer for its form
 };
 
 void FillBrowse(CategoryBrowse* b, const char* select) { FillCategoryList(b->list, kAllCategories, select); }
@@ -155,8 +155,8 @@ void OnBrowseLocations(HWND, CategoryBrowse* b) {
 void OnBrowseClose(HWND dialog, CategoryBrowse*) { CloseWindowRun(dialog); }
 
 const WindowCommand<CategoryBrowse> kBrowseCommands[] = {
-    {IDC_CB_INSERT, OnBrowseInsert},       {IDC_CB_CHANGE, OnBrowseChange},     {IDC_CB_DELETE, OnBrowseDelete},
-    {IDC_CB_LOCATIONS, OnBrowseLocations}, {IDC_CB_CLOSE, OnBrowseClose},       {IDM_POPUP_INSERT, OnBrowseInsert},
+    {IDC_CB_INSERT, OnBrowseInsert},       {IDC_CB_CHANGE, OnBrowseChange},    {IDC_CB_DELETE, OnBrowseDelete},
+    {IDC_CB_LOCATIONS, OnBrowseLocations}, {IDC_CB_CLOSE, OnBrowseClose},      {IDM_POPUP_INSERT, OnBrowseInsert},
     {IDM_POPUP_CHANGE, OnBrowseChange},    {IDM_POPUP_DELETE, OnBrowseDelete},
 };
 
@@ -184,8 +184,7 @@ INT_PTR CALLBACK CategoryBrowseProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
       UpdateBrowseButtons(dialog, b);
       RegisterOpenBrowse(dialog);
       return TRUE;
-    case WM_COMMAND:
-      return DispatchWindowCommand(kBrowseCommands, dialog, LOWORD(wParam)) ? TRUE : FALSE;
+    case WM_COMMAND: return DispatchWindowCommand(kBrowseCommands, dialog, LOWORD(wParam)) ? TRUE : FALSE;
     case WM_NOTIFY: {
       NMHDR* n = reinterpret_cast<NMHDR*>(lParam);
       if (n->idFrom == IDC_CB_LIST && n->code == NM_DBLCLK) OnBrowseChange(dialog, b);
@@ -195,14 +194,13 @@ INT_PTR CALLBACK CategoryBrowseProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
     case WM_CONTEXTMENU: {
       if ((HWND)wParam != b->list) return FALSE;
       const UINT dimmed[] = {IDM_POPUP_CHANGE, IDM_POPUP_DELETE};
-      UINT command = TrackListPopup(dialog, IDR_BROWSE_POPUP, lParam, b->list,
-                                    SelectedListRow(b->list) < 0 ? dimmed : kNoDimmed, SelectedListRow(b->list) < 0 ? 2 : 0);
+      UINT command =
+          TrackListPopup(dialog, IDR_BROWSE_POPUP, lParam, b->list, SelectedListRow(b->list) < 0 ? dimmed : kNoDimmed,
+                         SelectedListRow(b->list) < 0 ? 2 : 0);
       if (command != 0) DispatchWindowCommand(kBrowseCommands, dialog, command);
       return TRUE;
     }
-    case WM_DESTROY:
-      UnregisterOpenBrowse(dialog);
-      return FALSE;
+    case WM_DESTROY: UnregisterOpenBrowse(dialog); return FALSE;
   }
   return FALSE;
 }
@@ -211,7 +209,7 @@ INT_PTR CALLBACK CategoryBrowseProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
 
 struct Picker {
   const char* select;
-  CategoryRecord* chosen;   // the caller's record
+  CategoryRecord* chosen;  // the caller's record
   HWND list;
 };
 
@@ -237,8 +235,7 @@ INT_PTR CALLBACK PickerProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
       if (FillCategoryList(p->list, kAllCategories, p->select) != KS_OK) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
       EnableWindow(GetDlgItem(dialog, IDC_SC_SELECT), SelectedListRow(p->list) >= 0);
       return TRUE;
-    case WM_COMMAND:
-      return DispatchWindowCommand(kPickerCommands, dialog, LOWORD(wParam)) ? TRUE : FALSE;
+    case WM_COMMAND: return DispatchWindowCommand(kPickerCommands, dialog, LOWORD(wParam)) ? TRUE : FALSE;
     case WM_NOTIFY: {
       NMHDR* n = reinterpret_cast<NMHDR*>(lParam);
       if (n->idFrom == IDC_SC_LIST && n->code == NM_DBLCLK) OnPick(dialog, p);
@@ -249,8 +246,8 @@ INT_PTR CALLBACK PickerProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CONTEXTMENU: {
       if ((HWND)wParam != p->list) return FALSE;
       const UINT dimmed[] = {IDM_POPUP_SELECT};
-      UINT command = TrackListPopup(dialog, IDR_SELECT_POPUP, lParam, p->list, dimmed,
-                                    SelectedListRow(p->list) < 0 ? 1 : 0);
+      UINT command =
+          TrackListPopup(dialog, IDR_SELECT_POPUP, lParam, p->list, dimmed, SelectedListRow(p->list) < 0 ? 1 : 0);
       if (command != 0) DispatchWindowCommand(kPickerCommands, dialog, command);
       return TRUE;
     }
@@ -265,10 +262,8 @@ struct TextType {
   const char* stored;
 };
 const TextType kTypes[] = {
-    {IDC_UH_REPLACE_TITLE, "Replace Title"},
-    {IDC_UH_BEFORE_CATEGORY, "Before Category"},
-    {IDC_UH_BEFORE_TITLE, "Before Category Title"},
-    {IDC_UH_AFTER_TITLE, "After Category Title"},
+    {IDC_UH_REPLACE_TITLE, "Replace Title"},        {IDC_UH_BEFORE_CATEGORY, "Before Category"},
+    {IDC_UH_BEFORE_TITLE, "Before Category Title"}, {IDC_UH_AFTER_TITLE, "After Category Title"},
     {IDC_UH_AFTER_CATEGORY, "After Category"},
 };
 static_assert(sizeof kTypes / sizeof kTypes[0] == 5, "five types of HTML");
@@ -276,7 +271,7 @@ const int kInsertType = 1;  // "Before Category"
 
 struct TextForm {
   int request;
-  CatHtmlRecord* text;   // the caller's record
+  CatHtmlRecord* text;  // the caller's record
   CatHtmlRecord work;
 };
 
@@ -345,13 +340,13 @@ const int kSiteControls[] = {IDC_UC_SITE_LIST, IDC_UC_SITE_INSERT, IDC_UC_SITE_C
 
 struct CategoryForm {
   int request;
-  CategoryRecord* category;   // the caller's record
+  CategoryRecord* category;  // the caller's record
   CategoryRecord work;
-  char oldName[sizeof(CategoryRecord::Category)];   // the stored name when the form read it
-  CatHtmlRecord text;         // the form's record buffer for UpdateCatHTML
-  SiteRecord site;            // ... and for UpdateTABLNK
-  std::vector<CatHtmlRecord> texts;     // the rows of the "HTML" list
-  std::vector<std::string> locations;   // the rows of the "Locations" list (URL:K_Location)
+  char oldName[sizeof(CategoryRecord::Category)];  // the stored name when the form read it
+  CatHtmlRecord text;                              // the form's record buffer for UpdateCatHTML
+  SiteRecord site;                                 // ... and for UpdateTABLNK
+  std::vector<CatHtmlRecord> texts;                // the rows of the "HTML" list
+  std::vector<std::string> locations;              // the rows of the "Locations" list (URL:K_Location)
 };
 
 void NameInField(HWND dialog, char* padded, size_t width) {
@@ -521,9 +516,14 @@ void OnCategoryOk(HWND dialog, CategoryForm* f) {
 void OnCategoryCancel(HWND dialog, CategoryForm*) { EndForm(dialog, kResponseCancelled); }
 
 const WindowCommand<CategoryForm> kFormCommands[] = {
-    {IDOK, OnCategoryOk},          {IDCANCEL, OnCategoryCancel},  {IDC_UC_HTML_INSERT, OnTextInsert},
-    {IDC_UC_HTML_CHANGE, OnTextChange}, {IDC_UC_HTML_DELETE, OnTextDelete}, {IDC_UC_SITE_INSERT, OnSiteInsert},
-    {IDC_UC_SITE_CHANGE, OnSiteChange}, {IDC_UC_SITE_DELETE, OnSiteDelete},
+    {IDOK, OnCategoryOk},
+    {IDCANCEL, OnCategoryCancel},
+    {IDC_UC_HTML_INSERT, OnTextInsert},
+    {IDC_UC_HTML_CHANGE, OnTextChange},
+    {IDC_UC_HTML_DELETE, OnTextDelete},
+    {IDC_UC_SITE_INSERT, OnSiteInsert},
+    {IDC_UC_SITE_CHANGE, OnSiteChange},
+    {IDC_UC_SITE_DELETE, OnSiteDelete},
 };
 
 BOOL OnCategoryInit(HWND dialog, CategoryForm* f) {
@@ -604,8 +604,17 @@ INT_PTR CALLBACK CategoryFormProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM l
 int BrowseCategories(void*) {
   CategoryBrowse* b = new (std::nothrow) CategoryBrowse();
   if (b == nullptr) return kWindowNotOpened;
-  static const WindowSpec spec = {"BrowseCategories", IDD_BROWSE_CATEGORIES, kMdiChildWindow, CategoryBrowseProc,
-                                  kAllFiles, 3, false, nullptr, nullptr, 0, false};
+  static const WindowSpec spec = {"BrowseCategories",
+                                  IDD_BROWSE_CATEGORIES,
+                                  kMdiChildWindow,
+                                  CategoryBrowseProc,
+                                  kAllFiles,
+                                  3,
+                                  false,
+                                  nullptr,
+                                  nullptr,
+                                  0,
+                                  false};
   int code = RunWindow(&spec, b);
   delete b;
   return code;
@@ -613,8 +622,8 @@ int BrowseCategories(void*) {
 
 int SelectCategories(HWND caller, const char* select, CategoryRecord* category) {
   Picker p = {select, category, nullptr};
-  static const FormSpec spec = {"SelectCategories", IDD_SELECT_CATEGORIES, PickerProc, false, nullptr, nullptr, 0,
-                                kCategoryFiles, 1};
+  static const FormSpec spec = {
+      "SelectCategories", IDD_SELECT_CATEGORIES, PickerProc, false, nullptr, nullptr, 0, kCategoryFiles, 1};
   return RunForm(caller, &spec, &p);
 }
 
@@ -625,8 +634,8 @@ int UpdateCategories(HWND caller, int request, CategoryRecord* category) {
   f->request = request;
   f->category = category;
   f->work = *category;
-  static const FormSpec spec = {"UpdateCategories", IDD_UPDATE_CATEGORIES, CategoryFormProc, false, nullptr,
-                                nullptr, 0, kAllFiles, 3};
+  static const FormSpec spec = {
+      "UpdateCategories", IDD_UPDATE_CATEGORIES, CategoryFormProc, false, nullptr, nullptr, 0, kAllFiles, 3};
   int response = RunForm(caller, &spec, f);
   delete f;
   return response;
@@ -639,8 +648,8 @@ int UpdateCatHTML(HWND caller, int request, CatHtmlRecord* text) {
   f->request = request;
   f->text = text;
   f->work = *text;
-  static const FormSpec spec = {"UpdateCatHTML", IDD_UPDATE_CATHTML, TextFormProc, false, nullptr, nullptr, 0,
-                                kTextFiles, 1};
+  static const FormSpec spec = {
+      "UpdateCatHTML", IDD_UPDATE_CATHTML, TextFormProc, false, nullptr, nullptr, 0, kTextFiles, 1};
   int response = RunForm(caller, &spec, f);
   delete f;
   return response;

@@ -47,9 +47,8 @@ std::string HeadingCategory(const std::string& text, const std::string& low) {
 
 }  // namespace
 
-ClipboardScanResult ScanClipboardText(const std::string& text, const std::string& date,
-                                      const std::string& time, ClipboardScanSink* sink,
-                                      int* count, std::string* status) {
+ClipboardScanResult ScanClipboardText(const std::string& text, const std::string& date, const std::string& time,
+                                      ClipboardScanSink* sink, int* count, std::string* status) {
   ClipboardScanResult result;
   // The clipboard's text ends at its first zero.
   std::string work = text.substr(0, std::min(text.find('\0'), size_t{CLIPBOARD_TEXT_WIDTH}));

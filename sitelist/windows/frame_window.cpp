@@ -168,8 +168,7 @@ void LayoutFrame(HWND frame) {
   RECT status = {};
   GetWindowRect(g_status, &status);
   int statusHeight = status.bottom - status.top;
-  MoveWindow(g_client, 0, 0, client.right, client.bottom - statusHeight > 0 ? client.bottom - statusHeight : 0,
-             TRUE);
+  MoveWindow(g_client, 0, 0, client.right, client.bottom - statusHeight > 0 ? client.bottom - statusHeight : 0, TRUE);
 }
 
 bool OnCreate(HWND frame) {
@@ -197,24 +196,12 @@ void OnCommand(HWND frame, WPARAM wParam, LPARAM lParam) {
     CloseSplash();
   }
   switch (command) {
-    case IDM_FILE_EXIT:
-      PostMessageA(frame, WM_CLOSE, 0, 0);
-      return;
-    case IDM_FILE_PRINTSETUP:
-      PrintSetup(frame);
-      return;
-    case IDM_WINDOW_TILE:
-      SendMessageA(g_client, WM_MDITILE, MDITILE_VERTICAL, 0);
-      return;
-    case IDM_WINDOW_CASCADE:
-      SendMessageA(g_client, WM_MDICASCADE, 0, 0);
-      return;
-    case IDM_WINDOW_ARRANGE:
-      SendMessageA(g_client, WM_MDIICONARRANGE, 0, 0);
-      return;
-    case IDM_HELP_ABOUT:
-      About(frame);
-      return;
+    case IDM_FILE_EXIT: PostMessageA(frame, WM_CLOSE, 0, 0); return;
+    case IDM_FILE_PRINTSETUP: PrintSetup(frame); return;
+    case IDM_WINDOW_TILE: SendMessageA(g_client, WM_MDITILE, MDITILE_VERTICAL, 0); return;
+    case IDM_WINDOW_CASCADE: SendMessageA(g_client, WM_MDICASCADE, 0, 0); return;
+    case IDM_WINDOW_ARRANGE: SendMessageA(g_client, WM_MDIICONARRANGE, 0, 0); return;
+    case IDM_HELP_ABOUT: About(frame); return;
   }
   for (const MenuProcedure& m : kMenuProcedures) {
     if (m.command == command && m.procedure != nullptr) {
@@ -241,21 +228,13 @@ void OnClose(HWND frame) {
 
 LRESULT CALLBACK FrameProc(HWND frame, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_CREATE:
-      g_frame = frame;
-      return OnCreate(frame) ? 0 : -1;
+    case WM_CREATE: g_frame = frame; return OnCreate(frame) ? 0 : -1;
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED && g_client != nullptr) LayoutFrame(frame);
       return 0;
-    case WM_MENUSELECT:
-      OnMenuSelect(wParam, lParam);
-      return 0;
-    case WM_COMMAND:
-      OnCommand(frame, wParam, lParam);
-      return 0;
-    case WM_CLOSE:
-      OnClose(frame);
-      return 0;
+    case WM_MENUSELECT: OnMenuSelect(wParam, lParam); return 0;
+    case WM_COMMAND: OnCommand(frame, wParam, lParam); return 0;
+    case WM_CLOSE: OnClose(frame); return 0;
     case WM_DESTROY:
       SetProcedureFrame(nullptr, nullptr);
       PostQuitMessage(ProgramExitCode());
@@ -327,8 +306,8 @@ HWND CreateMainFrame(HINSTANCE instance) {
   char title[64];
   LoadText(IDS_FRAME_TITLE, title, sizeof title);
   HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_MAINMENU));
-  HWND frame = CreateWindowExA(0, kFrameClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 40, 30, 760, 540,
-                               nullptr, menu, instance, nullptr);
+  HWND frame = CreateWindowExA(0, kFrameClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 40, 30, 760, 540, nullptr,
+                               menu, instance, nullptr);
   if (frame == nullptr && menu != nullptr) DestroyMenu(menu);
   return frame;
 }

@@ -46,9 +46,7 @@ LRESULT CALLBACK RowsProc(HWND rows, UINT msg, WPARAM wParam, LPARAM lParam, UIN
       for (int i = 0; i < kWheelLines; ++i) SendMessageA(Owner(pageList), kPageListKey, vk, (LPARAM)pageList);
       return 0;
     }
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(rows, RowsProc, kSubclassId);
-      break;
+    case WM_NCDESTROY: RemoveWindowSubclass(rows, RowsProc, kSubclassId); break;
   }
   return DefSubclassProc(rows, msg, wParam, lParam);
 }
@@ -77,16 +75,16 @@ bool OnCreate(HWND pageList) {
   SetWindowLongPtrA(pageList, GWLP_USERDATA, (LONG_PTR)p);
   HINSTANCE instance = GetModuleHandleA(nullptr);
   p->rows = CreateWindowExA(0, WC_LISTVIEWA, "",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0,
-                            0, 0, 0, pageList, (HMENU)(INT_PTR)IDC_PAGE_ROWS, instance, nullptr);
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0,
+                            0, 0, pageList, (HMENU)(INT_PTR)IDC_PAGE_ROWS, instance, nullptr);
   p->scroll = CreateWindowExA(0, "SCROLLBAR", "", WS_CHILD | WS_VISIBLE | SBS_VERT, 0, 0, 0, 0, pageList,
                               (HMENU)(INT_PTR)IDC_PAGE_SCROLL, instance, nullptr);
   if (p->rows == nullptr || p->scroll == nullptr) return false;
   SendMessageA(p->rows, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
                LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
   SetWindowSubclass(p->rows, RowsProc, kSubclassId, (DWORD_PTR)pageList);
-  SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_POS | SIF_PAGE | SIF_DISABLENOSCROLL, kScrollFirst, kScrollLast, 1,
-                   kScrollFirst, 0};
+  SCROLLINFO si = {
+      sizeof si, SIF_RANGE | SIF_POS | SIF_PAGE | SIF_DISABLENOSCROLL, kScrollFirst, kScrollLast, 1, kScrollFirst, 0};
   SetScrollInfo(p->scroll, SB_CTL, &si, TRUE);
   return true;
 }
@@ -94,8 +92,7 @@ bool OnCreate(HWND pageList) {
 LRESULT CALLBACK PageListProc(HWND pageList, UINT msg, WPARAM wParam, LPARAM lParam) {
   PageList* p = Of(pageList);
   switch (msg) {
-    case WM_CREATE:
-      return OnCreate(pageList) ? 0 : -1;
+    case WM_CREATE: return OnCreate(pageList) ? 0 : -1;
     case WM_SIZE:
       if (p != nullptr) Layout(pageList, p);
       return 0;
@@ -105,12 +102,9 @@ LRESULT CALLBACK PageListProc(HWND pageList, UINT msg, WPARAM wParam, LPARAM lPa
     case WM_SETFOCUS:
       if (p != nullptr) SetFocus(p->rows);
       return 0;
-    case WM_VSCROLL:
-      return SendMessageA(Owner(pageList), WM_VSCROLL, wParam, (LPARAM)pageList);
-    case WM_NOTIFY:
-      return SendMessageA(Owner(pageList), WM_NOTIFY, wParam, lParam);
-    case WM_CONTEXTMENU:
-      return SendMessageA(Owner(pageList), WM_CONTEXTMENU, (WPARAM)pageList, lParam);
+    case WM_VSCROLL: return SendMessageA(Owner(pageList), WM_VSCROLL, wParam, (LPARAM)pageList);
+    case WM_NOTIFY: return SendMessageA(Owner(pageList), WM_NOTIFY, wParam, lParam);
+    case WM_CONTEXTMENU: return SendMessageA(Owner(pageList), WM_CONTEXTMENU, (WPARAM)pageList, lParam);
     case WM_NCDESTROY:
       delete p;
       SetWindowLongPtrA(pageList, GWLP_USERDATA, 0);

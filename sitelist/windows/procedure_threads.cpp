@@ -167,8 +167,8 @@ bool CloseAllProcedures(DWORD timeoutMs) {
   return true;
 }
 
-HWND CreateProcedureChild(const char* className, const char* title, DWORD style, int x, int y, int width,
-                          int height, void* createParam) {
+HWND CreateProcedureChild(const char* className, const char* title, DWORD style, int x, int y, int width, int height,
+                          void* createParam) {
   if (g_mdiClient == nullptr) return nullptr;
   return CreateMDIWindowA(className, title, style, x, y, width, height, g_mdiClient, GetModuleHandleA(nullptr),
                           (LPARAM)createParam);

@@ -45,8 +45,8 @@ bool CloseAllProcedures(DWORD timeoutMs);
 // Creates an MDI child of the frame on the calling thread (the window belongs
 // to that thread and its message loop). Returns null on failure or when no
 // frame is set.
-HWND CreateProcedureChild(const char* className, const char* title, DWORD style, int x, int y, int width,
-                          int height, void* createParam);
+HWND CreateProcedureChild(const char* className, const char* title, DWORD style, int x, int y, int width, int height,
+                          void* createParam);
 
 // Default processing for a procedure's MDI child: as DefMDIChildProc, except
 // that WM_CLOSE destroys the window on its own thread (the MDI client, on the

@@ -131,8 +131,8 @@ ControlFraction FractionOf(const WindowRect& control, long clientWidth, long cli
 
 bool FormatCtrlSize(const ControlFraction& f, char* out, size_t capacity) {
   if (out == nullptr || capacity < kCtrlSizeText) return false;
-  int n = snprintf(out, capacity, "%03d%03d%03d%03d", ClampFraction(f.x), ClampFraction(f.y),
-                   ClampFraction(f.width), ClampFraction(f.height));
+  int n = snprintf(out, capacity, "%03d%03d%03d%03d", ClampFraction(f.x), ClampFraction(f.y), ClampFraction(f.width),
+                   ClampFraction(f.height));
   return n == (int)kCtrlSizeText - 1;
 }
 

@@ -63,9 +63,9 @@ RestorePlan PlanRestore(const StoredPosition& stored, bool resizable, bool alrea
 
 // What saving a position writes.
 struct SavePlan {
-  bool writeAnything;     // false for a minimized window: nothing is written
-  const char* maximize;   // "Yes" or "No"
-  WindowRect rect;        // the values for "XPosit", "YPosit", "Width", "Height"
+  bool writeAnything;    // false for a minimized window: nothing is written
+  const char* maximize;  // "Yes" or "No"
+  WindowRect rect;       // the values for "XPosit", "YPosit", "Width", "Height"
 };
 
 // The save rule: nothing for a minimized window; otherwise "Maximize" and the

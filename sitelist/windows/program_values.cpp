@@ -5,4 +5,6 @@
 
 const char kDefaultImportFileName[] = "bookmark.htm";
 
-void SetImportFileName(const char* name) { snprintf(g_ImportName, sizeof g_ImportName, "%s", name != nullptr ? name : ""); }
+void SetImportFileName(const char* name) {
+  snprintf(g_ImportName, sizeof g_ImportName, "%s", name != nullptr ? name : "");
+}

@@ -24,11 +24,11 @@ struct ProgressState {
   ProgressRun run;
   int shownPercent;
   int result;
-  bool inStep;         // no tick, and no end, while the step runs (it may open modal windows)
-  bool cancelAsked;    // "Cancel" while the step ran: the run ends after it
-  bool holding;        // the end state waits for "OK"
+  bool inStep;       // no tick, and no end, while the step runs (it may open modal windows)
+  bool cancelAsked;  // "Cancel" while the step ran: the run ends after it
+  bool holding;      // the end state waits for "OK"
   bool ended;
-  int buttonBand;      // pixels the button row takes below the percentage
+  int buttonBand;  // pixels the button row takes below the percentage
 };
 
 ProgressState* StateOf(HWND dialog) { return reinterpret_cast<ProgressState*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
@@ -147,8 +147,7 @@ INT_PTR OnInit(HWND dialog, LPARAM lParam) {
 INT_PTR CALLBACK ProgressProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   ProgressState* s = StateOf(dialog);
   switch (msg) {
-    case WM_INITDIALOG:
-      return OnInit(dialog, lParam);
+    case WM_INITDIALOG: return OnInit(dialog, lParam);
     case WM_TIMER:
       if (s != nullptr && wParam == kTickTimer) OnTick(dialog, s);
       return TRUE;
@@ -172,8 +171,8 @@ int RunProgress(HWND caller, const ProgressSpec* spec, ProgressStep step, void* 
   s.run.work = work;
   s.result = kProgressCancelled;
   HWND owner = caller != nullptr ? ModalOwnerOf(caller) : nullptr;
-  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), owner, ProgressProc,
-                                   (LPARAM)&s);
+  HWND dialog =
+      CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), owner, ProgressProc, (LPARAM)&s);
   if (dialog == nullptr) return kProgressFailed;
   if (owner != nullptr) BeginModalOver(owner, dialog);
   void* previousOwner = SetThreadMessageOwner(dialog);

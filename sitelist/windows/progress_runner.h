@@ -37,10 +37,10 @@ const size_t kProgressTextSize = 256;
 
 // What the step sees on every call.
 struct ProgressRun {
-  HWND window;       // the progress window: owner of any form, picker or box the step opens
-  void* work;        // the caller's work, as passed to RunProgress
-  int percent;       // the step sets it (0..100); shown whenever its whole value changes
-  unsigned ticks;    // steps called so far, this one not counted
+  HWND window;                      // the progress window: owner of any form, picker or box the step opens
+  void* work;                       // the caller's work, as passed to RunProgress
+  int percent;                      // the step sets it (0..100); shown whenever its whole value changes
+  unsigned ticks;                   // steps called so far, this one not counted
   char endLine[kProgressTextSize];  // set by the step: a line shown under the end text
 };
 

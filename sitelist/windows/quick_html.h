@@ -29,8 +29,8 @@ size_t QuickHtmlRow(const SiteRecord* site, char* out, size_t cap);
 // An output file being written.
 struct QuickHtmlFile {
   FILE* file;
-  long rows;   // rows written so far
-  int error;   // errno of the first failure, 0 while all went well
+  long rows;  // rows written so far
+  int error;  // errno of the first failure, 0 while all went well
 };
 
 // Creates the file anew (an existing one is replaced) and writes the header.

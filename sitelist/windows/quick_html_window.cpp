@@ -33,9 +33,9 @@ struct QuickState {
   QuickHtmlFile file;
   SiteReader reader;
   bool readerOpen;
-  long total;          // sites the run will write (for the percentage)
+  long total;  // sites the run will write (for the percentage)
   long written;
-  int icon;            // which of the 15 images is shown
+  int icon;  // which of the 15 images is shown
   HICON icons[IDI_QUICK_COUNT];
   HICON smallIcons[IDI_QUICK_COUNT];
   HWND dialog;

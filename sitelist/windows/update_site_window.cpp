@@ -31,16 +31,28 @@ const UINT kPlaceSpin = WM_APP + 60;
 // "CtrlSize1".."CtrlSize17": the sheet, the "General" tab (the sheet's place)
 // with its prompts and fields, the "Site Info" tab with its prompt and text,
 // OK and Cancel.
-const int kScaled[] = {IDC_UT_TABS,           IDC_UT_TABS,        IDC_UT_LOCATION_PROMPT, IDC_UT_LOCATION,
-                       IDC_UT_DESCRIPTION_PROMPT, IDC_UT_DESCRIPTION, IDC_UT_CATEGORY_PROMPT, IDC_UT_CATEGORY,
-                       IDC_UT_RATING_PROMPT,  IDC_UT_RATING,      IDC_UT_KEYWORD_PROMPT,  IDC_UT_KEYWORD,
-                       IDC_UT_TABS,           IDC_UT_SITEINFO_PROMPT, IDC_UT_SITEINFO,    IDOK,
+const int kScaled[] = {IDC_UT_TABS,
+                       IDC_UT_TABS,
+                       IDC_UT_LOCATION_PROMPT,
+                       IDC_UT_LOCATION,
+                       IDC_UT_DESCRIPTION_PROMPT,
+                       IDC_UT_DESCRIPTION,
+                       IDC_UT_CATEGORY_PROMPT,
+                       IDC_UT_CATEGORY,
+                       IDC_UT_RATING_PROMPT,
+                       IDC_UT_RATING,
+                       IDC_UT_KEYWORD_PROMPT,
+                       IDC_UT_KEYWORD,
+                       IDC_UT_TABS,
+                       IDC_UT_SITEINFO_PROMPT,
+                       IDC_UT_SITEINFO,
+                       IDOK,
                        IDCANCEL};
 static_assert(sizeof kScaled / sizeof kScaled[0] == 17, "UpdateTABLNK scales 17 controls");
 
-const int kGeneralControls[] = {IDC_UT_LOCATION_PROMPT, IDC_UT_LOCATION, IDC_UT_DESCRIPTION_PROMPT,
+const int kGeneralControls[] = {IDC_UT_LOCATION_PROMPT, IDC_UT_LOCATION,        IDC_UT_DESCRIPTION_PROMPT,
                                 IDC_UT_DESCRIPTION,     IDC_UT_CATEGORY_PROMPT, IDC_UT_CATEGORY,
-                                IDC_UT_RATING_PROMPT,   IDC_UT_RATING,   IDC_UT_RATING_SPIN,
+                                IDC_UT_RATING_PROMPT,   IDC_UT_RATING,          IDC_UT_RATING_SPIN,
                                 IDC_UT_KEYWORD_PROMPT,  IDC_UT_KEYWORD};
 const int kSiteInfoControls[] = {IDC_UT_SITEINFO_PROMPT, IDC_UT_SITEINFO};
 
@@ -48,8 +60,8 @@ const char kCategoryField[] = "URL:Category";
 
 struct SiteForm {
   int request;
-  SiteRecord* site;   // the caller's record
-  SiteRecord work;    // what the fields hold, written on "&OK"
+  SiteRecord* site;  // the caller's record
+  SiteRecord work;   // what the fields hold, written on "&OK"
 };
 
 void ShowPage(HWND dialog, int page) {
@@ -262,8 +274,7 @@ int UpdateTABLNK(HWND caller, int request, SiteRecord* site) {
   f->request = request;
   f->site = site;
   f->work = *site;
-  static const FormSpec spec = {kFormName, IDD_UPDATE_TABLNK, SiteFormProc, true, kFormStamp, kScaled, 17,
-                                kFiles, 2};
+  static const FormSpec spec = {kFormName, IDD_UPDATE_TABLNK, SiteFormProc, true, kFormStamp, kScaled, 17, kFiles, 2};
   int response = RunForm(caller, &spec, f);
   delete f;
   return response;

@@ -10,9 +10,9 @@
 
 // The three procedures' conversions: the new record is cleared, then every old
 // value is moved into its (longer) new field, padded with spaces.
-void ConvertOldSite(const OldSiteRecord& old, SiteRecord* site);              // UpgradeTABLNK
-void ConvertOldCategory(const OldCategoryRecord& old, CategoryRecord* cat);   // UpgradeCategories
-void ConvertOldCatHtml(const OldCatHtmlRecord& old, CatHtmlRecord* text);     // UpgradeCatHTML
+void ConvertOldSite(const OldSiteRecord& old, SiteRecord* site);             // UpgradeTABLNK
+void ConvertOldCategory(const OldCategoryRecord& old, CategoryRecord* cat);  // UpgradeCategories
+void ConvertOldCatHtml(const OldCatHtmlRecord& old, CatHtmlRecord* text);    // UpgradeCatHTML
 
 enum UpgradeKind { kUpgradeSites = 0, kUpgradeCategories, kUpgradeCatHtml, kUpgradeKinds };
 
@@ -28,10 +28,10 @@ UpgradeFiles UpgradeFilesOf(int kind);
 int ProbeEarlierFile(int kind);
 
 enum UpgradeStatus {
-  kUpgradeMore = 0,       // records remain: call UpgradeStep again
-  kUpgradeDone,           // the old file is read to its end
-  kUpgradeAddFailed,      // a site could not be added (sites only): ask, then go on or stop
-  kUpgradeReadFailed,     // a read failed ("Record Retrieval Error" was shown); the pass ends
+  kUpgradeMore = 0,    // records remain: call UpgradeStep again
+  kUpgradeDone,        // the old file is read to its end
+  kUpgradeAddFailed,   // a site could not be added (sites only): ask, then go on or stop
+  kUpgradeReadFailed,  // a read failed ("Record Retrieval Error" was shown); the pass ends
 };
 
 struct UpgradeRun {
@@ -39,11 +39,11 @@ struct UpgradeRun {
   KsFile* oldFile;
   KsFile* newFile;
   KsCursor* cursor;
-  uint64_t oldSize;        // bytes of the old file's records
-  int percent;             // last percentage computed
-  uint32_t added;          // records added to the new file
-  uint32_t skipped;        // records whose add failed
-  int lastError;           // the store's code of the last failure
+  uint64_t oldSize;  // bytes of the old file's records
+  int percent;       // last percentage computed
+  uint32_t added;    // records added to the new file
+  uint32_t skipped;  // records whose add failed
+  int lastError;     // the store's code of the last failure
   bool newOpen;
   bool oldOpen;
 };

@@ -29,7 +29,7 @@ struct WindowRun {
   const int* scaledControls;
   int scaledCount;
   void* state;
-  HWND host;    // the MDI child, or the dialog itself (popups and forms)
+  HWND host;  // the MDI child, or the dialog itself (popups and forms)
   HWND dialog;
   int completion;
   bool scaled;  // layout is open
@@ -72,8 +72,8 @@ bool OpenLayout(WindowRun* run) {
   if (run->scaledCount < 1 || run->scaledCount > kMaxScaledControls || run->scaledControls == nullptr) return false;
   HWND controls[kMaxScaledControls];
   for (int i = 0; i < run->scaledCount; ++i) controls[i] = GetDlgItem(run->dialog, run->scaledControls[i]);
-  run->scaled = OpenScaledLayoutIn(&run->layout, run->host, run->dialog, run->name, run->designStamp, controls,
-                                   run->scaledCount);
+  run->scaled =
+      OpenScaledLayoutIn(&run->layout, run->host, run->dialog, run->name, run->designStamp, controls, run->scaledCount);
   return run->scaled;
 }
 
@@ -120,9 +120,7 @@ INT_PTR OnInitDialog(HWND dialog, LPARAM lParam) {
 // The defaults of the skeleton for what the window's procedure left alone.
 INT_PTR Default(WindowRun* run, UINT msg, WPARAM wParam) {
   switch (msg) {
-    case WM_CLOSE:
-      CloseRun(run);
-      return TRUE;
+    case WM_CLOSE: CloseRun(run); return TRUE;
     case WM_COMMAND:
       if (run->isForm && LOWORD(wParam) == IDCANCEL) {
         CloseRun(run);
@@ -195,20 +193,13 @@ bool FocusDialog(WindowRun* run) {
 LRESULT CALLBACK HostProc(HWND host, UINT msg, WPARAM wParam, LPARAM lParam) {
   WindowRun* run = reinterpret_cast<WindowRun*>(GetWindowLongPtrA(host, GWLP_USERDATA));
   switch (msg) {
-    case WM_NCCREATE:
-      return OnHostNcCreate(host, lParam);
-    case WM_SIZE:
-      OnHostSize(run, wParam, lParam);
-      break;
+    case WM_NCCREATE: return OnHostNcCreate(host, lParam);
+    case WM_SIZE: OnHostSize(run, wParam, lParam); break;
     case WM_SETFOCUS:
       if (FocusDialog(run)) return 0;
       break;
-    case WM_CLOSE:
-      OnHostClose(host, run);
-      return 0;
-    case WM_NCDESTROY:
-      OnHostNcDestroy(host);
-      break;
+    case WM_CLOSE: OnHostClose(host, run); return 0;
+    case WM_NCDESTROY: OnHostNcDestroy(host); break;
   }
   return DefMDIChildProcA(host, msg, wParam, lParam);
 }
@@ -238,8 +229,8 @@ bool CreateHosted(WindowRun* run, const WindowSpec* spec) {
   if (!RegisterHostClass(instance)) return false;
   DWORD style = WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   if (spec->resizable) style |= WS_THICKFRAME | WS_MAXIMIZEBOX;
-  HWND host = CreateProcedureChild(kHostClass, "", style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                   CW_USEDEFAULT, run);
+  HWND host =
+      CreateProcedureChild(kHostClass, "", style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, run);
   if (host == nullptr) return false;
   HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(spec->dialog), host, SkeletonDialogProc, (LPARAM)run);
   if (dialog == nullptr) {
@@ -350,8 +341,8 @@ int RunForm(HWND caller, const FormSpec* spec, void* state) {
   run.scaledControls = spec->scaledControls;
   run.scaledCount = spec->scaledCount;
   run.state = state;
-  HWND form = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(spec->dialog), owner,
-                                 SkeletonDialogProc, (LPARAM)&run);
+  HWND form = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(spec->dialog), owner, SkeletonDialogProc,
+                                 (LPARAM)&run);
   int response = kResponseCancelled;
   if (form != nullptr) {
     PlaceAndShow(&run, false);

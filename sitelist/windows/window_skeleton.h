@@ -63,8 +63,8 @@ enum WindowKind {
 const int kMaxWindowFiles = 8;
 
 struct WindowSpec {
-  const char* name;           // procedure name and TABLNK.INI section; null keeps no position
-  UINT dialog;                // IDD_ template in the program's resources
+  const char* name;  // procedure name and TABLNK.INI section; null keeps no position
+  UINT dialog;       // IDD_ template in the program's resources
   WindowKind kind;
   DLGPROC proc;               // the window's dialog procedure
   const int* files;           // RecordFileId of each file to open, in order (null: none)
@@ -134,15 +134,15 @@ bool DispatchWindowCommand(const WindowCommand<State> (&table)[N], HWND dialog, 
 // ---- Forms and pickers --------------------------------------------------------
 
 struct FormSpec {
-  const char* name;           // procedure name and TABLNK.INI section; null keeps no position
-  UINT dialog;                // IDD_ template (WS_POPUP)
-  DLGPROC proc;               // the form's dialog procedure
+  const char* name;  // procedure name and TABLNK.INI section; null keeps no position
+  UINT dialog;       // IDD_ template (WS_POPUP)
+  DLGPROC proc;      // the form's dialog procedure
   bool resizable;
-  const char* designStamp;    // scaled controls as in WindowSpec; null: not scaled
+  const char* designStamp;  // scaled controls as in WindowSpec; null: not scaled
   const int* scaledControls;
   int scaledCount;
-  const int* files;           // record files the form opens by the opening rules (null: none)
-  int fileCount;              // 0..kMaxWindowFiles
+  const int* files;  // record files the form opens by the opening rules (null: none)
+  int fileCount;     // 0..kMaxWindowFiles
 };
 
 // Runs the form modally over caller (a window or form of the calling thread,

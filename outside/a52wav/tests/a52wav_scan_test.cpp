@@ -33,10 +33,11 @@ std::vector<uint8_t> swapped(std::vector<uint8_t> v) {
 void append(std::vector<uint8_t>* v, const std::vector<uint8_t>& w) { v->insert(v->end(), w.begin(), w.end()); }
 
 TEST(FrameTable, SizesAndRates) {
-  struct Case { int fscod, code, words; } cases[] = {
-      {0, 0, 64},    {0, 1, 64},     {0, 37, 1280}, {1, 0, 69},  {1, 1, 70},  {1, 4, 104},
-      {1, 5, 105},   {1, 36, 1393},  {1, 37, 1394}, {2, 0, 96},  {2, 37, 1920}, {2, 30, 1344},
-      {0, 38, 0},    {3, 0, 0},      {1, -1, 0}};
+  struct Case {
+    int fscod, code, words;
+  } cases[] = {{0, 0, 64},    {0, 1, 64},    {0, 37, 1280}, {1, 0, 69},    {1, 1, 70},
+               {1, 4, 104},   {1, 5, 105},   {1, 36, 1393}, {1, 37, 1394}, {2, 0, 96},
+               {2, 37, 1920}, {2, 30, 1344}, {0, 38, 0},    {3, 0, 0},     {1, -1, 0}};
   for (const Case& c : cases) EXPECT_EQ(frameWords(c.fscod, c.code), c.words) << c.fscod << "/" << c.code;
   EXPECT_EQ(streamRate(0, 8), 48000);
   EXPECT_EQ(streamRate(1, 6), 44100);

@@ -79,8 +79,7 @@ int main(int argc, char** argv) {
   ReportRun run;
   t = Now();
   if (!ReportBegin(&run, kReportByDescription)) return 1;
-  while (ReportStep(&run, 25) == kReportMore) {
-  }
+  while (ReportStep(&run, 25) == kReportMore) {}
   ReportEnd(&run);
   double runMs = Ms(t);
 
@@ -142,8 +141,8 @@ int main(int argc, char** argv) {
          pages.printer ? pages.printerName : "no printer: A4", (unsigned long)count);
   printf("report run: %.0f ms; paging with the font's widths: %.0f ms; preview ready: %.0f ms\n", runMs, openMs,
          runMs + openMs);
-  printf("page 1 recorded and shown: %.1f ms; last page: %.1f ms; page 1 again (recorded): %.1f ms\n", firstMs,
-         lastMs, againMs);
+  printf("page 1 recorded and shown: %.1f ms; last page: %.1f ms; page 1 again (recorded): %.1f ms\n", firstMs, lastMs,
+         againMs);
   printf("3 x 2 thumbnails, recorded and shown: %.1f ms\n", thumbsMs);
   printf("turning to a new page: %.1f ms, %.2f x the peer (same page drawn straight: %.1f ms)\n", turnMs,
          turnMs / directMs, directMs);

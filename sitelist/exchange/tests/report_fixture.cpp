@@ -45,8 +45,7 @@ std::string Unescape(const std::string& s) {
   return out;
 }
 
-int AddSite(const char* location, const char* description, const char* category, int rating,
-            const char* keyword) {
+int AddSite(const char* location, const char* description, const char* category, int rating, const char* keyword) {
   SiteRecord s;
   ks_clear(&TABLNK_Decl, &s);
   SET_FIELD(s.Location, location);
@@ -91,8 +90,7 @@ int Generate(int n) {
   char loc[64], desc[128];
   for (int i = 0; i < n; ++i) {
     snprintf(loc, sizeof loc, "http://site%06d.example/", i);
-    snprintf(desc, sizeof desc, "Site number %06d, a page about %s", (i * 7919) % n,
-             kCategories[i % 6]);
+    snprintf(desc, sizeof desc, "Site number %06d, a page about %s", (i * 7919) % n, kCategories[i % 6]);
     int rc = AddSite(loc, desc, kCategories[(i / 7) % 6], (i % 199) - 99, kKeywords[i % 5]);
     if (rc != KS_OK) {
       fprintf(stderr, "add failed (%d) at %d\n", rc, i);
@@ -107,8 +105,8 @@ int Printers() {
   EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, nullptr, 0, &need, &count);
   std::vector<BYTE> buffer(need + 1);
   printf("{\"printers\":[");
-  if (need > 0 && EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, buffer.data(), need,
-                                &need, &count)) {
+  if (need > 0 &&
+      EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, buffer.data(), need, &need, &count)) {
     const PRINTER_INFO_4A* info = reinterpret_cast<const PRINTER_INFO_4A*>(buffer.data());
     for (DWORD i = 0; i < count; ++i) printf("%s\"%s\"", i ? "," : "", info[i].pPrinterName);
   }

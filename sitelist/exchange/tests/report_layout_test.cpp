@@ -232,11 +232,13 @@ TEST(ReportPaging, EveryCharacterPrintedOnceWhateverTheRowHeights) {
     }
     std::string want, wantNames;
     for (size_t r = 0; r < descs.size(); ++r) {
-      for (char c : descs[r]) if (c != ' ') want += c;
+      for (char c : descs[r])
+        if (c != ' ') want += c;
       wantNames += "c" + std::to_string(r) + ",";
     }
     std::string got;
-    for (char c : printed) if (c != ' ') got += c;
+    for (char c : printed)
+      if (c != ' ') got += c;
     EXPECT_EQ(got, want) << "page height " << pageHeight;
     EXPECT_EQ(names, wantNames) << "page height " << pageHeight;
   }

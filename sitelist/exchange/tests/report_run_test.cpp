@@ -23,7 +23,7 @@ int RecordingPrompt(const RecordMessage* m) {
 }
 
 class ReportRunTest : public RecordsDirTest {
- protected:
+protected:
   void SetUp() override {
     RecordsDirTest::SetUp();
     g_titles.clear();
@@ -65,8 +65,8 @@ TEST_F(ReportRunTest, SiteReportsListTheirKeysOrder) {
       MakeSite("http://d.example/", "Delta", "Files", 10, "http"),
   });
   EXPECT_EQ(Run(kReportByLocation, 0),
-            (std::vector<std::string>{"ftp://a.example/", "http://b.example/", "http://c.example/",
-                                      "http://d.example/", "mailto:x@example.com"}));
+            (std::vector<std::string>{"ftp://a.example/", "http://b.example/", "http://c.example/", "http://d.example/",
+                                      "mailto:x@example.com"}));
   // The blank description is left out of the description order.
   EXPECT_EQ(Run(kReportByDescription, 1), (std::vector<std::string>{"alpha", "Beta", "Delta", "Gamma"}));
   // Highest rating first; equal ratings by description.
@@ -82,8 +82,8 @@ TEST_F(ReportRunTest, SiteReportsListTheirKeysOrder) {
 
 TEST_F(ReportRunTest, CellsAreCutToTheirColumnsAndNegativeRatingsShow) {
   std::string location = "http://example.com/" + std::string(230, 'p');
-  AddSites({MakeSite(location.c_str(), std::string(100, 'd').c_str(), std::string(30, 'c').c_str(), -99,
-                     "keyword123")});
+  AddSites(
+      {MakeSite(location.c_str(), std::string(100, 'd').c_str(), std::string(30, 'c').c_str(), -99, "keyword123")});
   ReportRun run;
   ASSERT_TRUE(ReportBegin(&run, kReportByLocation));
   EXPECT_EQ(ReportStep(&run, 25), kReportDone);

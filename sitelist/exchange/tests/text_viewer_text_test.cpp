@@ -63,28 +63,30 @@ TEST(ViewerLines, FileReadInStepsWithPercent) {
 }
 
 const std::vector<std::string> kText = {
-    "Tabulink keeps your sites.",        // 0
-    "Print a report of your sites",      // 1
+    "Tabulink keeps your sites.",          // 0
+    "Print a report of your sites",        // 1
     "The REPORTS menu lists six reports",  // 2
-    "reporting is fun",                  // 3
-    "nothing here",                      // 4
-    "a report_card is one word",         // 5
-    "Caf\xc9 and caf\xe9",               // 6
+    "reporting is fun",                    // 3
+    "nothing here",                        // 4
+    "a report_card is one word",           // 5
+    "Caf\xc9 and caf\xe9",                 // 6
 };
 
-FindOptions Opt(const char* what, bool whole, bool matchCase, bool down) { return FindOptions{what, whole, matchCase, down}; }
+FindOptions Opt(const char* what, bool whole, bool matchCase, bool down) {
+  return FindOptions{what, whole, matchCase, down};
+}
 
 TEST(ViewerFind, WholeWordAndCase) {
   EXPECT_TRUE(LineMatches(kText[3], Opt("report", false, false, true)));
   EXPECT_FALSE(LineMatches(kText[3], Opt("report", true, false, true)));
   EXPECT_TRUE(LineMatches(kText[1], Opt("report", true, false, true)));
   EXPECT_FALSE(LineMatches(kText[5], Opt("report", true, false, true)));  // '_' belongs to the word
-  EXPECT_TRUE(LineMatches(kText[2], Opt("reports", true, false, true)));   // a later occurrence is whole
+  EXPECT_TRUE(LineMatches(kText[2], Opt("reports", true, false, true)));  // a later occurrence is whole
   EXPECT_TRUE(LineMatches(kText[2], Opt("REPORTS", true, true, true)));
   EXPECT_FALSE(LineMatches(kText[3], Opt("Reporting", false, true, true)));
   EXPECT_TRUE(LineMatches(kText[3], Opt("Reporting", false, false, true)));
-  EXPECT_TRUE(LineMatches(kText[6], Opt("CAF\xc9", true, false, true)));   // ANSI letters fold too
-  EXPECT_FALSE(LineMatches(kText[6], Opt("caf", true, false, true)));      // \xc9 is a letter
+  EXPECT_TRUE(LineMatches(kText[6], Opt("CAF\xc9", true, false, true)));  // ANSI letters fold too
+  EXPECT_FALSE(LineMatches(kText[6], Opt("caf", true, false, true)));     // \xc9 is a letter
   EXPECT_TRUE(LineMatches(kText[0], Opt("sites.", true, false, true)));
   EXPECT_FALSE(LineMatches(kText[4], Opt("", false, false, true)));
   EXPECT_FALSE(LineMatches("ab", Opt("abc", false, false, true)));

@@ -31,9 +31,9 @@
 namespace {
 
 const int kCategories = 200;
-const int kRenamedSites = 5000;    // sites of the category that is renamed
-const int kDeletedSites = 2000;    // sites of the category that is deleted
-const int kProbes = 10000;         // positioned reads of 10 records
+const int kRenamedSites = 5000;  // sites of the category that is renamed
+const int kDeletedSites = 2000;  // sites of the category that is deleted
+const int kProbes = 10000;       // positioned reads of 10 records
 
 struct Site {
   std::string location, description, category, keyword, info;
@@ -46,9 +46,10 @@ double now() {
   return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
-const char* kWords[] = {"web", "news", "daily", "music", "art", "science", "world", "guide", "home", "page",
-                        "online", "free", "best", "club", "review", "travel", "photo", "game", "sport", "weather",
-                        "library", "museum", "radio", "video", "market", "store", "city", "local", "open", "archive"};
+const char* kWords[] = {"web",    "news",  "daily",  "music",   "art",     "science", "world",  "guide",
+                        "home",   "page",  "online", "free",    "best",    "club",    "review", "travel",
+                        "photo",  "game",  "sport",  "weather", "library", "museum",  "radio",  "video",
+                        "market", "store", "city",   "local",   "open",    "archive"};
 const int kNumWords = ARRAY_SIZE(kWords);
 
 std::string words(std::mt19937& rng, int lo, int hi) {
@@ -241,7 +242,9 @@ void row_into(sqlite3_stmt* st, SiteRecord* r) {
   SET_MEMO(r->SiteInfo, (const char*)sqlite3_column_text(st, 5));
 }
 
-void bind(sqlite3_stmt* st, int i, const std::string& s) { sqlite3_bind_text(st, i, s.c_str(), (int)s.size(), SQLITE_STATIC); }
+void bind(sqlite3_stmt* st, int i, const std::string& s) {
+  sqlite3_bind_text(st, i, s.c_str(), (int)s.size(), SQLITE_STATIC);
+}
 
 Times run_sqlite(const std::string& dir, const std::vector<Site>& sites, const std::vector<std::string>& cats,
                  const std::vector<int>& order, const std::vector<std::string>& probes, uint64_t* bytes) {
@@ -251,19 +254,20 @@ Times run_sqlite(const std::string& dir, const std::vector<Site>& sites, const s
   check(sqlite3_open(path.c_str(), &db) == SQLITE_OK, "sqlite open");
   exec(db, "PRAGMA journal_mode=WAL");
   exec(db, "PRAGMA synchronous=NORMAL");
-  exec(db,
-       "CREATE TABLE sites(id INTEGER PRIMARY KEY, location TEXT COLLATE NOCASE, description TEXT COLLATE NOCASE,"
-       " category TEXT COLLATE NOCASE, rating INTEGER, keyword TEXT COLLATE NOCASE, siteinfo TEXT);"
-       "CREATE UNIQUE INDEX k_location ON sites(location) WHERE location <> '';"
-       "CREATE INDEX k_description ON sites(description) WHERE description <> '';"
-       "CREATE INDEX k_category ON sites(category, description);"
-       "CREATE INDEX k_categorylocation ON sites(category, location);"
-       "CREATE INDEX k_rating ON sites(rating DESC, description, location);"
-       "CREATE INDEX k_keyword ON sites(keyword, description, location);"
-       "CREATE TABLE categories(id INTEGER PRIMARY KEY, category TEXT COLLATE NOCASE, flag INTEGER, description TEXT);"
-       "CREATE UNIQUE INDEX k_cat ON categories(category) WHERE category <> '';"
-       "CREATE TABLE cathtml(id INTEGER PRIMARY KEY, category TEXT COLLATE NOCASE, type TEXT COLLATE NOCASE, html TEXT);"
-       "CREATE UNIQUE INDEX k_cathtml ON cathtml(category, type);");
+  exec(
+      db,
+      "CREATE TABLE sites(id INTEGER PRIMARY KEY, location TEXT COLLATE NOCASE, description TEXT COLLATE NOCASE,"
+      " category TEXT COLLATE NOCASE, rating INTEGER, keyword TEXT COLLATE NOCASE, siteinfo TEXT);"
+      "CREATE UNIQUE INDEX k_location ON sites(location) WHERE location <> '';"
+      "CREATE INDEX k_description ON sites(description) WHERE description <> '';"
+      "CREATE INDEX k_category ON sites(category, description);"
+      "CREATE INDEX k_categorylocation ON sites(category, location);"
+      "CREATE INDEX k_rating ON sites(rating DESC, description, location);"
+      "CREATE INDEX k_keyword ON sites(keyword, description, location);"
+      "CREATE TABLE categories(id INTEGER PRIMARY KEY, category TEXT COLLATE NOCASE, flag INTEGER, description TEXT);"
+      "CREATE UNIQUE INDEX k_cat ON categories(category) WHERE category <> '';"
+      "CREATE TABLE cathtml(id INTEGER PRIMARY KEY, category TEXT COLLATE NOCASE, type TEXT COLLATE NOCASE, html TEXT);"
+      "CREATE UNIQUE INDEX k_cathtml ON cathtml(category, type);");
   sqlite3_stmt* addc = prep(db, "INSERT INTO categories(category, flag, description) VALUES(?, 0, '')");
   sqlite3_stmt* addh = prep(db, "INSERT INTO cathtml(category, type, html) VALUES(?, ?, '<hr><p>Category text</p>')");
   for (const std::string& c : cats) {
@@ -280,8 +284,9 @@ Times run_sqlite(const std::string& dir, const std::vector<Site>& sites, const s
   sqlite3_finalize(addc);
   sqlite3_finalize(addh);
 
-  sqlite3_stmt* add = prep(db, "INSERT INTO sites(location, description, category, rating, keyword, siteinfo) "
-                               "VALUES(?, ?, ?, ?, ?, ?)");
+  sqlite3_stmt* add = prep(db,
+                           "INSERT INTO sites(location, description, category, rating, keyword, siteinfo) "
+                           "VALUES(?, ?, ?, ?, ?, ?)");
   double t0 = now();
   for (const Site& s : sites) {
     bind(add, 1, s.location);
@@ -296,15 +301,18 @@ Times run_sqlite(const std::string& dir, const std::vector<Site>& sites, const s
   t.add = now() - t0;
   sqlite3_finalize(add);
 
-  const char* orders[] = {
-      "location <> '' ORDER BY location", "description <> '' ORDER BY description", "1 ORDER BY category, description",
-      "1 ORDER BY category, location", "1 ORDER BY rating DESC, description, location",
-      "1 ORDER BY keyword, description, location"};
+  const char* orders[] = {"location <> '' ORDER BY location",
+                          "description <> '' ORDER BY description",
+                          "1 ORDER BY category, description",
+                          "1 ORDER BY category, location",
+                          "1 ORDER BY rating DESC, description, location",
+                          "1 ORDER BY keyword, description, location"};
   SiteRecord r;
   uint64_t seen = 0;
   t0 = now();
   for (const char* o : orders) {
-    std::string sql = std::string("SELECT location, description, category, rating, keyword, siteinfo FROM sites WHERE ") + o;
+    std::string sql =
+        std::string("SELECT location, description, category, rating, keyword, siteinfo FROM sites WHERE ") + o;
     sqlite3_stmt* st = prep(db, sql.c_str());
     while (sqlite3_step(st) == SQLITE_ROW) {
       row_into(st, &r);
@@ -314,8 +322,9 @@ Times run_sqlite(const std::string& dir, const std::vector<Site>& sites, const s
   }
   t.traverse = now() - t0;
 
-  sqlite3_stmt* get = prep(db, "SELECT location, description, category, rating, keyword, siteinfo FROM sites "
-                               "WHERE location = ? AND location <> ''");
+  sqlite3_stmt* get = prep(db,
+                           "SELECT location, description, category, rating, keyword, siteinfo FROM sites "
+                           "WHERE location = ? AND location <> ''");
   t0 = now();
   for (int i : order) {
     bind(get, 1, sites[i].location);
@@ -327,8 +336,9 @@ Times run_sqlite(const std::string& dir, const std::vector<Site>& sites, const s
   t.get = now() - t0;
   sqlite3_finalize(get);
 
-  sqlite3_stmt* pos = prep(db, "SELECT location, description, category, rating, keyword, siteinfo FROM sites "
-                               "WHERE description >= ? AND description <> '' ORDER BY description LIMIT 10");
+  sqlite3_stmt* pos = prep(db,
+                           "SELECT location, description, category, rating, keyword, siteinfo FROM sites "
+                           "WHERE description >= ? AND description <> '' ORDER BY description LIMIT 10");
   t0 = now();
   for (const std::string& p : probes) {
     bind(pos, 1, p);
@@ -421,10 +431,12 @@ int main(int argc, char** argv) {
       {"rename_category_5000", o.rename, s.rename},
       {"delete_category", o.remove, s.remove},
   };
-  printf("sites=%d categories=%d durability=process-crash-safe,power-loss-consistent (sqlite WAL, synchronous=NORMAL)\n",
-         n, kCategories);
+  printf(
+      "sites=%d categories=%d durability=process-crash-safe,power-loss-consistent (sqlite WAL, synchronous=NORMAL)\n",
+      n, kCategories);
   for (auto& l : lines)
-    printf("op=%s ours_s=%.4f sqlite_s=%.4f ratio=%.2f\n", l.name, l.ours, l.sqlite, l.sqlite / (l.ours > 0 ? l.ours : 1e-9));
+    printf("op=%s ours_s=%.4f sqlite_s=%.4f ratio=%.2f\n", l.name, l.ours, l.sqlite,
+           l.sqlite / (l.ours > 0 ? l.ours : 1e-9));
   printf("size ours_bytes=%llu sqlite_bytes=%llu\n", (unsigned long long)ours_bytes, (unsigned long long)sqlite_bytes);
   if (argc <= 2) std::filesystem::remove_all(base);
   return 0;

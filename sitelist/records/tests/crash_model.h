@@ -63,7 +63,7 @@ inline int RunCrashOp(KsFile* cat, KsFile* htm, KsFile* url, int n) {
       int target = CrashOpOf(n) == CO_PUT ? n - 4 : n - 6;
       SET_FIELD(s.Location, SiteName(target).c_str());
       int rc = ks_get(url, URL_K_Location, &s);
-      if (rc == KS_ERR_NOT_FOUND) return KS_OK;   // nothing to change: done
+      if (rc == KS_ERR_NOT_FOUND) return KS_OK;  // nothing to change: done
       if (rc != KS_OK) return rc;
       if (CrashOpOf(n) == CO_DELETE) return ks_delete(url, &s);
       std::string d = "changed" + std::to_string(n);

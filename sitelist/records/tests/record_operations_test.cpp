@@ -28,7 +28,7 @@ int ScriptedPrompt(const RecordMessage* m) {
 }
 
 class OperationsTest : public RecordsDirTest {
- protected:
+protected:
   void SetUp() override {
     RecordsDirTest::SetUp();
     g_shown.clear();
@@ -55,8 +55,10 @@ class OperationsTest : public RecordsDirTest {
       CategoryRecord c = MakeCategory(n, "about");
       ASSERT_EQ(1, AddCategory(&c));
     }
-    const char* sites[][3] = {{"http://a/", "Alpha", "News"}, {"http://d/", "Beta", "news"},
-                              {"http://b/", "Charlie", "News"}, {"http://e/", "Echo", "Sport"},
+    const char* sites[][3] = {{"http://a/", "Alpha", "News"},
+                              {"http://d/", "Beta", "news"},
+                              {"http://b/", "Charlie", "News"},
+                              {"http://e/", "Echo", "Sport"},
                               {"http://c/", "Delta", "News"}};
     for (auto& s : sites) {
       SiteRecord r = MakeSite(s[0], s[1], s[2], 1, "http");
@@ -141,8 +143,7 @@ TEST(RecordMessages, TextsTitlesAndButtonsAreExact) {
        "previous window.",
        RB_OK},
       {RM_CONFIRM_DELETE, 0, nullptr, nullptr, "Confirm Delete",
-       "You've selected to delete the highlighted record.  Press OK to confirm deletion of this record.",
-       RB_OK_CANCEL},
+       "You've selected to delete the highlighted record.  Press OK to confirm deletion of this record.", RB_OK_CANCEL},
       {RM_FIELD_CONTENTS, 0, "Categories", "URL:Category", "Field Contents Error",
        "The value for URL:Category must be found in the Categories file.", RB_OK},
       {RM_INVALID_KEY, 46, "TABLNK", nullptr, "Invalid Key",
@@ -195,7 +196,7 @@ static void Corrupt(const char* path, long offset_from_end, int at_start_offset 
 TEST_F(OperationsTest, DamagedKeysAreRebuiltWhenTheUserAgrees) {
   Populate();
   for (int id : {RF_CATEGORIES, RF_CATHTML, RF_TABLNK}) CloseRecordFile(id);
-  Corrupt("URL_L.KSF", -3);   // inside the last key section
+  Corrupt("URL_L.KSF", -3);  // inside the last key section
   g_answers = {RA_YES};
   ASSERT_EQ(1, OpenRecordFile(RF_TABLNK));
   ASSERT_EQ(1u, g_shown.size());
@@ -289,7 +290,7 @@ TEST_F(OperationsTest, RenamingACategoryCarriesTheNameToItsSitesAndTexts) {
   ASSERT_EQ(1, ChangeCategory(&c, "News"));
   EXPECT_EQ((std::vector<std::string>{"http://a/", "http://b/", "http://c/"}), SitesOf("Headlines"));
   EXPECT_EQ((std::vector<std::string>{}), SitesOf("News"));
-  EXPECT_EQ((std::vector<std::string>{"http://d/"}), SitesOf("news"));   // other letter case: unchanged
+  EXPECT_EQ((std::vector<std::string>{"http://d/"}), SitesOf("news"));  // other letter case: unchanged
   EXPECT_EQ((std::vector<std::string>{"After Category", "Before Category"}), TextsOf("Headlines"));
   EXPECT_EQ((std::vector<std::string>{"Replace Title"}), TextsOf("Sport"));
   EXPECT_TRUE(g_shown.empty());
@@ -332,7 +333,8 @@ TEST_F(OperationsTest, CascadesAreAllOrNothingUnderFailuresAtEveryStep) {
     int (*run)(CategoryRecord*);
   } steps[] = {
       {"delete", [](CategoryRecord* c) { return DeleteCategory(c); }},
-      {"rename", [](CategoryRecord* c) {
+      {"rename",
+       [](CategoryRecord* c) {
          SET_FIELD(c->Category, "Renamed");
          return ChangeCategory(c, "News");
        }},
@@ -347,10 +349,10 @@ TEST_F(OperationsTest, CascadesAreAllOrNothingUnderFailuresAtEveryStep) {
       ks_debug_fail_after(0);
       if (ok) break;
       failures++;
-      EXPECT_FALSE(g_shown.empty()) << step.name << " " << n;   // the user was told
+      EXPECT_FALSE(g_shown.empty()) << step.name << " " << n;  // the user was told
       EXPECT_EQ(before, Dump()) << step.name << " failing at change " << n;
     }
-    EXPECT_GE(failures, 6) << step.name;   // category, two texts and three sites at least
+    EXPECT_GE(failures, 6) << step.name;  // category, two texts and three sites at least
     // Undo the successful run for the next step.
     for (int id : {RF_CATEGORIES, RF_CATHTML, RF_TABLNK}) {
       CloseRecordFile(id);
@@ -376,9 +378,10 @@ TEST_F(OperationsTest, ATransactionThatCannotBeginTellsTheUserAndChangesNothing)
   ks_close(other);
   ASSERT_EQ(1u, g_shown.size());
   EXPECT_STREQ("Transaction Framing Error", g_shown[0].title);
-  EXPECT_STREQ("Error: (File Is Already Locked (32)) attempting to frame the delete transaction on Categories.  "
-               "Delete transaction cancelled.",
-               g_shown[0].text);
+  EXPECT_STREQ(
+      "Error: (File Is Already Locked (32)) attempting to frame the delete transaction on Categories.  "
+      "Delete transaction cancelled.",
+      g_shown[0].text);
   EXPECT_EQ(before, Dump());
 }
 
@@ -389,10 +392,14 @@ TEST(SiteRules, KeywordFromLocation) {
     const char* location;
     const char* keyword;
   } cases[] = {
-      {"http://www.example.com/", "http"},   {"ftp://files.example.com/", "ftp"},
-      {"mailto:someone@example.com", "mailto:"}, {"www.example.com", "?"},
-      {"verylongscheme://x", "verylongsc"},  {"HTTP://X/", "HTTP"},
-      {"news:comp.lang", "?"},               {"", "?"},
+      {"http://www.example.com/", "http"},
+      {"ftp://files.example.com/", "ftp"},
+      {"mailto:someone@example.com", "mailto:"},
+      {"www.example.com", "?"},
+      {"verylongscheme://x", "verylongsc"},
+      {"HTTP://X/", "HTTP"},
+      {"news:comp.lang", "?"},
+      {"", "?"},
   };
   for (auto& c : cases) {
     char loc[255], kw[10];
@@ -406,8 +413,13 @@ TEST(SiteRules, PseudoCategoriesInAnyLetterCase) {
   const struct {
     const char* name;
     int pseudo;
-  } cases[] = {{"_Before All", 1}, {"_after all", 1}, {"_AFTER ALL   ", 1}, {"_Before", 0},
-               {"Before All", 0},  {"_After All!", 0}, {"", 0}};
+  } cases[] = {{"_Before All", 1},
+               {"_after all", 1},
+               {"_AFTER ALL   ", 1},
+               {"_Before", 0},
+               {"Before All", 0},
+               {"_After All!", 0},
+               {"", 0}};
   for (auto& c : cases) {
     char f[30];
     SetField(f, sizeof f, c.name);

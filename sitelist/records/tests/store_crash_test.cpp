@@ -70,7 +70,7 @@ TEST_F(CrashTest, KilledWritersLoseNothingAcknowledged) {
       acked_total++;
     }
     close(fds[0]);
-    model.Apply(last + 1, false);   // perhaps done, perhaps not
+    model.Apply(last + 1, false);  // perhaps done, perhaps not
     next = last + 2;
     KsFile *cat, *htm, *url;
     ASSERT_EQ(KS_OK, OpenCrashFiles(&cat, &htm, &url, &recovered)) << "after kill " << kill_no;

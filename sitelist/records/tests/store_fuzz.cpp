@@ -22,8 +22,7 @@ static void put32(uint8_t* p, uint32_t v) { put_u32(p, v); }
 static void seal(std::vector<uint8_t>& b) {
   if (b.size() < 512) return;
   uint64_t rec_off = get_u64(&b[32]), rec_len = get_u64(&b[40]);
-  if (rec_off <= b.size() && rec_len <= b.size() - rec_off)
-    put32(&b[48], ks_crc32(&b[rec_off], (size_t)rec_len));
+  if (rec_off <= b.size() && rec_len <= b.size() - rec_off) put32(&b[48], ks_crc32(&b[rec_off], (size_t)rec_len));
   for (int k = 0; k < KS_MAX_KEYS; k++) {
     uint8_t* e = &b[56 + 24 * k];
     uint64_t off = get_u64(e), len = get_u64(e + 8);
@@ -68,8 +67,7 @@ static void walk(const KsFileDecl* d, const std::string& path) {
     }
     ks_set_end(c);
     guard = 0;
-    while (ks_previous(c, rec.data()) == KS_OK && guard++ < 100000) {
-    }
+    while (ks_previous(c, rec.data()) == KS_OK && guard++ < 100000) {}
     ks_cursor_close(c);
   }
   ks_clear(d, rec.data());

@@ -12,7 +12,7 @@ namespace {
 typedef std::vector<std::string> Order;
 
 class KeyOrderTest : public RecordsDirTest {
- protected:
+protected:
   void SetUp() override {
     RecordsDirTest::SetUp();
     ASSERT_EQ(KS_OK, ks_create(&TABLNK_Decl, nullptr));
@@ -45,11 +45,11 @@ struct OrderCase {
 TEST_F(KeyOrderTest, EverySiteKeyOrdersAsDeclared) {
   AddSample();
   const OrderCase cases[] = {
-      {URL_K_Location, {"3", "2", "5", "1", "4"}},             // blank location excluded
-      {URL_K_Description, {"2", "4", "6", "1", "5"}},          // blank description excluded, ties by entry
-      {URL_K_Category, {"4", "6", "2", "1", "3", "5"}},        // "news" and "News" together, then by description
-      {URL_K_CategoryLocation, {"4", "2", "1", "3", "5"}},     // blank category and location excluded
-      {URL_K_Rating, {"3", "2", "4", "5", "1", "6"}},          // 10 before 2; ties by description then location
+      {URL_K_Location, {"3", "2", "5", "1", "4"}},          // blank location excluded
+      {URL_K_Description, {"2", "4", "6", "1", "5"}},       // blank description excluded, ties by entry
+      {URL_K_Category, {"4", "6", "2", "1", "3", "5"}},     // "news" and "News" together, then by description
+      {URL_K_CategoryLocation, {"4", "2", "1", "3", "5"}},  // blank category and location excluded
+      {URL_K_Rating, {"3", "2", "4", "5", "1", "6"}},       // 10 before 2; ties by description then location
       {URL_K_Keyword, {"6", "3", "2", "5", "1", "4"}},
   };
   for (const OrderCase& c : cases) EXPECT_EQ(c.expected, SiteOrder(f_, c.key)) << TABLNK_Decl.keys[c.key].name;
@@ -102,7 +102,7 @@ TEST_F(KeyOrderTest, TrailingSpacesAreNotSignificant) {
   Add("http://a/", "x", "", 0, "", "a");
   SiteRecord g;
   ks_clear(&TABLNK_Decl, &g);
-  memcpy(g.Location, "http://a/", 9);   // rest already spaces
+  memcpy(g.Location, "http://a/", 9);  // rest already spaces
   EXPECT_EQ(KS_OK, ks_get(f_, URL_K_Location, &g));
   SiteRecord dup = MakeSite("http://a/   ", "y", "", 0, "", "b");
   EXPECT_EQ(KS_ERR_DUPLICATE, ks_add(f_, &dup));
@@ -116,14 +116,16 @@ struct StringOrderCase {
 // Comparison of single string components as space-padded, case-insensitive ANSI strings.
 TEST(KeyEncoding, OrdersAsPaddedLowerCasedAnsiStrings) {
   const StringOrderCase cases[] = {
-      {"_After All", "apple"},          // "_" lies between upper and lower case: before letters
+      {"_After All", "apple"},  // "_" lies between upper and lower case: before letters
       {"_Before All", "Apple"},
       {"_After All", "_Before All"},
-      {"ab\x01", "ab"},                 // a control character sorts below the padding space
+      {"ab\x01", "ab"},  // a control character sorts below the padding space
       {"ab", "ab!"},
       {"ab", "AB c"},
       {"ab  c", "ab c"},
-      {"zebra", "\xC9" "clair"},        // E acute lowers to 0xE9, above every ASCII letter
+      {"zebra",
+       "\xC9"
+       "clair"},  // E acute lowers to 0xE9, above every ASCII letter
       {"Mango", "news"},
   };
   for (const StringOrderCase& c : cases) {
@@ -137,12 +139,18 @@ TEST(KeyEncoding, OrdersAsPaddedLowerCasedAnsiStrings) {
     EXPECT_GT(da, db) << "descending " << c.lower;
   }
   std::string x, y;
-  encode_key_string("\xC9" "CLAIR  ", 7, 1, 0, &x);
-  encode_key_string("\xE9" "clair", 6, 1, 0, &y);
+  encode_key_string(
+      "\xC9"
+      "CLAIR  ",
+      7, 1, 0, &x);
+  encode_key_string(
+      "\xE9"
+      "clair",
+      6, 1, 0, &y);
   EXPECT_EQ(x, y);
   EXPECT_EQ('\x9A', (char)kAnsiLower[0x8A]);
   EXPECT_EQ('\xFF', (char)kAnsiLower[0x9F]);
-  EXPECT_EQ('\xD7', (char)kAnsiLower[0xD7]);   // the multiplication sign has no lower case
+  EXPECT_EQ('\xD7', (char)kAnsiLower[0xD7]);  // the multiplication sign has no lower case
 }
 
 class OtherFilesTest : public RecordsDirTest {};
@@ -151,19 +159,26 @@ TEST_F(OtherFilesTest, CategoriesOrderPseudoCategoriesFirstAndRefuseCaseDuplicat
   ASSERT_EQ(KS_OK, ks_create(&Categories_Decl, nullptr));
   KsFile* f = nullptr;
   ASSERT_EQ(KS_OK, ks_open(&Categories_Decl, nullptr, KS_SHARED, &f));
-  for (const char* n : {"zebra", "News", "_Before All", "Apple", "_After All", "Mango", "\xC9" "clair"}) {
+  for (const char* n : {"zebra", "News", "_Before All", "Apple", "_After All", "Mango",
+                        "\xC9"
+                        "clair"}) {
     CategoryRecord c = MakeCategory(n);
     ASSERT_EQ(KS_OK, ks_add(f, &c)) << n;
   }
   CategoryRecord dup = MakeCategory("news");
   EXPECT_EQ(KS_ERR_DUPLICATE, ks_add(f, &dup));
-  CategoryRecord dup2 = MakeCategory("\xE9" "CLAIR");
+  CategoryRecord dup2 = MakeCategory(
+      "\xE9"
+      "CLAIR");
   EXPECT_EQ(KS_ERR_DUPLICATE, ks_add(f, &dup2));
   CategoryRecord blank = MakeCategory("");
   EXPECT_EQ(KS_OK, ks_add(f, &blank));
-  auto order = ReadAll<CategoryRecord>(f, CAT_K_Category, nullptr,
-                                       [](const CategoryRecord& c) { return Field(c.Category); });
-  EXPECT_EQ((Order{"_After All", "_Before All", "Apple", "Mango", "News", "zebra", "\xC9" "clair"}), order);
+  auto order =
+      ReadAll<CategoryRecord>(f, CAT_K_Category, nullptr, [](const CategoryRecord& c) { return Field(c.Category); });
+  EXPECT_EQ((Order{"_After All", "_Before All", "Apple", "Mango", "News", "zebra",
+                   "\xC9"
+                   "clair"}),
+            order);
   ks_close(f);
 }
 
@@ -181,9 +196,9 @@ TEST_F(OtherFilesTest, CategoryTextsAreUniquePerCategoryAndType) {
   EXPECT_EQ(KS_ERR_DUPLICATE, ks_add(f, &dup));
   auto order = ReadAll<CatHtmlRecord>(f, HTM_KeyCategoryHTML, nullptr,
                                       [](const CatHtmlRecord& r) { return Field(r.TypeOfHTML); });
-  EXPECT_EQ((Order{"After Category", "After Category Title", "Before Category", "Before Category Title",
-                   "Replace Title"}),
-            order);
+  EXPECT_EQ(
+      (Order{"After Category", "After Category Title", "Before Category", "Before Category Title", "Replace Title"}),
+      order);
   ks_close(f);
 }
 
@@ -195,8 +210,11 @@ TEST_F(OtherFilesTest, HistoryListsNewestFirstWithinEachType) {
     const char* type;
     const char* file;
     int date, time;
-  } entries[] = {{"Export", "a.htm", 100, 5},  {"Import", "b.htm", 99, 1}, {"Export", "c.htm", 101, 1},
-                 {"Export", "d.htm", 100, 9},  {"Import", "e.htm", 99, 7}};
+  } entries[] = {{"Export", "a.htm", 100, 5},
+                 {"Import", "b.htm", 99, 1},
+                 {"Export", "c.htm", 101, 1},
+                 {"Export", "d.htm", 100, 9},
+                 {"Import", "e.htm", 99, 7}};
   for (auto& e : entries) {
     HistoryRecord h;
     ks_clear(&History_Decl, &h);
@@ -214,7 +232,8 @@ TEST_F(OtherFilesTest, HistoryListsNewestFirstWithinEachType) {
   again.Time = 5;
   EXPECT_EQ(KS_ERR_DUPLICATE, ks_add(f, &again));
   auto file = [](const HistoryRecord& h) { return Field(h.FieldContents); };
-  EXPECT_EQ((Order{"c.htm", "d.htm", "a.htm", "e.htm", "b.htm"}), ReadAll<HistoryRecord>(f, HIS_KeyType, nullptr, file));
+  EXPECT_EQ((Order{"c.htm", "d.htm", "a.htm", "e.htm", "b.htm"}),
+            ReadAll<HistoryRecord>(f, HIS_KeyType, nullptr, file));
   EXPECT_EQ((Order{"c.htm", "d.htm", "a.htm"}), ReadAll<HistoryRecord>(f, HIS_KeyType, "HIS:Type='Export'", file));
   EXPECT_EQ((Order{"e.htm", "b.htm"}), ReadAll<HistoryRecord>(f, HIS_KeyType, "HIS:Type='Import'", file));
   ks_close(f);

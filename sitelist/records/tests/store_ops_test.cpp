@@ -16,14 +16,14 @@ namespace {
 typedef std::vector<std::string> Order;
 
 class StoreTest : public RecordsDirTest {
- protected:
+protected:
   void SetUp() override {
     RecordsDirTest::SetUp();
     ASSERT_EQ(KS_OK, ks_create(&TABLNK_Decl, nullptr));
     ASSERT_EQ(KS_OK, ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &f_));
     const char* rows[][4] = {
-        {"http://a.example/", "Alpha", "News", "1"}, {"http://b.example/", "Beta", "News", "2"},
-        {"http://c.example/", "Gamma", "Sport", "3"}, {"http://d.example/", "Delta", "news", "4"},
+        {"http://a.example/", "Alpha", "News", "1"},      {"http://b.example/", "Beta", "News", "2"},
+        {"http://c.example/", "Gamma", "Sport", "3"},     {"http://d.example/", "Delta", "news", "4"},
         {"http://e.example/", "Epsilon", "Weather", "5"},
     };
     for (auto& r : rows) {
@@ -64,7 +64,7 @@ TEST_F(StoreTest, OpenReportsMissingAlreadyOpenAndLockedFiles) {
   SiteRecord s = MakeSite("http://x/", "x", "", 0, "");
   EXPECT_EQ(KS_ERR_ACCESS, ks_add(g, &s));
   KsFile* h = nullptr;
-  EXPECT_EQ(KS_ERR_LOCKED, ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &h));   // others are denied writing
+  EXPECT_EQ(KS_ERR_LOCKED, ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &h));  // others are denied writing
   ks_close(g);
   g = nullptr;
   EXPECT_EQ(KS_OK, ks_remove(&TABLNK_Decl, nullptr));
@@ -106,13 +106,11 @@ TEST_F(StoreTest, RewritingTheFileKeepsEveryOrder) {
     snprintf(info, sizeof info, "x%02d", i);
     SiteRecord s = MakeSite(loc, i % 3 ? "Same" : "Other", "News", i % 4, "http", info);
     ASSERT_EQ(KS_OK, ks_add(f_, &s));
-    if (i % 5 == 0) {
-      ASSERT_EQ(KS_OK, ks_delete(f_, &s));
-    }
+    if (i % 5 == 0) { ASSERT_EQ(KS_OK, ks_delete(f_, &s)); }
   }
   std::vector<Order> before;
   for (int k = -1; k < TABLNK_Decl.nkeys; k++) before.push_back(SiteOrder(f_, k));
-  ks_close(f_);   // the last user rewrites the file
+  ks_close(f_);  // the last user rewrites the file
   f_ = nullptr;
   ASSERT_EQ(KS_OK, ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &f_));
   for (int k = -1; k < TABLNK_Decl.nkeys; k++) EXPECT_EQ(before[k + 1], SiteOrder(f_, k)) << k;
@@ -127,8 +125,8 @@ TEST_F(StoreTest, PutAndDeleteNeedARecordThatWasRead) {
   EXPECT_EQ(KS_ERR_NOT_FOUND, ks_delete(f_, &s));
   SiteRecord a = Get("http://a.example/");
   SET_FIELD(a.Location, "HTTP://B.EXAMPLE/");
-  EXPECT_EQ(KS_ERR_DUPLICATE, ks_put(f_, &a));   // unique key of another record
-  SET_FIELD(a.Location, "HTTP://A.EXAMPLE/");    // its own key in other letter case
+  EXPECT_EQ(KS_ERR_DUPLICATE, ks_put(f_, &a));  // unique key of another record
+  SET_FIELD(a.Location, "HTTP://A.EXAMPLE/");   // its own key in other letter case
   EXPECT_EQ(KS_OK, ks_put(f_, &a));
 }
 
@@ -140,7 +138,7 @@ TEST_F(StoreTest, GetOnADuplicateKeyFindsTheFirstEqualEntry) {
   ASSERT_EQ(KS_OK, ks_get(f_, URL_K_Category, &s));
   EXPECT_STREQ("4", s.SiteInfo);
   SET_FIELD(s.Description, "Delt");
-  EXPECT_EQ(KS_ERR_NOT_FOUND, ks_get(f_, URL_K_Category, &s));   // exact match of all components
+  EXPECT_EQ(KS_ERR_NOT_FOUND, ks_get(f_, URL_K_Category, &s));  // exact match of all components
 }
 
 TEST_F(StoreTest, PartialKeyPositionsAtTheFirstEntryAtOrAfterIt) {
@@ -148,11 +146,11 @@ TEST_F(StoreTest, PartialKeyPositionsAtTheFirstEntryAtOrAfterIt) {
   ASSERT_EQ(KS_OK, ks_cursor_open(f_, URL_K_Category, nullptr, &c));
   SiteRecord s;
   ks_clear(&TABLNK_Decl, &s);
-  SET_FIELD(s.Category, "news");   // description at its lowest (blank)
+  SET_FIELD(s.Category, "news");  // description at its lowest (blank)
   ASSERT_EQ(KS_OK, ks_set(c, &s));
   std::string seen;
   while (ks_next(c, &s) == KS_OK) seen += s.SiteInfo;
-  EXPECT_EQ("12435", seen);   // Alpha, Beta, Delta of news/News, then Sport, Weather
+  EXPECT_EQ("12435", seen);  // Alpha, Beta, Delta of news/News, then Sport, Weather
   // Backwards from the end, then forwards again from where it stands.
   ASSERT_EQ(KS_OK, ks_set_end(c));
   seen.clear();
@@ -186,11 +184,11 @@ TEST_F(StoreTest, CursorsSurviveChangesUnderThem) {
   while (ks_next(c, &s) == KS_OK) {
     seen += s.SiteInfo;
     if (!strcmp(s.SiteInfo, "2")) {
-      SiteRecord del = Get("http://d.example/");   // Delta: the next entry
+      SiteRecord del = Get("http://d.example/");  // Delta: the next entry
       ASSERT_EQ(KS_OK, ks_delete(f_, &del));
       SiteRecord add = MakeSite("http://f.example/", "Zulu", "", 0, "", "6");
       ASSERT_EQ(KS_OK, ks_add(f_, &add));
-      ASSERT_EQ(KS_OK, ks_delete(f_, &s));         // the current one
+      ASSERT_EQ(KS_OK, ks_delete(f_, &s));  // the current one
     }
   }
   EXPECT_EQ("12536", seen);
@@ -279,7 +277,7 @@ TEST_F(StoreTest, PositionsReReadExactlyTheirRecord) {
 }
 
 TEST_F(StoreTest, PositionsOfLongKeysStayWithinTheirSize) {
-  std::string loc = "http://" + std::string(240, ' ') + "x";   // spaces double in the key bytes
+  std::string loc = "http://" + std::string(240, ' ') + "x";  // spaces double in the key bytes
   SiteRecord s = MakeSite(loc.c_str(), "spacey", "", 0, "", "9");
   ASSERT_EQ(KS_OK, ks_add(f_, &s));
   KsPosition pos;
@@ -299,12 +297,12 @@ TEST_F(StoreTest, PositionsOfLongKeysStayWithinTheirSize) {
 // Every cut and every damaged byte of a file gives 0, 46 or 47, never a crash
 // or a hang; a file cut inside its log opens with the operations before the cut.
 TEST_F(StoreTest, TruncatedAndGarbledFilesGiveTheirErrors) {
-  ks_close(f_);   // snapshot of the five records
+  ks_close(f_);  // snapshot of the five records
   f_ = nullptr;
   KsFile* keep = nullptr;
   ASSERT_EQ(KS_OK, ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &keep));
   ASSERT_EQ(KS_OK, ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &f_));
-  for (int i = 0; i < 4; i++) {   // a log after it (the second handle keeps it from being rewritten)
+  for (int i = 0; i < 4; i++) {  // a log after it (the second handle keeps it from being rewritten)
     std::string loc = "http://log" + std::to_string(i) + "/";
     SiteRecord s = MakeSite(loc.c_str(), "log", "Log", i, "http");
     ASSERT_EQ(KS_OK, ks_add(f_, &s));
@@ -341,7 +339,7 @@ TEST_F(StoreTest, TruncatedAndGarbledFilesGiveTheirErrors) {
     int rc = try_open(image.substr(0, cut), &n);
     ASSERT_TRUE(rc == KS_OK || rc == KS_ERR_REBUILD || rc == KS_ERR_INVALID) << cut << " " << rc;
     if (rc == KS_OK) {
-      EXPECT_GE(n, prev) << cut;   // cuts in the log keep a prefix of the operations
+      EXPECT_GE(n, prev) << cut;  // cuts in the log keep a prefix of the operations
       prev = n;
     }
     counts[rc == KS_OK ? 0 : rc == KS_ERR_REBUILD ? 1 : 2]++;
@@ -353,12 +351,10 @@ TEST_F(StoreTest, TruncatedAndGarbledFilesGiveTheirErrors) {
     uint32_t n;
     int rc = try_open(bad, &n);
     ASSERT_TRUE(rc == KS_OK || rc == KS_ERR_REBUILD || rc == KS_ERR_INVALID) << at << " " << rc;
-    if (rc == KS_OK) {
-      EXPECT_LE(n, 9u);
-    }
+    if (rc == KS_OK) { EXPECT_LE(n, 9u); }
     counts[rc == KS_OK ? 0 : rc == KS_ERR_REBUILD ? 1 : 2]++;
   }
-  EXPECT_GT(counts[1], 0);   // damaged key sections ask for a rebuild
+  EXPECT_GT(counts[1], 0);  // damaged key sections ask for a rebuild
   EXPECT_GT(counts[2], 0);
 }
 
@@ -385,10 +381,10 @@ TEST_F(StoreTest, ViewsFilterByExpression) {
 
 TEST_F(StoreTest, BadFilterExpressionsAreRefusedWithAReason) {
   const char* bad[] = {
-      "URL:Category == 'x'", "URL:Nothing = 'x'", "URL:Category = 'x' OR URL:Category = 'y'",
-      "URL:Category = 'x", "UPPER URL:Category = 'X'", "URL:Category", "URL:Category > 'x'",
-      "(URL:Category = 'x')", "URL:Category = \"x\"", "Category = 'x'", "URL:Category = 'x' AND",
-      "TRIM(URL:Category) = 'x'",
+      "URL:Category == 'x'", "URL:Nothing = 'x'",        "URL:Category = 'x' OR URL:Category = 'y'",
+      "URL:Category = 'x",   "UPPER URL:Category = 'X'", "URL:Category",
+      "URL:Category > 'x'",  "(URL:Category = 'x')",     "URL:Category = \"x\"",
+      "Category = 'x'",      "URL:Category = 'x' AND",   "TRIM(URL:Category) = 'x'",
   };
   for (const char* b : bad) {
     KsCursor* c = nullptr;
@@ -405,9 +401,15 @@ TEST(StoreErrors, EveryCodeTheProgramTestsHasItsText) {
     int code;
     const char* text;
   } cases[] = {
-      {2, "File Not Found"}, {32, "File Is Already Locked"}, {33, "Record Not Available"},
-      {35, "Record Not Found"}, {40, "Creates Duplicate Key"}, {46, "Key File Must Be Rebuilt"},
-      {47, "Invalid Record Declaration"}, {52, "File Already Open"}, {89, "Record Changed By Another Station"},
+      {2, "File Not Found"},
+      {32, "File Is Already Locked"},
+      {33, "Record Not Available"},
+      {35, "Record Not Found"},
+      {40, "Creates Duplicate Key"},
+      {46, "Key File Must Be Rebuilt"},
+      {47, "Invalid Record Declaration"},
+      {52, "File Already Open"},
+      {89, "Record Changed By Another Station"},
   };
   for (auto& c : cases) EXPECT_STREQ(c.text, ks_error_text(c.code)) << c.code;
   EXPECT_STREQ("Unknown Error", ks_error_text(12345));

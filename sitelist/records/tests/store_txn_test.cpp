@@ -18,7 +18,7 @@
 namespace {
 
 class TxnTest : public RecordsDirTest {
- protected:
+protected:
   void SetUp() override {
     RecordsDirTest::SetUp();
     for (const KsFileDecl* d : {&Categories_Decl, &CatHTML_Decl, &TABLNK_Decl}) ASSERT_EQ(KS_OK, ks_create(d, nullptr));
@@ -77,14 +77,15 @@ TEST_F(TxnTest, CommitMakesEveryFileChangeLastAndRollbackUndoesAll) {
   SET_FIELD(one.Location, "http://one/");
   ASSERT_EQ(KS_OK, ks_get(url_, URL_K_Location, &one));
   ASSERT_EQ(KS_OK, ks_delete(url_, &one));
-  EXPECT_EQ(2u, Count(url_));   // the transaction sees its own changes
+  EXPECT_EQ(2u, Count(url_));  // the transaction sees its own changes
   ASSERT_EQ(KS_OK, ks_rollback(t));
 
   for (int reopen = 0; reopen < 2; reopen++) {
     EXPECT_EQ(1u, Count(cat_));
     EXPECT_EQ(1u, Count(htm_));
-    EXPECT_EQ((std::vector<std::string>{"http://keep/", "http://one/"}),
-              ReadAll<SiteRecord>(url_, URL_K_Location, nullptr, [](const SiteRecord& s) { return Field(s.Location); }));
+    EXPECT_EQ(
+        (std::vector<std::string>{"http://keep/", "http://one/"}),
+        ReadAll<SiteRecord>(url_, URL_K_Location, nullptr, [](const SiteRecord& s) { return Field(s.Location); }));
     SiteRecord k;
     ks_clear(&TABLNK_Decl, &k);
     SET_FIELD(k.Location, "http://keep/");
@@ -161,7 +162,7 @@ TEST_F(TxnTest, APutOverAnotherStationsNewerChangeFails) {
   EXPECT_EQ(KS_OK, ks_put(url_, &mine));
   EXPECT_EQ(KS_ERR_CHANGED, ks_put(station2, &theirs));
   SiteRecord copy = mine;
-  ASSERT_EQ(KS_OK, ks_delete(station2, &copy));    // station2 deletes the current version
+  ASSERT_EQ(KS_OK, ks_delete(station2, &copy));  // station2 deletes the current version
   EXPECT_EQ(0u, copy.Tag.id);
   EXPECT_EQ(KS_ERR_CHANGED, ks_put(url_, &mine));  // deleted by another station
   ks_close(station2);
@@ -184,7 +185,7 @@ TEST_F(TxnTest, TwoProcessesRacingLoseNoUpdate) {
       KsFile* f = nullptr;
       if (ks_open(&TABLNK_Decl, nullptr, KS_SHARED, &f) != KS_OK) _exit(2);
       char c;
-      if (read(go[0], &c, 1) != 1) _exit(6);   // start together
+      if (read(go[0], &c, 1) != 1) _exit(6);  // start together
       int ok = 0, changed = 0;
       for (int i = 0; i < kRounds; i++) {
         SiteRecord r;
@@ -195,7 +196,7 @@ TEST_F(TxnTest, TwoProcessesRacingLoseNoUpdate) {
         GetField(r.Description, sizeof r.Description, buf, sizeof buf);
         snprintf(buf, sizeof buf, "%d", atoi(buf) + 1);
         SET_FIELD(r.Description, buf);
-        if (i % 2) usleep(20);   // a window for the other process, as a user's editing would be
+        if (i % 2) usleep(20);  // a window for the other process, as a user's editing would be
         int rc = ks_put(f, &r);
         if (rc == KS_OK) ok++;
         else if (rc == KS_ERR_CHANGED) changed++;
@@ -223,7 +224,7 @@ TEST_F(TxnTest, TwoProcessesRacingLoseNoUpdate) {
     close(pipes[p][1]);
   }
   EXPECT_EQ(2 * kRounds, total_ok + total_changed);
-  EXPECT_GT(total_changed, 0);   // they did overlap
+  EXPECT_GT(total_changed, 0);  // they did overlap
   Open();
   SiteRecord r;
   ks_clear(&TABLNK_Decl, &r);
@@ -328,7 +329,7 @@ static void CrashDuringCommit(int step) {
 
 struct InterruptCase {
   int step;
-  uint32_t expected;   // records in each file afterwards
+  uint32_t expected;  // records in each file afterwards
 };
 
 TEST_F(TxnTest, AnInterruptedTransactionIsSettledAllOrNothing) {
@@ -350,7 +351,7 @@ TEST_F(TxnTest, AnInterruptedTransactionIsSettledAllOrNothing) {
 
 TEST_F(TxnTest, AnOpenHandleSettlesAnInterruptedTransactionByItself) {
   CrashDuringCommit(2);
-  EXPECT_EQ(1u, Count(url_));   // the pending batch is settled as committed on the next look
+  EXPECT_EQ(1u, Count(url_));  // the pending batch is settled as committed on the next look
   EXPECT_EQ(1u, Count(htm_));
   EXPECT_EQ(1u, Count(cat_));
   SiteRecord s = MakeSite("http://after/", "after", "", 0, "");

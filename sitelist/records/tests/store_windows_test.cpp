@@ -45,7 +45,7 @@ DWORD WaitExit(HANDLE p) {
 }
 
 class WindowsStoreTest : public RecordsDirTest {
- protected:
+protected:
   std::string Dir() const { return dir_.string(); }
 };
 
@@ -81,10 +81,10 @@ TEST_F(WindowsStoreTest, TwoProcessesRacingLoseNoUpdate) {
   EXPECT_EQ(2 * kRounds, ok + changed);
   ks_clear(&TABLNK_Decl, &s);
   SET_FIELD(s.Location, "http://counter/");
-  ASSERT_EQ(KS_OK, ks_get(f, URL_K_Location, &s));   // this station sees the other two's changes
+  ASSERT_EQ(KS_OK, ks_get(f, URL_K_Location, &s));  // this station sees the other two's changes
   EXPECT_EQ(std::to_string(ok), Field(s.Description));
   printf("racing under Wine: %d puts succeeded, %d failed with 89\n", ok, changed);
-  EXPECT_GT(changed, 0);   // they did overlap
+  EXPECT_GT(changed, 0);  // they did overlap
   ks_close(f);
   CloseHandle(go);
   CloseHandle(ready);
@@ -165,8 +165,8 @@ TEST_F(WindowsStoreTest, WritersEndedWithTerminateProcessLoseNothingAcknowledged
     ks_close(url);
     ASSERT_EQ("", problem) << "after kill " << kill_no;
   }
-  printf("crash test under Wine: %d kills, %d acknowledged operations, %d interrupted transactions recovered\n",
-         kKills, acked_total, recovered);
+  printf("crash test under Wine: %d kills, %d acknowledged operations, %d interrupted transactions recovered\n", kKills,
+         acked_total, recovered);
   EXPECT_GT(acked_total, kKills);
 }
 

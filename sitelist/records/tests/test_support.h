@@ -22,13 +22,12 @@ inline int TestProcessId() { return (int)getpid(); }
 // named for the test and the process, so that runs of the same test from other
 // build trees on this machine do not share it.
 class RecordsDirTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     old_ = std::filesystem::current_path();
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           (std::string("tx_records_") + info->test_suite_name() + "_" + info->name() + "_" +
-            std::to_string(TestProcessId()));
+    dir_ = std::filesystem::temp_directory_path() / (std::string("tx_records_") + info->test_suite_name() + "_" +
+                                                     info->name() + "_" + std::to_string(TestProcessId()));
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
     std::filesystem::create_directories(dir_);

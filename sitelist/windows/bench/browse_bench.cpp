@@ -60,9 +60,10 @@ int quiet_prompt(const RecordMessage* m) {
   exit(3);
 }
 
-const char* kWords[] = {"web", "news", "daily", "music", "art", "science", "world", "guide", "home", "page",
-                        "online", "free", "best", "club", "review", "travel", "photo", "game", "sport", "weather",
-                        "library", "museum", "radio", "video", "market", "store", "city", "local", "open", "archive"};
+const char* kWords[] = {"web",    "news",  "daily",  "music",   "art",     "science", "world",  "guide",
+                        "home",   "page",  "online", "free",    "best",    "club",    "review", "travel",
+                        "photo",  "game",  "sport",  "weather", "library", "museum",  "radio",  "video",
+                        "market", "store", "city",   "local",   "open",    "archive"};
 const int kNumWords = ARRAY_SIZE(kWords);
 
 std::string words(std::mt19937& rng, int lo, int hi) {
@@ -134,7 +135,7 @@ auto nothing = [] {};
 
 struct Times {
   double open_tab, page_down, thumb_drag, category_switch;
-  long rows;   // rows shown in all, to check both sides did the same work
+  long rows;  // rows shown in all, to check both sides did the same work
 };
 
 // ---- Our store ------------------------------------------------------------------
@@ -147,10 +148,8 @@ void open_order(SiteReader* r, int tab, const char* category, SitePage* page, Sc
   check(ReaderSetOrder(r, &o) == KS_OK, "order");
   check(PageFirst(r, page) == KS_OK, "first page");
   SiteRecord first, last;
-  if (ReaderFirst(r, &first) == KS_OK && ReaderLast(r, &last) == KS_OK)
-    BuildScrollSamples(tab, &first, &last, samples);
-  else
-    BuildScrollSamples(tab, nullptr, nullptr, samples);
+  if (ReaderFirst(r, &first) == KS_OK && ReaderLast(r, &last) == KS_OK) BuildScrollSamples(tab, &first, &last, samples);
+  else BuildScrollSamples(tab, nullptr, nullptr, samples);
   *rows += page->count;
 }
 
@@ -184,11 +183,13 @@ Times run_ours(const std::string& dir, const std::vector<Site>& sites, const std
   for (int tab = 0; tab < kTabCount; tab++) open_order(&r, tab, cats[0].c_str(), page.get(), samples.get(), &t.rows);
   t.rows = 0;
 
-  t.open_tab = best(nothing, [&] {
-    for (int round = 0; round < kOpenRounds; round++)
-      for (int tab = 0; tab < kTabCount; tab++)
-        open_order(&r, tab, cats[(size_t)round].c_str(), page.get(), samples.get(), &t.rows);
-  }) / (kOpenRounds * kTabCount);
+  t.open_tab = best(nothing,
+                    [&] {
+                      for (int round = 0; round < kOpenRounds; round++)
+                        for (int tab = 0; tab < kTabCount; tab++)
+                          open_order(&r, tab, cats[(size_t)round].c_str(), page.get(), samples.get(), &t.rows);
+                    }) /
+               (kOpenRounds * kTabCount);
 
   check(ReaderSetOrder(&r, &o) == KS_OK, "order");
   t.page_down = best([&] { check(PageFirst(&r, page.get()) == KS_OK, "first"); },
@@ -197,28 +198,34 @@ Times run_ours(const std::string& dir, const std::vector<Site>& sites, const std
                          check(PageDown(&r, page.get()) == KS_OK, "page down");
                          t.rows += page->count;
                        }
-                     }) / kPageDowns;
+                     }) /
+                kPageDowns;
 
   SiteRecord first, last;
   check(ReaderFirst(&r, &first) == KS_OK && ReaderLast(&r, &last) == KS_OK, "ends");
   BuildScrollSamples(kTabDescription, &first, &last, samples.get());
-  t.thumb_drag = best(nothing, [&] {
-    for (int i = 0; i < kDrags; i++) {
-      SiteRecord value;
-      int pos = 1 + i * 99 / (kDrags - 1);
-      int target = ThumbDragTarget(samples.get(), pos, &value);
-      int rc = target == kThumbFirst ? PageFirst(&r, page.get())
-               : target == kThumbLast ? PageLast(&r, page.get())
-                                      : PageAtValue(&r, page.get(), &value);
-      check(rc == KS_OK, "drag");
-      t.rows += page->count;
-    }
-  }) / kDrags;
+  t.thumb_drag = best(nothing,
+                      [&] {
+                        for (int i = 0; i < kDrags; i++) {
+                          SiteRecord value;
+                          int pos = 1 + i * 99 / (kDrags - 1);
+                          int target = ThumbDragTarget(samples.get(), pos, &value);
+                          int rc = target == kThumbFirst  ? PageFirst(&r, page.get())
+                                   : target == kThumbLast ? PageLast(&r, page.get())
+                                                          : PageAtValue(&r, page.get(), &value);
+                          check(rc == KS_OK, "drag");
+                          t.rows += page->count;
+                        }
+                      }) /
+                 kDrags;
 
-  t.category_switch = best(nothing, [&] {
-    for (int i = 0; i < kSwitches; i++)
-      open_order(&r, kTabCategory, cats[(size_t)(i * 7 % kCategories)].c_str(), page.get(), samples.get(), &t.rows);
-  }) / kSwitches;
+  t.category_switch = best(nothing,
+                           [&] {
+                             for (int i = 0; i < kSwitches; i++)
+                               open_order(&r, kTabCategory, cats[(size_t)(i * 7 % kCategories)].c_str(), page.get(),
+                                          samples.get(), &t.rows);
+                           }) /
+                      kSwitches;
   ReaderClose(&r);
   CloseRecordFile(RF_TABLNK);
   return t;
@@ -243,7 +250,9 @@ sqlite3_stmt* prep(sqlite3* db, const char* sql) {
   return st;
 }
 
-void bind(sqlite3_stmt* st, int i, const std::string& s) { sqlite3_bind_text(st, i, s.c_str(), (int)s.size(), SQLITE_TRANSIENT); }
+void bind(sqlite3_stmt* st, int i, const std::string& s) {
+  sqlite3_bind_text(st, i, s.c_str(), (int)s.size(), SQLITE_TRANSIENT);
+}
 
 const char kColumns[] = "SELECT id, location, description, category, rating, keyword, siteinfo FROM sites ";
 
@@ -297,10 +306,8 @@ void sql_open_order(SqlOrder* o, int tab, const std::string* category, SitePage*
   }
   page->count = read_rows(o->page, page->rows, kPageRows);
   page->selected = page->count ? 0 : -1;
-  if (read_rows(o->first, &first, 1) && read_rows(o->last, &last, 1))
-    BuildScrollSamples(tab, &first, &last, samples);
-  else
-    BuildScrollSamples(tab, nullptr, nullptr, samples);
+  if (read_rows(o->first, &first, 1) && read_rows(o->last, &last, 1)) BuildScrollSamples(tab, &first, &last, samples);
+  else BuildScrollSamples(tab, nullptr, nullptr, samples);
   *rows += page->count;
 }
 
@@ -320,8 +327,9 @@ Times run_sqlite(const std::string& dir, const std::vector<Site>& sites, const s
        "CREATE INDEX k_rating ON sites(rating DESC, description, location);"
        "CREATE INDEX k_keyword ON sites(keyword, description, location);");
   exec(db, "BEGIN");
-  sqlite3_stmt* add = prep(db, "INSERT INTO sites(location, description, category, rating, keyword, siteinfo) "
-                               "VALUES(?, ?, ?, ?, ?, ?)");
+  sqlite3_stmt* add = prep(db,
+                           "INSERT INTO sites(location, description, category, rating, keyword, siteinfo) "
+                           "VALUES(?, ?, ?, ?, ?, ?)");
   for (const Site& s : sites) {
     bind(add, 1, s.location);
     bind(add, 2, s.description);
@@ -342,7 +350,8 @@ Times run_sqlite(const std::string& dir, const std::vector<Site>& sites, const s
       prep_order(db, "category = ?1 COLLATE NOCASE", "category, description, id",
                  "category DESC, description DESC, id DESC"),
       prep_order(db, "1", "rating DESC, description, location, id", "rating, description DESC, location DESC, id DESC"),
-      prep_order(db, "1", "keyword, description, location, id", "keyword DESC, description DESC, location DESC, id DESC"),
+      prep_order(db, "1", "keyword, description, location, id",
+                 "keyword DESC, description DESC, location DESC, id DESC"),
   };
   std::unique_ptr<SitePage> page(new SitePage);
   page->capacity = kPageRows;
@@ -351,17 +360,21 @@ Times run_sqlite(const std::string& dir, const std::vector<Site>& sites, const s
   for (int tab = 0; tab < kTabCount; tab++)
     sql_open_order(&orders[tab], tab, tab == kTabCategory ? &cats[0] : nullptr, page.get(), samples.get(), &warm);
 
-  t.open_tab = best(nothing, [&] {
-    for (int round = 0; round < kOpenRounds; round++)
-      for (int tab = 0; tab < kTabCount; tab++)
-        sql_open_order(&orders[tab], tab, tab == kTabCategory ? &cats[(size_t)round] : nullptr, page.get(),
-                       samples.get(), &t.rows);
-  }) / (kOpenRounds * kTabCount);
+  t.open_tab = best(nothing,
+                    [&] {
+                      for (int round = 0; round < kOpenRounds; round++)
+                        for (int tab = 0; tab < kTabCount; tab++)
+                          sql_open_order(&orders[tab], tab, tab == kTabCategory ? &cats[(size_t)round] : nullptr,
+                                         page.get(), samples.get(), &t.rows);
+                    }) /
+               (kOpenRounds * kTabCount);
 
   // Page down: the rows after the last one shown, by its key value.
   sqlite3_stmt* after = prep(db, (std::string(kColumns) +
                                   "WHERE description <> '' AND (description, id) > (?1, ?2) "
-                                  "ORDER BY description, id LIMIT " + std::to_string(kPageRows)).c_str());
+                                  "ORDER BY description, id LIMIT " +
+                                  std::to_string(kPageRows))
+                                     .c_str());
   t.page_down = best([&] { page->count = read_rows(orders[kTabDescription].page, page->rows, kPageRows); },
                      [&] {
                        for (int i = 0; i < kPageDowns; i++) {
@@ -372,42 +385,49 @@ Times run_sqlite(const std::string& dir, const std::vector<Site>& sites, const s
                          page->count = read_rows(after, page->rows, kPageRows);
                          t.rows += page->count;
                        }
-                     }) / kPageDowns;
+                     }) /
+                kPageDowns;
 
   SiteRecord first, last;
   check(read_rows(orders[kTabDescription].first, &first, 1) && read_rows(orders[kTabDescription].last, &last, 1),
         "sqlite ends");
   BuildScrollSamples(kTabDescription, &first, &last, samples.get());
-  sqlite3_stmt* at = prep(db, (std::string(kColumns) +
-                               "WHERE description <> '' AND description >= ?1 ORDER BY description, id LIMIT " +
-                               std::to_string(kPageRows)).c_str());
-  sqlite3_stmt* tail = prep(db, (std::string(kColumns) +
-                                 "WHERE description <> '' ORDER BY description DESC, id DESC LIMIT " +
-                                 std::to_string(kPageRows)).c_str());
-  t.thumb_drag = best(nothing, [&] {
-    for (int i = 0; i < kDrags; i++) {
-      SiteRecord value;
-      int pos = 1 + i * 99 / (kDrags - 1);
-      int target = ThumbDragTarget(samples.get(), pos, &value);
-      if (target == kThumbFirst) {
-        page->count = read_rows(orders[kTabDescription].page, page->rows, kPageRows);
-      } else if (target == kThumbLast) {
-        page->count = read_rows(tail, page->rows, kPageRows);
-      } else {
-        char d[sizeof value.Description + 1];
-        GET_FIELD(value.Description, d);
-        sqlite3_bind_text(at, 1, d, -1, SQLITE_TRANSIENT);
-        page->count = read_rows(at, page->rows, kPageRows);
-      }
-      t.rows += page->count;
-    }
-  }) / kDrags;
+  sqlite3_stmt* at = prep(
+      db, (std::string(kColumns) + "WHERE description <> '' AND description >= ?1 ORDER BY description, id LIMIT " +
+           std::to_string(kPageRows))
+              .c_str());
+  sqlite3_stmt* tail =
+      prep(db, (std::string(kColumns) + "WHERE description <> '' ORDER BY description DESC, id DESC LIMIT " +
+                std::to_string(kPageRows))
+                   .c_str());
+  t.thumb_drag = best(nothing,
+                      [&] {
+                        for (int i = 0; i < kDrags; i++) {
+                          SiteRecord value;
+                          int pos = 1 + i * 99 / (kDrags - 1);
+                          int target = ThumbDragTarget(samples.get(), pos, &value);
+                          if (target == kThumbFirst) {
+                            page->count = read_rows(orders[kTabDescription].page, page->rows, kPageRows);
+                          } else if (target == kThumbLast) {
+                            page->count = read_rows(tail, page->rows, kPageRows);
+                          } else {
+                            char d[sizeof value.Description + 1];
+                            GET_FIELD(value.Description, d);
+                            sqlite3_bind_text(at, 1, d, -1, SQLITE_TRANSIENT);
+                            page->count = read_rows(at, page->rows, kPageRows);
+                          }
+                          t.rows += page->count;
+                        }
+                      }) /
+                 kDrags;
 
-  t.category_switch = best(nothing, [&] {
-    for (int i = 0; i < kSwitches; i++)
-      sql_open_order(&orders[kTabCategory], kTabCategory, &cats[(size_t)(i * 7 % kCategories)], page.get(),
-                     samples.get(), &t.rows);
-  }) / kSwitches;
+  t.category_switch = best(nothing,
+                           [&] {
+                             for (int i = 0; i < kSwitches; i++)
+                               sql_open_order(&orders[kTabCategory], kTabCategory, &cats[(size_t)(i * 7 % kCategories)],
+                                              page.get(), samples.get(), &t.rows);
+                           }) /
+                      kSwitches;
 
   for (SqlOrder& o : orders) {
     sqlite3_finalize(o.page);

@@ -28,7 +28,7 @@ std::string Trim(const char* field, size_t width) {
 #define TRIM(f) Trim((f), sizeof(f))
 
 class BrowseTest : public RecordsDirTest {
- protected:
+protected:
   void SetUp() override {
     RecordsDirTest::SetUp();
     ASSERT_TRUE(OpenRecordFile(RF_TABLNK));
@@ -339,7 +339,10 @@ TEST(ScrollSamples, KeywordTabHasNoSamplesAndActsOnlyAtTheEnds) {
 
 TEST(ScrollSamples, TextSamplesAreMonotonicInKeyOrder) {
   // "_" orders before letters in the case-insensitive key; upper case would put it after.
-  const char* pairs[][2] = {{"_Intro", "zebra"}, {"a", "a"}, {"Abc", "abd"}, {"", "\xE9t\xE9"},
+  const char* pairs[][2] = {{"_Intro", "zebra"},
+                            {"a", "a"},
+                            {"Abc", "abd"},
+                            {"", "\xE9t\xE9"},
                             {"http://www.aaa.com/x", "http://www.zzz.com/y"}};
   std::unique_ptr<ScrollSamples> s(new ScrollSamples);
   for (auto& p : pairs) {
@@ -386,9 +389,10 @@ TEST_F(BrowseTest, QuickHtmlRowsAreWholeAndUnescaped) {
   SiteRecord s = MakeSite("http://a.example/?q=<b>&x", "Tom & Jerry", "Fun", 7, "http");
   char row[kQuickRowMax];
   QuickHtmlRow(&s, row, sizeof row);
-  EXPECT_STREQ("<TR> <TD>Tom & Jerry</TD> <TD>http://a.example/?q=<b>&x</TD> <TD>Fun</TD> <TD> 7</TD> "
-               "<TD>http</TD> </TR>",
-               row);
+  EXPECT_STREQ(
+      "<TR> <TD>Tom & Jerry</TD> <TD>http://a.example/?q=<b>&x</TD> <TD>Fun</TD> <TD> 7</TD> "
+      "<TD>http</TD> </TR>",
+      row);
   // Every field full: far past 255 characters, and still one whole row.
   std::string loc(255, 'l'), desc(100, 'd'), cat(30, 'c');
   SiteRecord big = MakeSite(loc.c_str(), desc.c_str(), cat.c_str(), -99, "kkkkkkkkkk");

@@ -33,7 +33,7 @@ std::string Field(const char* f, size_t width) {
 }
 
 class ClipboardScanTest : public RecordsDirTest {
- protected:
+protected:
   void SetUp() override {
     RecordsDirTest::SetUp();
     SetRecordPrompt(QuietPrompt);
@@ -68,26 +68,40 @@ class ClipboardScanTest : public RecordsDirTest {
 
 TEST_F(ClipboardScanTest, TextsGiveTheirSites) {
   const ScanCase cases[] = {
-      {"sentence with one address", "Have a look at http://Example.com/news today, it is good.", 1,
+      {"sentence with one address",
+       "Have a look at http://Example.com/news today, it is good.",
+       1,
        {{"http://Example.com/news", "today, it is good.", "Clipboard", "http", ""}}},
-      {"anchor with link text", "<a href=\"http://a.org/x\">The A site</a> more words", 1,
+      {"anchor with link text",
+       "<a href=\"http://a.org/x\">The A site</a> more words",
+       1,
        {{"http://a.org/x", "The A site", "Clipboard", "http", "more words"}}},
-      {"www without scheme", "try www.nowhere.net please", 1,
+      {"www without scheme",
+       "try www.nowhere.net please",
+       1,
        {{"http://www.nowhere.net", "please", "Clipboard", "http", ""}}},
-      {"address alone gets a generated description", "ftp://files.example.com/pub", 1,
+      {"address alone gets a generated description",
+       "ftp://files.example.com/pub",
+       1,
        {{"ftp://files.example.com/pub", "Added from clipboard 12/08/2026 11:30:00 ftp://files.example.com/pub",
          "Clipboard", "ftp", ""}}},
-      {"mailto", "write to mailto:someone@example.com now", 1,
+      {"mailto",
+       "write to mailto:someone@example.com now",
+       1,
        {{"mailto:someone@example.com", "now", "Clipboard", "mailto:", ""}}},
-      {"bookmark folder heading", "<DT><H3 ADD_DATE=\"1\">Tools</H3>\n<DL><p>\n"
+      {"bookmark folder heading",
+       "<DT><H3 ADD_DATE=\"1\">Tools</H3>\n<DL><p>\n"
        "<DT><A HREF=\"http://one.example/\" ADD_DATE=\"2\">One</A>\n"
-       "<DT><A HREF=\"http://two.example/\" ADD_DATE=\"3\">Two</A>\n", 2,
-       {{"http://one.example/", "One", "Tools", "http", ""},
-        {"http://two.example/", "Two", "Clipboard", "http", ""}}},
-      {"html heading", "<h2>  Search engines</h2><a href=\"http://find.example/\">Find</a>", 1,
+       "<DT><A HREF=\"http://two.example/\" ADD_DATE=\"3\">Two</A>\n",
+       2,
+       {{"http://one.example/", "One", "Tools", "http", ""}, {"http://two.example/", "Two", "Clipboard", "http", ""}}},
+      {"html heading",
+       "<h2>  Search engines</h2><a href=\"http://find.example/\">Find</a>",
+       1,
        {{"http://find.example/", "Find", "Search engines", "http", ""}}},
       {"links within the page are skipped",
-       "<a href=\"#top\">Top</a> <a href=\"#x:y\">Odd</a> <a href=\"http://real.example/\">Real</a>", 1,
+       "<a href=\"#top\">Top</a> <a href=\"#x:y\">Odd</a> <a href=\"http://real.example/\">Real</a>",
+       1,
        {{"http://real.example/", "Real", "Clipboard", "http", ""}}},
       {"href without a quote ends", "<a href=nothing> and href again", 0, {}},
       {"link without colon is not a site", "<a href=\"page.html\">Page</a>", 0, {}},

@@ -79,13 +79,13 @@ std::string MenuText(HMENU menu, UINT pos) {
 // ---- The frame's menu bar ---------------------------------------------------------
 
 struct ItemCase {
-  int popup;        // place on the menu bar
-  int sub;          // -1: item of the pop-up itself; else the place of its sub-menu
-  int position;     // place within the pop-up (or sub-menu)
+  int popup;     // place on the menu bar
+  int sub;       // -1: item of the pop-up itself; else the place of its sub-menu
+  int position;  // place within the pop-up (or sub-menu)
   const char* text;
-  UINT id;          // 0 for separators and sub-menus
-  bool greyed;      // until the window exists
-  const char* hint; // "" for none
+  UINT id;           // 0 for separators and sub-menus
+  bool greyed;       // until the window exists
+  const char* hint;  // "" for none
 };
 
 const ItemCase kItems[] = {
@@ -118,7 +118,7 @@ const ItemCase kItems[] = {
 const int kItemCounts[] = {8, 2, 2, 3, 4};
 
 class FrameTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     frame_ = CreateMainFrame(GetModuleHandleA(nullptr));
     ASSERT_NE(frame_, nullptr);
@@ -129,8 +129,7 @@ class FrameTest : public ::testing::Test {
     if (IsWindow(frame_)) SendMessageA(frame_, WM_CLOSE, 0, 0);
     Pump(50);
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
   }
   std::string Status() {
     HWND status = FindWindowExA(frame_, nullptr, STATUSCLASSNAMEA, nullptr);
@@ -206,8 +205,8 @@ int ChildProcedure(void* arg) {
   ChildRun* run = static_cast<ChildRun*>(arg);
   run->thread = GetCurrentThreadId();
   HWND w = run->mdi ? CreateProcedureChild("TabulinkTestChild", "Child", 0, 10, 10, 200, 150, nullptr)
-                    : CreateWindowExA(0, kTestClass, "Procedure", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200,
-                                      150, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+                    : CreateWindowExA(0, kTestClass, "Procedure", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 150,
+                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (w != nullptr) {
     run->window = w;
     AttachProcedureWindow(w);
@@ -295,8 +294,8 @@ TEST(Modal, FormsAnswerCompletedOrCancelled) {
       {"cancelled", true, kResponseCancelled, kResponseCancelled},
       {"closed without an answer", false, 0, kResponseCancelled},
   };
-  g_owner = CreateWindowExA(0, kTestClass, "Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
-                            nullptr, GetModuleHandleA(nullptr), nullptr);
+  g_owner = CreateWindowExA(0, kTestClass, "Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(g_owner, nullptr);
   for (const ModalCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -318,7 +317,7 @@ TEST(Modal, FormsAnswerCompletedOrCancelled) {
 const char kPosSection[] = "TestPosition";
 
 class ProfileTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     RegisterTestClasses();
     WritePrivateProfileStringA(kPosSection, nullptr, nullptr, kProfileName);
@@ -413,8 +412,8 @@ TEST_F(ProfileTest, SaveWritesNothingWhileMinimized) {
 HWND MakeScaled(HWND controls[3]) {
   RECT r = {0, 0, 400, 300};
   AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-  HWND w = CreateWindowExA(0, kTestClass, "Scaled", WS_OVERLAPPEDWINDOW, 40, 40, r.right - r.left,
-                           r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND w = CreateWindowExA(0, kTestClass, "Scaled", WS_OVERLAPPEDWINDOW, 40, 40, r.right - r.left, r.bottom - r.top,
+                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   const RECT places[3] = {{40, 30, 240, 130}, {0, 150, 400, 300}, {300, 10, 380, 40}};
   for (int i = 0; i < 3; ++i) {
     controls[i] = CreateWindowExA(0, "BUTTON", "c", WS_CHILD | WS_VISIBLE, places[i].left, places[i].top,
@@ -591,8 +590,8 @@ const char kChildStamp[] = "123456789012";
 const int kChildFiles[] = {RF_CATEGORIES, RF_CATHTML};
 const int kChildScaled[] = {IDC_TEST_EDIT, IDC_TEST_DONE};
 const WindowSpec kChildSpec = {
-    kChildSection, IDD_TEST_CHILD, kMdiChildWindow, ChildDialogProc, kChildFiles, 2, true,
-    kChildStamp,   kChildScaled,   2,               false,
+    kChildSection, IDD_TEST_CHILD, kMdiChildWindow, ChildDialogProc, kChildFiles, 2, true, kChildStamp, kChildScaled, 2,
+    false,
 };
 
 int ChildWindowProcedure(void* arg) {
@@ -807,12 +806,12 @@ TEST(Skeleton, FormsAnswerCompletedOrCancelledAndKeepTheirPosition) {
 // ---- The progress runner ---------------------------------------------------------------
 
 struct StepWork {
-  int steps;          // calls so far
-  int doneAt;         // answer kStepDone at this call
-  int failAt;         // answer kStepFailed at this call (0: never)
-  int postCancelAt;   // post "Cancel" at this call (between ticks)
-  int sendCancelAt;   // "Cancel" pressed while this call runs
-  int formAt;         // open a form over the progress window at this call
+  int steps;         // calls so far
+  int doneAt;        // answer kStepDone at this call
+  int failAt;        // answer kStepFailed at this call (0: never)
+  int postCancelAt;  // post "Cancel" at this call (between ticks)
+  int sendCancelAt;  // "Cancel" pressed while this call runs
+  int formAt;        // open a form over the progress window at this call
   const char* endLine;
   HWND owner;
   bool ownerAlwaysDisabled;
@@ -853,11 +852,11 @@ int TestStep(ProgressRun* run) {
 }
 
 class RunnerTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     RegisterTestClasses();
-    owner_ = CreateWindowExA(0, kTestClass, "Runner Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
-                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    owner_ = CreateWindowExA(0, kTestClass, "Runner Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(owner_, nullptr);
   }
   void TearDown() override { DestroyWindow(owner_); }
@@ -986,9 +985,7 @@ const UINT kStartRun = WM_APP + 1;
 
 INT_PTR CALLBACK RunnerDialogProc(HWND dialog, UINT msg, WPARAM, LPARAM) {
   switch (msg) {
-    case WM_INITDIALOG:
-      PostMessageA(dialog, kStartRun, 0, 0);
-      return TRUE;
+    case WM_INITDIALOG: PostMessageA(dialog, kStartRun, 0, 0); return TRUE;
     case kStartRun: {
       RunnerWindow* r = WindowStateOf<RunnerWindow>(dialog);
       ProgressSpec spec = {"Generating Report", "Exporting", nullptr, "Process Completed", true, 50};
@@ -1062,9 +1059,7 @@ INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT msg, WPARAM, LPARAM lParam)
       reinterpret_cast<MessageWindow*>(lParam)->dialog = dialog;
       PostMessageA(dialog, kShowMessages, 0, 0);
       return TRUE;
-    case kShowMessages:
-      ShowThreeMessages(dialog, WindowStateOf<MessageWindow>(dialog));
-      return TRUE;
+    case kShowMessages: ShowThreeMessages(dialog, WindowStateOf<MessageWindow>(dialog)); return TRUE;
   }
   return FALSE;
 }
@@ -1112,7 +1107,7 @@ TEST_F(FrameTest, MessagesAreModalToTheirWindowOnly) {
     SCOPED_TRACE(b.title);
     HWND box = WaitBox(b.title, 5000);
     ASSERT_NE(box, nullptr);
-    EXPECT_FALSE(IsWindowEnabled(host));  // its own window waits
+    EXPECT_FALSE(IsWindowEnabled(host));   // its own window waits
     EXPECT_TRUE(IsWindowEnabled(frame_));  // the frame and the other window do not
     EXPECT_TRUE(IsWindowEnabled(other.window));
     if (b.press == IDIGNORE) Screenshot(box, "tablnk-stop-box.bmp");

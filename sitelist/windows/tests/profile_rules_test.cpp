@@ -15,10 +15,22 @@ struct VersionCase {
 };
 
 const VersionCase kVersions[] = {
-    {nullptr, 0, true},     {"", 0, true},          {"   ", 0, true},      {"abc", 0, true},
-    {"1.0", 1000, true},    {"1.4", 1400, true},    {"1.49", 1490, true},  {"1.5", 1500, false},
-    {" 1.5", 1500, false},  {"1.50", 1500, false},  {"1.5x", 1500, false}, {"1.6", 1600, false},
-    {"2", 2000, false},     {"10.0", 10000, false}, {".5", 500, true},     {"1.2345", 1234, true},
+    {nullptr, 0, true},
+    {"", 0, true},
+    {"   ", 0, true},
+    {"abc", 0, true},
+    {"1.0", 1000, true},
+    {"1.4", 1400, true},
+    {"1.49", 1490, true},
+    {"1.5", 1500, false},
+    {" 1.5", 1500, false},
+    {"1.50", 1500, false},
+    {"1.5x", 1500, false},
+    {"1.6", 1600, false},
+    {"2", 2000, false},
+    {"10.0", 10000, false},
+    {".5", 500, true},
+    {"1.2345", 1234, true},
     {"99999999999", 999999999, false},
 };
 
@@ -39,9 +51,18 @@ struct IntCase {
 };
 
 const IntCase kInts[] = {
-    {nullptr, false, 0}, {"", false, 0},       {"12", true, 12},       {" 12 ", true, 12},
-    {"-40", true, -40},  {"+7", true, 7},      {"12px", false, 0},     {"x", false, 0},
-    {"-", false, 0},     {"0", true, 0},       {"1000000", true, 1000000}, {"1000001", false, 0},
+    {nullptr, false, 0},
+    {"", false, 0},
+    {"12", true, 12},
+    {" 12 ", true, 12},
+    {"-40", true, -40},
+    {"+7", true, 7},
+    {"12px", false, 0},
+    {"x", false, 0},
+    {"-", false, 0},
+    {"0", true, 0},
+    {"1000000", true, 1000000},
+    {"1000001", false, 0},
     {"99999999999999999999", false, 0},
 };
 
@@ -74,8 +95,22 @@ const RestoreCase kRestores[] = {
     {"width missing skips", {"10", "20", nullptr, "200", nullptr}, true, false, false, false, {}, false},
     {"height 0 skips", {"10", "20", "300", "0", nullptr}, true, false, false, false, {}, false},
     {"negative size skips", {"10", "20", "-5", "200", nullptr}, true, false, false, false, {}, false},
-    {"fixed size moves only", {"10", "20", nullptr, nullptr, nullptr}, false, false, true, false, {10, 20, 0, 0}, false},
-    {"fixed size ignores stored size", {"10", "20", "300", "200", nullptr}, false, false, true, false, {10, 20, 0, 0}, false},
+    {"fixed size moves only",
+     {"10", "20", nullptr, nullptr, nullptr},
+     false,
+     false,
+     true,
+     false,
+     {10, 20, 0, 0},
+     false},
+    {"fixed size ignores stored size",
+     {"10", "20", "300", "200", nullptr},
+     false,
+     false,
+     true,
+     false,
+     {10, 20, 0, 0},
+     false},
     {"maximize yes", {"10", "20", "300", "200", "Yes"}, true, false, true, true, {10, 20, 300, 200}, true},
     {"maximize without place", {nullptr, nullptr, nullptr, nullptr, "Yes"}, true, false, false, false, {}, true},
     {"maximize in lower case", {nullptr, nullptr, nullptr, nullptr, "yes"}, true, false, false, false, {}, true},
@@ -229,10 +264,14 @@ struct PercentCase {
 };
 
 const PercentCase kPercents[] = {
-    {0, 1000, 0, "0% Completed"},       {9, 1000, 0, "0% Completed"},
-    {10, 1000, 1, "1% Completed"},      {999, 1000, 99, "99% Completed"},
-    {1000, 1000, 100, "100% Completed"}, {5000, 1000, 100, "100% Completed"},
-    {0, 0, 100, "100% Completed"},      {0xFFFFFFFFFFFFull, 0x1FFFFFFFFFFFEull, 50, "50% Completed"},
+    {0, 1000, 0, "0% Completed"},
+    {9, 1000, 0, "0% Completed"},
+    {10, 1000, 1, "1% Completed"},
+    {999, 1000, 99, "99% Completed"},
+    {1000, 1000, 100, "100% Completed"},
+    {5000, 1000, 100, "100% Completed"},
+    {0, 0, 100, "100% Completed"},
+    {0xFFFFFFFFFFFFull, 0x1FFFFFFFFFFFEull, 50, "50% Completed"},
     {0x7FFFFFFFFFFFFFFFull, 0xFFFFFFFFFFFFFFFFull, 50, "50% Completed"},
 };
 

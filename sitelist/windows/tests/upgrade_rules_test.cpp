@@ -22,12 +22,11 @@ int RecordingPrompt(const RecordMessage* m) {
 }
 
 class UpgradeTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     old_ = std::filesystem::current_path();
-    dir_ = std::filesystem::temp_directory_path() /
-           (std::string("tx_upgrade_") + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = std::filesystem::temp_directory_path() / (std::string("tx_upgrade_") + std::to_string(getpid()) + "_" +
+                                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
     std::filesystem::create_directories(dir_);

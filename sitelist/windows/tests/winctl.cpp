@@ -144,8 +144,7 @@ BOOL CALLBACK DescribeChild(HWND w, LPARAM lp) {
   WindowText(w, text, sizeof text);
   RECT r;
   GetWindowRect(w, &r);
-  printf("%s{\"hwnd\":%lld,\"id\":%ld,\"class\":", *first ? "" : ",", (long long)(intptr_t)w,
-         (long)GetDlgCtrlID(w));
+  printf("%s{\"hwnd\":%lld,\"id\":%ld,\"class\":", *first ? "" : ",", (long long)(intptr_t)w, (long)GetDlgCtrlID(w));
   PutJsonString(cls);
   printf(",\"text\":");
   PutJsonString(text);
@@ -506,7 +505,8 @@ bool Run(char** f, int n) {
     else Fail("post failed");
   } else if (strcmp(cmd, "move") == 0 && n >= 6) {
     if (SetWindowPos(ParseHwnd(f[1]), nullptr, atoi(f[2]), atoi(f[3]), atoi(f[4]), atoi(f[5]),
-                     SWP_NOZORDER | SWP_NOACTIVATE)) Ok();
+                     SWP_NOZORDER | SWP_NOACTIVATE))
+      Ok();
     else Fail("move failed");
   } else if (strcmp(cmd, "show") == 0 && n >= 3) {
     int sw = ShowCommand(f[2]);
