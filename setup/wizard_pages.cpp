@@ -11,6 +11,7 @@
 #include "setup/resource.h"
 #include "setup/setup_app.h"
 #include "setup/setup_dialogs.h"
+#include "common/tx_util.h"
 
 enum { kFirstPage = 1, kLastPage = 10 };
 
@@ -22,11 +23,11 @@ static const SpeedChoice kSpeeds[] = {
     {"14.4 Modem", 14400},      {"28.8 Modem", 28800}, {"56K ISDN Single", 57600},
     {"112K ISDN Dual", 115200}, {"T1", 1544000},
 };
-static_assert(sizeof kSpeeds / sizeof kSpeeds[0] == 5, "five connection speeds");
+static_assert(ARRAY_SIZE(kSpeeds) == 5, "five connection speeds");
 
 static const int kContentButtons[] = {IDC_CONTENT_NEWS,  IDC_CONTENT_SPORTS,      IDC_CONTENT_CLASSICAL,
                                       IDC_CONTENT_TOP40, IDC_CONTENT_ALTERNATIVE, IDC_CONTENT_NONE};
-static_assert(sizeof kContentButtons / sizeof kContentButtons[0] == 6, "content choices 0 to 5");
+static_assert(ARRAY_SIZE(kContentButtons) == 6, "content choices 0 to 5");
 
 static const int kNoBackNoFinish[] = {IDC_BACK, IDC_FINISH, 0};
 static const int kNoFinish[] = {IDC_FINISH, 0};

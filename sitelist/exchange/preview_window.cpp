@@ -18,6 +18,7 @@
 #include "sitelist/windows/resource.h"
 #include "sitelist/windows/tablnk_messages.h"
 #include "sitelist/windows/window_skeleton.h"
+#include "common/tx_util.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ const ZoomCommand kZoomCommands[] = {
     {IDM_ZOOM_100, kZoom100},   {IDM_ZOOM_200, kZoom200},
     {IDM_ZOOM_300, kZoom300},
 };
-static_assert(sizeof kZoomCommands / sizeof kZoomCommands[0] == kZoomCount, "one command per zoom");
+static_assert(ARRAY_SIZE(kZoomCommands) == kZoomCount, "one command per zoom");
 
 // The tool bar's controls and their hints.
 struct BarTip {
@@ -48,7 +49,7 @@ const BarTip kBarTips[] = {
     {IDC_PREVIEW_PRINT, IDS_TIP_PRINT}, {IDC_PREVIEW_EXIT, IDS_TIP_EXIT},     {IDC_PREVIEW_ZOOM, IDS_TIP_ZOOM},
     {IDC_PREVIEW_PAGE, IDS_TIP_PAGE},   {IDC_PREVIEW_ACROSS, IDS_TIP_ACROSS}, {IDC_PREVIEW_DOWN, IDS_TIP_DOWN},
 };
-const size_t kTipCount = sizeof kBarTips / sizeof kBarTips[0];
+const size_t kTipCount = ARRAY_SIZE(kBarTips);
 
 // Hints of the menu bar's pop-ups, by place.
 const UINT kPopupHints[] = {IDS_HINT_FILE, IDS_HINT_VIEW, IDS_HINT_ZOOM};
@@ -477,7 +478,7 @@ void OnMenuSelect(Preview* p, WPARAM wParam, LPARAM lParam) {
   }
   char hint[128] = "";
   if (flags & MF_POPUP) {
-    if ((HMENU)lParam == GetMenu(p->window) && item < sizeof kPopupHints / sizeof kPopupHints[0])
+    if ((HMENU)lParam == GetMenu(p->window) && item < ARRAY_SIZE(kPopupHints))
       LoadText(kPopupHints[item], hint, sizeof hint);
   } else if (!(flags & (MF_SEPARATOR | MF_SYSMENU))) {
     LoadText(item, hint, sizeof hint);

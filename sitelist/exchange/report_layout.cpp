@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "sitelist/records/record_files.h"
+#include "common/tx_util.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ const ReportColumn kSiteColumns[] = {
     {"Location", 100, 300, false}, {"Description", 100, 320, false}, {"Category", 30, 170, false},
     {"Rating", 2, 80, true},       {"Keyword", 10, 130, false},
 };
-static_assert(sizeof kSiteColumns / sizeof kSiteColumns[0] == 5, "five site columns");
+static_assert(ARRAY_SIZE(kSiteColumns) == 5, "five site columns");
 
 const ReportColumn kCategoryColumns[] = {
     {"Category", 30, 300, false},
@@ -32,7 +33,7 @@ const ReportDefinition kReports[] = {
     {"PrintURL:K_Keyword", "URLs by Keyword", RF_TABLNK, URL_K_Keyword, kSiteColumns, 5, false},
     {"PrintCAT:K_Category", "Categories", RF_CATEGORIES, CAT_K_Category, kCategoryColumns, 2, false},
 };
-static_assert(sizeof kReports / sizeof kReports[0] == kReportKinds, "one definition per report kind");
+static_assert(ARRAY_SIZE(kReports) == kReportKinds, "one definition per report kind");
 
 // One wrapped line of a cell: [start, end) of its text.
 struct Segment {

@@ -20,6 +20,7 @@
 #include "sitelist/windows/resource.h"
 #include "sitelist/windows/tablnk_messages.h"
 #include "sitelist/windows/window_skeleton.h"
+#include "common/tx_util.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ const int kScaled[] = {IDC_BT_LIST,      IDC_BT_TABS,   IDC_BT_TABS,   IDC_BT_TA
                        IDC_BT_TABS,      IDC_BT_TABS,   IDC_BT_TABS,   IDC_BT_SELECT_CATEGORY,
                        IDC_BT_INSERT,    IDC_BT_CHANGE, IDC_BT_DELETE, IDC_BT_HTML,
                        IDC_BT_CLIPBOARD, IDC_BT_CLOSE};
-static_assert(sizeof kScaled / sizeof kScaled[0] == 14, "BrowseTABLNK scales 14 controls");
+static_assert(ARRAY_SIZE(kScaled) == 14, "BrowseTABLNK scales 14 controls");
 
 const UINT kTabTexts[kTabCount] = {IDS_TAB_DESCRIPTION, IDS_TAB_LOCATION, IDS_TAB_CATEGORY, IDS_TAB_RATING,
                                    IDS_TAB_KEYWORD};
@@ -337,8 +338,8 @@ void SetUpHints(HWND dialog) {
                      IDC_BT_CLIPBOARD,       IDC_BT_CLOSE};
   const UINT texts[] = {IDS_HINT_SELECT_CATEGORY, IDS_HINT_INSERT, IDS_HINT_CHANGE, IDS_HINT_DELETE, IDS_HINT_HTML,
                         IDS_HINT_CLIPBOARD,       IDS_HINT_CLOSE};
-  static_assert(sizeof ids / sizeof ids[0] == sizeof texts / sizeof texts[0], "one hint per button");
-  AddControlHints(dialog, ids, texts, (int)(sizeof ids / sizeof ids[0]));
+  static_assert(ARRAY_SIZE(ids) == ARRAY_SIZE(texts), "one hint per button");
+  AddControlHints(dialog, ids, texts, (int)(ARRAY_SIZE(ids)));
 }
 
 BOOL OnInitDialog(HWND dialog, BrowseState* s) {
@@ -401,7 +402,7 @@ int BrowseTABLNK(void*) {
   if (s == nullptr) return kWindowNotOpened;
   s->tab = kTabDescription;
   s->columns = kBrowseColumns;
-  s->columnCount = (int)(sizeof kBrowseColumns / sizeof kBrowseColumns[0]);
+  s->columnCount = (int)(ARRAY_SIZE(kBrowseColumns));
   static const WindowSpec spec = {kBrowseName, IDD_BROWSE_TABLNK, kMdiChildWindow, BrowseProc, kSiteFiles, 2,
                                   true,        kBrowseStamp,      kScaled,         14,         false};
   int code = RunBrowse(s, &spec);
@@ -418,7 +419,7 @@ int BrowseSitesOfCategory(void* categoryName) {
     s->tab = kTabCategory;
     snprintf(s->category, sizeof s->category, "%s", name != nullptr ? name : "");
     s->columns = kByCategoryColumns;
-    s->columnCount = (int)(sizeof kByCategoryColumns / sizeof kByCategoryColumns[0]);
+    s->columnCount = (int)(ARRAY_SIZE(kByCategoryColumns));
     static const WindowSpec spec = {kByCategoryName,
                                     IDD_BROWSE_BYCATEGORY,
                                     kMdiChildWindow,

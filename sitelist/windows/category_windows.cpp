@@ -23,6 +23,7 @@
 #include "sitelist/windows/resource.h"
 #include "sitelist/windows/tablnk_messages.h"
 #include "sitelist/windows/window_skeleton.h"
+#include "common/tx_util.h"
 
 namespace {
 
@@ -266,7 +267,7 @@ const TextType kTypes[] = {
     {IDC_UH_BEFORE_TITLE, "Before Category Title"}, {IDC_UH_AFTER_TITLE, "After Category Title"},
     {IDC_UH_AFTER_CATEGORY, "After Category"},
 };
-static_assert(sizeof kTypes / sizeof kTypes[0] == 5, "five types of HTML");
+static_assert(ARRAY_SIZE(kTypes) == 5, "five types of HTML");
 const int kInsertType = 1;  // "Before Category"
 
 struct TextForm {

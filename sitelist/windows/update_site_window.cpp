@@ -18,6 +18,7 @@
 #include "sitelist/windows/resource.h"
 #include "sitelist/windows/tablnk_messages.h"
 #include "sitelist/windows/window_skeleton.h"
+#include "common/tx_util.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ const int kScaled[] = {IDC_UT_TABS,
                        IDC_UT_SITEINFO,
                        IDOK,
                        IDCANCEL};
-static_assert(sizeof kScaled / sizeof kScaled[0] == 17, "UpdateTABLNK scales 17 controls");
+static_assert(ARRAY_SIZE(kScaled) == 17, "UpdateTABLNK scales 17 controls");
 
 const int kGeneralControls[] = {IDC_UT_LOCATION_PROMPT, IDC_UT_LOCATION,        IDC_UT_DESCRIPTION_PROMPT,
                                 IDC_UT_DESCRIPTION,     IDC_UT_CATEGORY_PROMPT, IDC_UT_CATEGORY,
