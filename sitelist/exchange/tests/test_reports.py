@@ -141,8 +141,14 @@ class Printer:
                 raise AssertionError("cupsd did not start (see %s/log/error_log)" % CUPS)
             time.sleep(0.1)
         ppd = "/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd"
-        subprocess.run(["lpadmin", "-p", "PDF", "-v", "cups-pdf:/", "-P", ppd, "-E"], env=self.env, check=True,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # A scheduler that answers lpstat may still refuse a new queue for a moment
+        # while it loads its backends: ask again until it takes it.
+        while subprocess.run(["lpadmin", "-p", "PDF", "-v", "cups-pdf:/", "-P", ppd, "-E"], env=self.env,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
+            if self.proc.poll() is not None or time.time() > end:
+                self.stop()
+                raise AssertionError("cupsd refused the PDF queue (see %s/log/error_log)" % CUPS)
+            time.sleep(0.2)
         subprocess.run(["lpadmin", "-d", "PDF"], env=self.env, check=True, stdout=subprocess.DEVNULL)
 
     def stop(self):
