@@ -211,7 +211,7 @@ INT_PTR CALLBACK ExportProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
   return FALSE;
 }
 
-const WindowSpec kExportSpec = {
+const WindowDesign kExportDesign = {
     "ExportMain", IDD_EXPORT, kMdiChildWindow, ExportProc, kExportFiles, (int)ARRAY_SIZE(kExportFiles),
     false,        nullptr,    nullptr,         0,          false};
 
@@ -282,7 +282,7 @@ int ExportTick(ProgressRun* progress) {
 
 int ExportMain(void*) {
   ExportWindowState state = {};
-  return RunWindow(&kExportSpec, &state);
+  return RunWindow(&kExportDesign, &state);
 }
 
 int ExportFile(HWND caller, const ExportSettings* settings) {
@@ -291,9 +291,9 @@ int ExportFile(HWND caller, const ExportSettings* settings) {
   LoadText(IDS_PROGRESS_TITLE, title, sizeof title);
   LoadText(IDS_EXPORTING, text, sizeof text);
   LoadText(IDS_PROCESS_COMPLETED, completed, sizeof completed);
-  ProgressSpec spec = {title, text, nullptr, completed, true, 0};
+  ProgressDesign design = {title, text, nullptr, completed, true, 0};
   ExportFileWork work = {settings, nullptr, caller, kExportFileFailed};
-  int result = RunProgress(caller, &spec, ExportTick, &work);
+  int result = RunProgress(caller, &design, ExportTick, &work);
   ExportEnd(work.run);
   if (result == kProgressCancelled) return kExportFileCancelled;
   return work.result;

@@ -152,8 +152,8 @@ int RunWithProgress(HWND caller, ProgressStep step, void* work) {
   LoadText(IDS_PROGRESS_TITLE, title, sizeof title);
   LoadText(IDS_IMPORT_IMPORTING, text, sizeof text);
   LoadText(IDS_PROCESS_COMPLETED, end, sizeof end);
-  ProgressSpec spec = {title, text, nullptr, end, true, 0};
-  return RunProgress(caller, &spec, step, work);
+  ProgressDesign design = {title, text, nullptr, end, true, 0};
+  return RunProgress(caller, &design, step, work);
 }
 
 // ---- AskCategory --------------------------------------------------------------------------
@@ -225,7 +225,7 @@ INT_PTR CALLBACK AskProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 const int kAskFiles[] = {RF_CATEGORIES};
-const FormSpec kAskSpec = {"AskCategory", IDD_ASK_CATEGORY, AskProc, false, nullptr, nullptr, 0, kAskFiles, 1};
+const FormDesign kAskDesign = {"AskCategory", IDD_ASK_CATEGORY, AskProc, false, nullptr, nullptr, 0, kAskFiles, 1};
 
 // ---- UpdateCategoriesNoMDI ----------------------------------------------------------------
 
@@ -301,15 +301,15 @@ INT_PTR CALLBACK CategoryFormProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM l
 }
 
 const int kCategoryFormFiles[] = {RF_CATEGORIES};
-const FormSpec kCategoryFormSpec = {"UpdateCategoriesNoMDI",
-                                    IDD_UPDATE_CATEGORY_NOMDI,
-                                    CategoryFormProc,
-                                    false,
-                                    nullptr,
-                                    nullptr,
-                                    0,
-                                    kCategoryFormFiles,
-                                    1};
+const FormDesign kCategoryFormDesign = {"UpdateCategoriesNoMDI",
+                                        IDD_UPDATE_CATEGORY_NOMDI,
+                                        CategoryFormProc,
+                                        false,
+                                        nullptr,
+                                        nullptr,
+                                        0,
+                                        kCategoryFormFiles,
+                                        1};
 
 // ---- ImportMain ---------------------------------------------------------------------------
 
@@ -475,7 +475,7 @@ INT_PTR CALLBACK ImportMainProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lPa
 }
 
 const int kImportMainFiles[] = {RF_TABLNK, RF_CATEGORIES, RF_HISTORY};
-const WindowSpec kImportMainSpec = {
+const WindowDesign kImportMainDesign = {
     "ImportMain", IDD_IMPORT_MAIN, kMdiChildWindow, ImportMainProc, kImportMainFiles, 3, false, nullptr, nullptr, 0,
     false};
 
@@ -531,19 +531,19 @@ INT_PTR CALLBACK MergeProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) 
 }
 
 const int kMergeFiles[] = {RF_TABLNK};
-const WindowSpec kMergeSpec = {"ImportTABLNK", IDD_IMPORT_TABLNK, kMdiChildWindow, MergeProc, kMergeFiles, 1,
-                               false,          nullptr,           nullptr,         0,         false};
+const WindowDesign kMergeDesign = {"ImportTABLNK", IDD_IMPORT_TABLNK, kMdiChildWindow, MergeProc, kMergeFiles, 1,
+                                   false,          nullptr,           nullptr,         0,         false};
 
 }  // namespace
 
 int ImportMain(void*) {
   ImportMainState state = {};
-  return RunWindow(&kImportMainSpec, &state);
+  return RunWindow(&kImportMainDesign, &state);
 }
 
 int ImportTABLNK(void*) {
   MergeState state = {};
-  return RunWindow(&kMergeSpec, &state);
+  return RunWindow(&kMergeDesign, &state);
 }
 
 int ImportFile(HWND caller, const ImportSettings* settings) {
@@ -590,7 +590,7 @@ int ImportURLProcess(HWND caller, const char* fileName) {
 
 int AskCategory(HWND caller, const SiteRecord* site, const char* best_guess, char* category, size_t cap) {
   AskState state = {site, best_guess, ""};
-  if (RunForm(caller, &kAskSpec, &state) != kResponseCompleted || state.chosen[0] == '\0') return 0;
+  if (RunForm(caller, &kAskDesign, &state) != kResponseCompleted || state.chosen[0] == '\0') return 0;
   snprintf(category, cap, "%s", state.chosen);
   return 1;
 }
@@ -599,7 +599,7 @@ int UpdateCategoriesNoMDI(HWND caller, char* name, size_t cap) {
   CategoryFormState* state = new CategoryFormState();
   state->name = name;
   state->cap = cap;
-  int response = RunForm(caller, &kCategoryFormSpec, state);
+  int response = RunForm(caller, &kCategoryFormDesign, state);
   delete state;
   return response;
 }

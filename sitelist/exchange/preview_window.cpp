@@ -363,7 +363,7 @@ INT_PTR CALLBACK JumpProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   return FALSE;
 }
 
-const FormSpec kJumpSpec = {nullptr, IDD_JUMP_PAGE, JumpProc, false, nullptr, nullptr, 0, nullptr, 0};
+const FormDesign kJumpDesign = {nullptr, IDD_JUMP_PAGE, JumpProc, false, nullptr, nullptr, 0, nullptr, 0};
 
 // ---- Commands ------------------------------------------------------------------------
 
@@ -392,7 +392,7 @@ void OnPrevious(HWND, Preview* p) {
 
 void OnJump(HWND dialog, Preview* p) {
   JumpData j = {p->state.pageCount, p->state.page};
-  if (RunForm(dialog, &kJumpSpec, &j) != kResponseCompleted) return;
+  if (RunForm(dialog, &kJumpDesign, &j) != kResponseCompleted) return;
   SetPage(&p->state, j.page);
   p->scrollY = 0;
   Refresh(p);
@@ -511,7 +511,7 @@ bool RegisterPagesClass(HINSTANCE inst) {
   return RegisterClassExA(&wc) != 0 || GetClassInfoExA(inst, kPagesClass, &wc);
 }
 
-const WindowSpec kPreviewSpec = {
+const WindowDesign kPreviewDesign = {
     "ReportPreview", IDD_REPORT_PREVIEW, kPopupWindow, PreviewProc, nullptr, 0, true, nullptr, nullptr, 0, false};
 
 }  // namespace
@@ -526,7 +526,7 @@ int ReportPreview(const ReportDefinition& definition, const ReportRows& rows) {
   int result = 0;
   if (OpenReportPages(&p->pages, definition, rows)) {
     p->state.pageCount = ReportPagesCount(p->pages);
-    result = RunWindow(&kPreviewSpec, p) == kPrinted ? 1 : 0;
+    result = RunWindow(&kPreviewDesign, p) == kPrinted ? 1 : 0;
   }
   CloseReportPages(&p->pages);
   delete p;

@@ -36,8 +36,8 @@ int RunReport(int kind) {
   if (ReportBegin(run, kind)) {
     char title[64];
     LoadText(IDS_REPORT_PROGRESS_TITLE, title, sizeof title);
-    ProgressSpec spec = {title, run->definition->title, FormatReportPercent, nullptr, true, 0};
-    int progress = RunProgress(nullptr, &spec, ReportTick, run);
+    ProgressDesign design = {title, run->definition->title, FormatReportPercent, nullptr, true, 0};
+    int progress = RunProgress(nullptr, &design, ReportTick, run);
     ReportEnd(run);
     if (progress == kProgressCompleted) result = ReportPreview(*run->definition, run->rows);
   } else {

@@ -24,20 +24,20 @@ const char kViewerClass[] = "TabulinkTextViewer";
 const size_t kBytesPerTick = 16384;
 const int kFindChars = 20;
 
-struct ViewerSpec {
+struct ViewerDesign {
   const char* name;  // the procedure's name: its section in TABLNK.INI
   const char* file;
   UINT title;
   UINT reading;
 };
 
-const ViewerSpec kWhatsNew = {"WhatsNew", "whatsnew.txt", IDS_WHATSNEW_TITLE, IDS_READING_WHATSNEW};
-const ViewerSpec kReadMe = {"ReadMe", "readme.txt", IDS_USING_TITLE, IDS_READING_README};
-const ViewerSpec kExportHelp = {"ExportHelp", "Export.Txt", IDS_USING_TITLE, IDS_READING_EXPORT};
-const ViewerSpec kImportHelp = {"ImportHelp", "Export.Txt", IDS_USING_TITLE, IDS_READING_EXPORT};
+const ViewerDesign kWhatsNew = {"WhatsNew", "whatsnew.txt", IDS_WHATSNEW_TITLE, IDS_READING_WHATSNEW};
+const ViewerDesign kReadMe = {"ReadMe", "readme.txt", IDS_USING_TITLE, IDS_READING_README};
+const ViewerDesign kExportHelp = {"ExportHelp", "Export.Txt", IDS_USING_TITLE, IDS_READING_EXPORT};
+const ViewerDesign kImportHelp = {"ImportHelp", "Export.Txt", IDS_USING_TITLE, IDS_READING_EXPORT};
 
 struct Viewer {
-  const ViewerSpec* spec;
+  const ViewerDesign* design;
   char title[64];
   std::vector<std::string> lines;
   HWND list;
@@ -72,20 +72,20 @@ int ReadStep(ProgressRun* progress) {
 
 // Reads the viewer's file into lines under the progress window. A file that
 // cannot be read is reported as a failed read of that file.
-bool ReadLines(const ViewerSpec* spec, std::vector<std::string>* lines) {
+bool ReadLines(const ViewerDesign* design, std::vector<std::string>* lines) {
   TextFileRead* read = new TextFileRead();
   bool ok = false;
-  if (!OpenTextFile(read, spec->file)) {
-    RecordPrompt(RM_RECORD_RETRIEVAL, errno == ENOENT ? KS_ERR_NO_FILE : KS_ERR_ACCESS, spec->file, nullptr);
+  if (!OpenTextFile(read, design->file)) {
+    RecordPrompt(RM_RECORD_RETRIEVAL, errno == ENOENT ? KS_ERR_NO_FILE : KS_ERR_ACCESS, design->file, nullptr);
   } else {
     char title[64], text[64];
     LoadText(IDS_READING_TITLE, title, sizeof title);
-    LoadText(spec->reading, text, sizeof text);
-    ProgressSpec progress = {title, text, nullptr, nullptr, true, 0};
+    LoadText(design->reading, text, sizeof text);
+    ProgressDesign progress = {title, text, nullptr, nullptr, true, 0};
     int result = RunProgress(nullptr, &progress, ReadStep, read);
     bool failed = ferror(read->file) != 0;
     TextReadEnd(read);
-    if (result == kProgressFailed && failed) RecordPrompt(RM_RECORD_RETRIEVAL, KS_ERR_IO, spec->file, nullptr);
+    if (result == kProgressFailed && failed) RecordPrompt(RM_RECORD_RETRIEVAL, KS_ERR_IO, design->file, nullptr);
     ok = result == kProgressCompleted;
     if (ok) lines->swap(read->text.lines);
   }
@@ -127,7 +127,7 @@ INT_PTR CALLBACK FindProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   return FALSE;
 }
 
-const FormSpec kFindSpec = {nullptr, IDD_FIND_TEXT, FindProc, false, nullptr, nullptr, 0, nullptr, 0};
+const FormDesign kFindDesign = {nullptr, IDD_FIND_TEXT, FindProc, false, nullptr, nullptr, 0, nullptr, 0};
 
 // Searches from the highlighted line with the last options and highlights the line found.
 void SearchAgain(HWND dialog, Viewer* v) {
@@ -146,7 +146,7 @@ void SearchAgain(HWND dialog, Viewer* v) {
 }
 
 void OnFind(HWND dialog, Viewer* v) {
-  if (RunForm(dialog, &kFindSpec, v) != kResponseCompleted || v->what[0] == '\0') return;
+  if (RunForm(dialog, &kFindDesign, v) != kResponseCompleted || v->what[0] == '\0') return;
   v->searched = true;
   SearchAgain(dialog, v);
 }
@@ -232,16 +232,16 @@ INT_PTR CALLBACK ViewerProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
   return FALSE;
 }
 
-int RunViewer(const ViewerSpec* spec) {
+int RunViewer(const ViewerDesign* design) {
   if (!RegisterDialogClass(kViewerClass)) return 0;
   Viewer* v = new Viewer();
-  v->spec = spec;
+  v->design = design;
   v->find.down = true;
-  LoadText(spec->title, v->title, sizeof v->title);
+  LoadText(design->title, v->title, sizeof v->title);
   int result = 0;
-  if (ReadLines(spec, &v->lines)) {
-    const WindowSpec window = {spec->name, IDD_VIEWER, kMdiChildWindow, ViewerProc, nullptr, 0,
-                               true,       nullptr,    nullptr,         0,          false};
+  if (ReadLines(design, &v->lines)) {
+    const WindowDesign window = {design->name, IDD_VIEWER, kMdiChildWindow, ViewerProc, nullptr, 0,
+                                 true,         nullptr,    nullptr,         0,          false};
     result = RunWindow(&window, v) == kWindowNotOpened ? 0 : 1;
   }
   delete v;

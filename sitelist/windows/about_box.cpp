@@ -52,8 +52,8 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
   return FALSE;
 }
 
-const FormSpec kAboutSpec = {kAboutSection, IDD_ABOUT, AboutProc, false, nullptr, nullptr, 0, nullptr, 0};
+const FormDesign kAboutDesign = {kAboutSection, IDD_ABOUT, AboutProc, false, nullptr, nullptr, 0, nullptr, 0};
 
 }  // namespace
 
-void About(HWND owner) { RunForm(owner, &kAboutSpec, nullptr); }
+void About(HWND owner) { RunForm(owner, &kAboutDesign, nullptr); }

@@ -49,16 +49,16 @@ struct Column {
   bool right;
 };
 enum ColumnField { kColDescription, kColLocation, kColCategory, kColRating, kColKeyword };
-struct ColumnSpec {
+struct ColumnDesign {
   int field;
   Column column;
 };
-const ColumnSpec kBrowseColumns[] = {
+const ColumnDesign kBrowseColumns[] = {
     {kColDescription, {IDS_COL_DESCRIPTION, 107, 100, false}}, {kColLocation, {IDS_COL_LOCATION, 89, 255, false}},
     {kColCategory, {IDS_COL_CATEGORY, 60, 30, false}},         {kColRating, {IDS_COL_RATING, 30, 2, true}},
     {kColKeyword, {IDS_COL_KEYWORD, 50, 10, false}},
 };
-const ColumnSpec kByCategoryColumns[] = {
+const ColumnDesign kByCategoryColumns[] = {
     {kColLocation, {IDS_COL_LOCATION, 110, 60, false}}, {kColDescription, {IDS_COL_DESCRIPTION, 100, 60, false}},
     {kColCategory, {IDS_COL_CATEGORY, 50, 15, false}},  {kColRating, {IDS_COL_RATING, 30, 2, true}},
     {kColKeyword, {IDS_COL_KEYWORD, 40, 10, false}},
@@ -76,7 +76,7 @@ struct BrowseState {
   bool filling;       // the list-view is being filled: its notifications are ours
   SiteRecord record;  // the window's record buffer for its forms
   HWND list;          // the page list
-  const ColumnSpec* columns;
+  const ColumnDesign* columns;
   int columnCount;
 };
 
@@ -87,7 +87,7 @@ std::vector<HWND> g_browses;
 
 // ---- The list ----------------------------------------------------------------------
 
-void CellText(const SiteRecord* s, const ColumnSpec& c, char* out, size_t cap) {
+void CellText(const SiteRecord* s, const ColumnDesign& c, char* out, size_t cap) {
   char text[256];
   switch (c.field) {
     case kColDescription: GET_FIELD(s->Description, text); break;
@@ -390,9 +390,9 @@ INT_PTR CALLBACK BrowseProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
   return FALSE;
 }
 
-int RunBrowse(BrowseState* s, const WindowSpec* spec) {
+int RunBrowse(BrowseState* s, const WindowDesign* design) {
   if (!RegisterPageListClass()) return kWindowNotOpened;
-  return RunWindow(spec, s);
+  return RunWindow(design, s);
 }
 
 }  // namespace
@@ -403,9 +403,9 @@ int BrowseTABLNK(void*) {
   s->tab = kTabDescription;
   s->columns = kBrowseColumns;
   s->columnCount = (int)(ARRAY_SIZE(kBrowseColumns));
-  static const WindowSpec spec = {kBrowseName, IDD_BROWSE_TABLNK, kMdiChildWindow, BrowseProc, kSiteFiles, 2,
-                                  true,        kBrowseStamp,      kScaled,         14,         false};
-  int code = RunBrowse(s, &spec);
+  static const WindowDesign design = {kBrowseName, IDD_BROWSE_TABLNK, kMdiChildWindow, BrowseProc, kSiteFiles, 2,
+                                      true,        kBrowseStamp,      kScaled,         14,         false};
+  int code = RunBrowse(s, &design);
   delete s;
   return code;
 }
@@ -420,18 +420,18 @@ int BrowseSitesOfCategory(void* categoryName) {
     snprintf(s->category, sizeof s->category, "%s", name != nullptr ? name : "");
     s->columns = kByCategoryColumns;
     s->columnCount = (int)(ARRAY_SIZE(kByCategoryColumns));
-    static const WindowSpec spec = {kByCategoryName,
-                                    IDD_BROWSE_BYCATEGORY,
-                                    kMdiChildWindow,
-                                    BrowseProc,
-                                    kSiteFiles,
-                                    2,
-                                    false,
-                                    nullptr,
-                                    nullptr,
-                                    0,
-                                    false};
-    code = RunBrowse(s, &spec);
+    static const WindowDesign design = {kByCategoryName,
+                                        IDD_BROWSE_BYCATEGORY,
+                                        kMdiChildWindow,
+                                        BrowseProc,
+                                        kSiteFiles,
+                                        2,
+                                        false,
+                                        nullptr,
+                                        nullptr,
+                                        0,
+                                        false};
+    code = RunBrowse(s, &design);
     delete s;
   }
   delete[] name;

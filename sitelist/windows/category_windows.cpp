@@ -605,27 +605,27 @@ INT_PTR CALLBACK CategoryFormProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM l
 int BrowseCategories(void*) {
   CategoryBrowse* b = new (std::nothrow) CategoryBrowse();
   if (b == nullptr) return kWindowNotOpened;
-  static const WindowSpec spec = {"BrowseCategories",
-                                  IDD_BROWSE_CATEGORIES,
-                                  kMdiChildWindow,
-                                  CategoryBrowseProc,
-                                  kAllFiles,
-                                  3,
-                                  false,
-                                  nullptr,
-                                  nullptr,
-                                  0,
-                                  false};
-  int code = RunWindow(&spec, b);
+  static const WindowDesign design = {"BrowseCategories",
+                                      IDD_BROWSE_CATEGORIES,
+                                      kMdiChildWindow,
+                                      CategoryBrowseProc,
+                                      kAllFiles,
+                                      3,
+                                      false,
+                                      nullptr,
+                                      nullptr,
+                                      0,
+                                      false};
+  int code = RunWindow(&design, b);
   delete b;
   return code;
 }
 
 int SelectCategories(HWND caller, const char* select, CategoryRecord* category) {
   Picker p = {select, category, nullptr};
-  static const FormSpec spec = {
+  static const FormDesign design = {
       "SelectCategories", IDD_SELECT_CATEGORIES, PickerProc, false, nullptr, nullptr, 0, kCategoryFiles, 1};
-  return RunForm(caller, &spec, &p);
+  return RunForm(caller, &design, &p);
 }
 
 int UpdateCategories(HWND caller, int request, CategoryRecord* category) {
@@ -635,9 +635,9 @@ int UpdateCategories(HWND caller, int request, CategoryRecord* category) {
   f->request = request;
   f->category = category;
   f->work = *category;
-  static const FormSpec spec = {
+  static const FormDesign design = {
       "UpdateCategories", IDD_UPDATE_CATEGORIES, CategoryFormProc, false, nullptr, nullptr, 0, kAllFiles, 3};
-  int response = RunForm(caller, &spec, f);
+  int response = RunForm(caller, &design, f);
   delete f;
   return response;
 }
@@ -649,9 +649,9 @@ int UpdateCatHTML(HWND caller, int request, CatHtmlRecord* text) {
   f->request = request;
   f->text = text;
   f->work = *text;
-  static const FormSpec spec = {
+  static const FormDesign design = {
       "UpdateCatHTML", IDD_UPDATE_CATHTML, TextFormProc, false, nullptr, nullptr, 0, kTextFiles, 1};
-  int response = RunForm(caller, &spec, f);
+  int response = RunForm(caller, &design, f);
   delete f;
   return response;
 }

@@ -19,7 +19,7 @@ const UINT kDefaultTickMs = 10;  // a hundredth of a second
 const int kButtonBandDu = 22;    // IDD_PROGRESS: the end line and button row, in dialog units
 
 struct ProgressState {
-  const ProgressSpec* spec;
+  const ProgressDesign* design;
   ProgressStep step;
   ProgressRun run;
   int shownPercent;
@@ -33,14 +33,14 @@ struct ProgressState {
 
 ProgressState* StateOf(HWND dialog) { return reinterpret_cast<ProgressState*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 
-UINT TickMs(const ProgressState* s) { return s->spec->tickMs != 0 ? s->spec->tickMs : kDefaultTickMs; }
+UINT TickMs(const ProgressState* s) { return s->design->tickMs != 0 ? s->design->tickMs : kDefaultTickMs; }
 
 void ShowPercent(HWND dialog, ProgressState* s) {
   int percent = s->run.percent < 0 ? 0 : (s->run.percent > 100 ? 100 : s->run.percent);
   if (percent == s->shownPercent) return;
   s->shownPercent = percent;
   char text[kProgressTextSize];
-  ProgressFormat format = s->spec->format != nullptr ? s->spec->format : FormatPercent;
+  ProgressFormat format = s->design->format != nullptr ? s->design->format : FormatPercent;
   if (!format(percent, text, sizeof text)) text[0] = '\0';
   text[sizeof text - 1] = '\0';
   SetDlgItemTextA(dialog, IDC_PROGRESS_PERCENT, text);
@@ -71,11 +71,11 @@ void End(HWND dialog, ProgressState* s, int result) {
 void Complete(HWND dialog, ProgressState* s) {
   KillTimer(dialog, kTickTimer);
   s->result = kProgressCompleted;
-  if (s->spec->endText == nullptr) {
+  if (s->design->endText == nullptr) {
     End(dialog, s, kProgressCompleted);
     return;
   }
-  SetDlgItemTextA(dialog, IDC_PROGRESS_PERCENT, s->spec->endText);
+  SetDlgItemTextA(dialog, IDC_PROGRESS_PERCENT, s->design->endText);
   if (s->run.endLine[0] == '\0') {
     UpdateWindow(dialog);
     End(dialog, s, kProgressCompleted);
@@ -119,7 +119,7 @@ void OnCancel(HWND dialog, ProgressState* s) {
     End(dialog, s, kProgressCompleted);
     return;
   }
-  if (!s->spec->cancellable || s->ended) return;
+  if (!s->design->cancellable || s->ended) return;
   if (s->inStep) {
     s->cancelAsked = true;
     return;
@@ -131,12 +131,12 @@ INT_PTR OnInit(HWND dialog, LPARAM lParam) {
   SetWindowLongPtrA(dialog, DWLP_USER, lParam);
   ProgressState* s = reinterpret_cast<ProgressState*>(lParam);
   s->run.window = dialog;
-  SetWindowTextA(dialog, s->spec->title != nullptr ? s->spec->title : "");
-  SetDlgItemTextA(dialog, IDC_PROGRESS_TEXT, s->spec->text != nullptr ? s->spec->text : "");
+  SetWindowTextA(dialog, s->design->title != nullptr ? s->design->title : "");
+  SetDlgItemTextA(dialog, IDC_PROGRESS_TEXT, s->design->text != nullptr ? s->design->text : "");
   RECT band = {0, 0, 0, kButtonBandDu};
   MapDialogRect(dialog, &band);
   s->buttonBand = band.bottom;
-  if (!s->spec->cancellable) ShowButtonRow(dialog, s, false);
+  if (!s->design->cancellable) ShowButtonRow(dialog, s, false);
   else ShowWindow(GetDlgItem(dialog, IDC_PROGRESS_LINE), SW_HIDE);
   s->shownPercent = -1;
   ShowPercent(dialog, s);
@@ -163,10 +163,10 @@ INT_PTR CALLBACK ProgressProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lPara
 
 }  // namespace
 
-int RunProgress(HWND caller, const ProgressSpec* spec, ProgressStep step, void* work) {
-  if (spec == nullptr || step == nullptr) return kProgressFailed;
+int RunProgress(HWND caller, const ProgressDesign* design, ProgressStep step, void* work) {
+  if (design == nullptr || step == nullptr) return kProgressFailed;
   ProgressState s = {};
-  s.spec = spec;
+  s.design = design;
   s.step = step;
   s.run.work = work;
   s.result = kProgressCancelled;

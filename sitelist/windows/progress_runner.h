@@ -51,7 +51,7 @@ typedef int (*ProgressStep)(ProgressRun* run);
 // returns false when it does not fit.
 typedef bool (*ProgressFormat)(int percent, char* out, size_t capacity);
 
-struct ProgressSpec {
+struct ProgressDesign {
   const char* title;      // window title: "Processing Records", "Generating Report" ...
   const char* text;       // the line above the percentage: "Exporting", "Upgrading Location File" ...
   ProgressFormat format;  // null: "N% Completed" (FormatPercent)
@@ -67,7 +67,7 @@ struct ProgressSpec {
 // user presses "OK" (the "Cancel" button relabelled), so the line can be read.
 // Returns a ProgressResult; the caller finishes its work (closing files,
 // writing a footer after a cancel) after RunProgress returns.
-int RunProgress(HWND caller, const ProgressSpec* spec, ProgressStep step, void* work);
+int RunProgress(HWND caller, const ProgressDesign* design, ProgressStep step, void* work);
 
 // Changes the line above the percentage while the run goes on (for example
 // "Processing. Record Read: 120").

@@ -183,8 +183,8 @@ void OnAll(HWND dialog, QuickState* q) {
   strncat(text, "0", sizeof text - strlen(text) - 1);
   SetDlgItemTextA(dialog, IDC_QH_STATUS, text);
   for (int id : {IDC_QH_DISPLAYED, IDC_QH_ALL, IDC_QH_BROWSE, IDC_QH_NAME}) EnableWindow(GetDlgItem(dialog, id), FALSE);
-  ProgressSpec spec = {title, text, nullptr, nullptr, true, kTickMs};
-  RunProgress(dialog, &spec, Step, q);
+  ProgressDesign design = {title, text, nullptr, nullptr, true, kTickMs};
+  RunProgress(dialog, &design, Step, q);
   Finish(q);  // a cancelled run still gets its footer
   EndForm(dialog, kResponseCompleted);
 }
@@ -249,8 +249,8 @@ void QuickPublish(HWND caller, const BrowseOrder* order, const SitePage* shown) 
   QuickState* q = new QuickState();
   q->order = order;
   q->shown = shown;
-  static const FormSpec spec = {nullptr, IDD_QUICK_HTML, QuickProc, false, nullptr, nullptr, 0, kFiles, 1};
-  RunForm(caller, &spec, q);
+  static const FormDesign design = {nullptr, IDD_QUICK_HTML, QuickProc, false, nullptr, nullptr, 0, kFiles, 1};
+  RunForm(caller, &design, q);
   QuickHtmlAbandon(&q->file);
   if (q->readerOpen) ReaderClose(&q->reader);
   FreeIcons(q);

@@ -102,7 +102,7 @@ INT_PTR CALLBACK SplashProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
   return FALSE;
 }
 
-const WindowSpec kSplashSpec = {
+const WindowDesign kSplashDesign = {
     nullptr,  // the splash keeps no position
     IDD_SPLASH, kPopupWindow, SplashProc, nullptr, 0, false, nullptr, nullptr, 0, true,
 };
@@ -112,7 +112,7 @@ const WindowSpec kSplashSpec = {
 int Splash(void*) {
   if (!RegisterDialogClass(kSplashClass)) return kWindowNotOpened;
   SplashState state = {};
-  int code = RunWindow(&kSplashSpec, &state);
+  int code = RunWindow(&kSplashDesign, &state);
   if (state.logo != nullptr) DeleteObject(state.logo);
   return code;
 }

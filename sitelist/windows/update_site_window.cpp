@@ -275,8 +275,9 @@ int UpdateTABLNK(HWND caller, int request, SiteRecord* site) {
   f->request = request;
   f->site = site;
   f->work = *site;
-  static const FormSpec spec = {kFormName, IDD_UPDATE_TABLNK, SiteFormProc, true, kFormStamp, kScaled, 17, kFiles, 2};
-  int response = RunForm(caller, &spec, f);
+  static const FormDesign design = {kFormName, IDD_UPDATE_TABLNK, SiteFormProc, true, kFormStamp, kScaled, 17, kFiles,
+                                    2};
+  int response = RunForm(caller, &design, f);
   delete f;
   return response;
 }

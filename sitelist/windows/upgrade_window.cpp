@@ -74,8 +74,8 @@ bool RunUpgrade(int kind) {
   LoadText(IDS_PROGRESS_TITLE, title, sizeof title);
   LoadText(kUpgradeTexts[kind], text, sizeof text);
   LoadText(IDS_PROCESS_COMPLETED, completed, sizeof completed);
-  ProgressSpec spec = {title, text, nullptr, completed, false, 0};
-  bool done = RunProgress(nullptr, &spec, UpgradeTick, &run) == kProgressCompleted;
+  ProgressDesign design = {title, text, nullptr, completed, false, 0};
+  bool done = RunProgress(nullptr, &design, UpgradeTick, &run) == kProgressCompleted;
   UpgradeEnd(&run, done);
   return done;
 }

@@ -224,15 +224,15 @@ bool RegisterHostClass(HINSTANCE instance) {
 // Creates the MDI child and its dialog, the child sized to the dialog as
 // designed and titled with the template's caption. Returns false (nothing left
 // behind) on failure.
-bool CreateHosted(WindowRun* run, const WindowSpec* spec) {
+bool CreateHosted(WindowRun* run, const WindowDesign* design) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   if (!RegisterHostClass(instance)) return false;
   DWORD style = WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  if (spec->resizable) style |= WS_THICKFRAME | WS_MAXIMIZEBOX;
+  if (design->resizable) style |= WS_THICKFRAME | WS_MAXIMIZEBOX;
   HWND host =
       CreateProcedureChild(kHostClass, "", style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, run);
   if (host == nullptr) return false;
-  HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(spec->dialog), host, SkeletonDialogProc, (LPARAM)run);
+  HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(design->dialog), host, SkeletonDialogProc, (LPARAM)run);
   if (dialog == nullptr) {
     DestroyWindow(host);
     return false;
@@ -253,33 +253,33 @@ bool CreateHosted(WindowRun* run, const WindowSpec* spec) {
   return true;
 }
 
-bool CreatePopup(WindowRun* run, const WindowSpec* spec) {
-  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(spec->dialog), ProcedureFrame(),
+bool CreatePopup(WindowRun* run, const WindowDesign* design) {
+  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(design->dialog), ProcedureFrame(),
                                    SkeletonDialogProc, (LPARAM)run);
   return dialog != nullptr;
 }
 
 }  // namespace
 
-int RunWindow(const WindowSpec* spec, void* state) {
-  if (spec == nullptr || spec->proc == nullptr) return kWindowNotOpened;
-  if (!OpenFiles(spec->files, spec->fileCount)) return kWindowNotOpened;
+int RunWindow(const WindowDesign* design, void* state) {
+  if (design == nullptr || design->proc == nullptr) return kWindowNotOpened;
+  if (!OpenFiles(design->files, design->fileCount)) return kWindowNotOpened;
   WindowRun run = {};
-  run.name = spec->name;
-  run.proc = spec->proc;
-  run.resizable = spec->resizable;
-  run.designStamp = spec->designStamp;
-  run.scaledControls = spec->scaledControls;
-  run.scaledCount = spec->scaledCount;
+  run.name = design->name;
+  run.proc = design->proc;
+  run.resizable = design->resizable;
+  run.designStamp = design->designStamp;
+  run.scaledControls = design->scaledControls;
+  run.scaledCount = design->scaledCount;
   run.state = state;
   run.completion = kWindowClosed;
-  bool made = spec->kind == kMdiChildWindow ? CreateHosted(&run, spec) : CreatePopup(&run, spec);
+  bool made = design->kind == kMdiChildWindow ? CreateHosted(&run, design) : CreatePopup(&run, design);
   if (!made) {
-    CloseFiles(spec->files, spec->fileCount);
+    CloseFiles(design->files, design->fileCount);
     return kWindowNotOpened;
   }
   HWND host = run.host;
-  PlaceAndShow(&run, spec->showNoActivate);
+  PlaceAndShow(&run, design->showNoActivate);
   UpdateWindow(host);
   AttachProcedureWindow(host);
   void* previousOwner = SetThreadMessageOwner(host);
@@ -287,7 +287,7 @@ int RunWindow(const WindowSpec* spec, void* state) {
   SetThreadMessageOwner(previousOwner);
   DetachProcedureWindow(host);
   if (IsWindow(host)) DestroyWindow(host);  // the loop ended with WM_QUIT
-  CloseFiles(spec->files, spec->fileCount);
+  CloseFiles(design->files, design->fileCount);
   return run.completion;
 }
 
@@ -328,20 +328,20 @@ void CloseWindowRun(HWND dialog) {
   DestroyWindow(run->host);
 }
 
-int RunForm(HWND caller, const FormSpec* spec, void* state) {
-  if (spec == nullptr || spec->proc == nullptr) return kResponseCancelled;
-  if (!OpenFiles(spec->files, spec->fileCount)) return kResponseCancelled;
+int RunForm(HWND caller, const FormDesign* design, void* state) {
+  if (design == nullptr || design->proc == nullptr) return kResponseCancelled;
+  if (!OpenFiles(design->files, design->fileCount)) return kResponseCancelled;
   HWND owner = caller != nullptr ? ModalOwnerOf(caller) : nullptr;
   WindowRun run = {};
-  run.name = spec->name;
-  run.proc = spec->proc;
-  run.resizable = spec->resizable;
+  run.name = design->name;
+  run.proc = design->proc;
+  run.resizable = design->resizable;
   run.isForm = true;
-  run.designStamp = spec->designStamp;
-  run.scaledControls = spec->scaledControls;
-  run.scaledCount = spec->scaledCount;
+  run.designStamp = design->designStamp;
+  run.scaledControls = design->scaledControls;
+  run.scaledCount = design->scaledCount;
   run.state = state;
-  HWND form = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(spec->dialog), owner, SkeletonDialogProc,
+  HWND form = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(design->dialog), owner, SkeletonDialogProc,
                                  (LPARAM)&run);
   int response = kResponseCancelled;
   if (form != nullptr) {
@@ -353,7 +353,7 @@ int RunForm(HWND caller, const FormSpec* spec, void* state) {
     if (owner != nullptr) EndModalOver(owner);
     if (IsWindow(form)) DestroyWindow(form);  // the loop ended with WM_QUIT
   }
-  CloseFiles(spec->files, spec->fileCount);
+  CloseFiles(design->files, design->fileCount);
   return response;
 }
 

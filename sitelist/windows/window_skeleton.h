@@ -2,27 +2,27 @@
 // and pickers.
 //
 // A window procedure (BrowseTABLNK, ExportMain, ...) describes its window in a
-// static WindowSpec and calls RunWindow, which
-//   1. opens the spec's record files by the opening rules (OpenRecordFile),
+// static WindowDesign and calls RunWindow, which
+//   1. opens the design's record files by the opening rules (OpenRecordFile),
 //   2. creates the window: an MDI child of the frame hosting the dialog
-//      template spec.dialog from the program's resources (or, for kPopupWindow,
+//      template design.dialog from the program's resources (or, for kPopupWindow,
 //      the dialog itself as a window owned by the frame),
-//   3. restores its position under spec.name (TABLNK.INI) and, with a design
+//   3. restores its position under design.name (TABLNK.INI) and, with a design
 //      stamp, scales its controls from the stored "CtrlSize" entries,
 //   4. attaches it to the procedure machinery (so closing the frame closes it),
 //   5. runs its message loop on the calling thread until it is closed,
-//   6. detaches it, having saved its position under spec.name as it closed,
+//   6. detaches it, having saved its position under design.name as it closed,
 //   7. closes the record files it opened, and
 //   8. returns the window's completion code.
 //
-// The window's own code is a dialog procedure (spec.proc) that sees the
+// The window's own code is a dialog procedure (design.proc) that sees the
 // template's controls as usual. Its state is a struct of the caller's, passed
 // to RunWindow and found again with WindowStateOf<State>(dialog) in every
 // message (it is also WM_INITDIALOG's lParam). The procedure is a short switch
 // of one-line cases calling small handlers; WM_COMMAND goes through a
 // WindowCommand table with DispatchWindowCommand.
 //
-// Messages the skeleton handles when spec.proc returns FALSE for them:
+// Messages the skeleton handles when design.proc returns FALSE for them:
 //   WM_CLOSE   closes the window (CloseWindowRun) with the completion code set
 //              so far; a window with a form or progress window open over it
 //              closes that first, then itself.
@@ -30,11 +30,11 @@
 //              are placed again.
 //
 // Forms and pickers (UpdateTABLNK, SelectCategories, AskCategory ...) are
-// described by a FormSpec and run with RunForm: a dialog from the resources,
+// described by a FormDesign and run with RunForm: a dialog from the resources,
 // modal to the calling window (which is disabled meanwhile; other windows of
-// the frame stay usable), its position kept under spec.name, optionally with
+// the frame stay usable), its position kept under design.name, optionally with
 // scaled controls. The form ends with EndForm(form, kResponseCompleted or
-// kResponseCancelled); WM_CLOSE and IDCANCEL that spec.proc leaves alone end it
+// kResponseCancelled); WM_CLOSE and IDCANCEL that design.proc leaves alone end it
 // cancelled. RunForm returns the response.
 //
 // Everything runs on the calling thread: a window procedure started with
@@ -62,7 +62,7 @@ enum WindowKind {
 
 const int kMaxWindowFiles = 8;
 
-struct WindowSpec {
+struct WindowDesign {
   const char* name;  // procedure name and TABLNK.INI section; null keeps no position
   UINT dialog;       // IDD_ template in the program's resources
   WindowKind kind;
@@ -76,13 +76,13 @@ struct WindowSpec {
   bool showNoActivate;        // popups: shown without taking the activation (the splash)
 };
 
-// Runs the window described by spec to its end on the calling thread (see the
+// Runs the window described by design to its end on the calling thread (see the
 // steps above) with the caller's state (which must outlive the call). Returns
 // the completion code set with SetWindowCompletion (kWindowClosed when none),
 // or kWindowNotOpened when a file or the window could not be opened; when the
 // opening rules asked for the end of the program ("Disk Error"), the end has
 // been requested (program_end.h).
-int RunWindow(const WindowSpec* spec, void* state);
+int RunWindow(const WindowDesign* design, void* state);
 
 // The caller's state of the window or form that dialog belongs to (a dialog
 // run by RunWindow or RunForm, or any control in it); null for other windows.
@@ -133,12 +133,12 @@ bool DispatchWindowCommand(const WindowCommand<State> (&table)[N], HWND dialog, 
 
 // ---- Forms and pickers --------------------------------------------------------
 
-struct FormSpec {
+struct FormDesign {
   const char* name;  // procedure name and TABLNK.INI section; null keeps no position
   UINT dialog;       // IDD_ template (WS_POPUP)
   DLGPROC proc;      // the form's dialog procedure
   bool resizable;
-  const char* designStamp;  // scaled controls as in WindowSpec; null: not scaled
+  const char* designStamp;  // scaled controls as in WindowDesign; null: not scaled
   const int* scaledControls;
   int scaledCount;
   const int* files;  // record files the form opens by the opening rules (null: none)
@@ -152,7 +152,7 @@ struct FormSpec {
 // it ended. Returns kResponseCompleted or kResponseCancelled (also when a file
 // or the form could not be opened; an end of the program may have been
 // requested then, as for RunWindow).
-int RunForm(HWND caller, const FormSpec* spec, void* state);
+int RunForm(HWND caller, const FormDesign* design, void* state);
 
 // Ends form with response: saves its position under its name and destroys it.
 void EndForm(HWND form, int response);

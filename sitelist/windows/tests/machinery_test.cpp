@@ -589,14 +589,14 @@ const char kChildSection[] = "TestSkeleton";
 const char kChildStamp[] = "123456789012";
 const int kChildFiles[] = {RF_CATEGORIES, RF_CATHTML};
 const int kChildScaled[] = {IDC_TEST_EDIT, IDC_TEST_DONE};
-const WindowSpec kChildSpec = {
+const WindowDesign kChildDesign = {
     kChildSection, IDD_TEST_CHILD, kMdiChildWindow, ChildDialogProc, kChildFiles, 2, true, kChildStamp, kChildScaled, 2,
     false,
 };
 
 int ChildWindowProcedure(void* arg) {
   ChildState* s = static_cast<ChildState*>(arg);
-  s->code = RunWindow(&kChildSpec, s);
+  s->code = RunWindow(&kChildDesign, s);
   s->returned = true;
   return s->code;
 }
@@ -710,11 +710,11 @@ TEST(Skeleton, AFileThatCannotBeOpenedOpensNoWindowAndClosesTheOthers) {
   g_prompted.clear();
   SetRecordPrompt(AnswerCancel);
   const int files[] = {RF_CATEGORIES, RF_IMPORT_SOURCE};
-  WindowSpec spec = kChildSpec;
-  spec.files = files;
-  spec.fileCount = 2;
+  WindowDesign design = kChildDesign;
+  design.files = files;
+  design.fileCount = 2;
   ChildState s;
-  EXPECT_EQ(RunWindow(&spec, &s), kWindowNotOpened);
+  EXPECT_EQ(RunWindow(&design, &s), kWindowNotOpened);
   SetRecordPrompt(nullptr);
   EXPECT_EQ(s.dialog.load(), nullptr);
   EXPECT_FALSE(g_prompted.empty());  // the rules told the user
@@ -763,7 +763,7 @@ INT_PTR CALLBACK FormDialogProc(HWND form, UINT msg, WPARAM, LPARAM lParam) {
 }
 
 const char kFormSection[] = "TestForm";
-const FormSpec kFormSpec = {kFormSection, IDD_TEST_FORM, FormDialogProc, true, nullptr, nullptr, 0, nullptr, 0};
+const FormDesign kFormDesign = {kFormSection, IDD_TEST_FORM, FormDialogProc, true, nullptr, nullptr, 0, nullptr, 0};
 
 TEST(Skeleton, FormsAnswerCompletedOrCancelledAndKeepTheirPosition) {
   RegisterTestClasses();
@@ -785,18 +785,18 @@ TEST(Skeleton, FormsAnswerCompletedOrCancelledAndKeepTheirPosition) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FormState s = {c.action, owner, false, false, {}, {}};
-    EXPECT_EQ(RunForm(owner, &kFormSpec, &s), c.expected);
+    EXPECT_EQ(RunForm(owner, &kFormDesign, &s), c.expected);
     EXPECT_TRUE(s.sawState);
     EXPECT_TRUE(s.ownerDisabled);
     EXPECT_TRUE(IsWindowEnabled(owner));
   }
   // Moved while open: saved under its name when it ends, restored next time.
   FormState moved = {kFormComplete, owner, false, false, {}, {141, 93}};
-  EXPECT_EQ(RunForm(owner, &kFormSpec, &moved), kResponseCompleted);
+  EXPECT_EQ(RunForm(owner, &kFormDesign, &moved), kResponseCompleted);
   EXPECT_EQ(ReadKey(kFormSection, "XPosit"), "141");
   EXPECT_EQ(ReadKey(kFormSection, "YPosit"), "93");
   FormState back = {kFormComplete, owner, false, false, {}, {}};
-  EXPECT_EQ(RunForm(owner, &kFormSpec, &back), kResponseCompleted);
+  EXPECT_EQ(RunForm(owner, &kFormDesign, &back), kResponseCompleted);
   EXPECT_EQ(back.placed.left, 141);
   EXPECT_EQ(back.placed.top, 93);
   DestroyWindow(owner);
@@ -840,7 +840,7 @@ int TestStep(ProgressRun* run) {
   if (w->steps == w->sendCancelAt) SendMessageA(run->window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   if (w->steps == w->formAt) {
     FormState f = {kFormComplete, run->window, false, false, {}, {}};
-    w->formResponse = RunForm(run->window, &kFormSpec, &f);
+    w->formResponse = RunForm(run->window, &kFormDesign, &f);
     w->progressDisabledInForm = f.ownerDisabled;
   }
   if (w->steps == w->failAt) return kStepFailed;
@@ -868,8 +868,8 @@ protected:
     return w;
   }
   int Run(StepWork* w, bool cancellable, const char* endText = "Process Completed") {
-    ProgressSpec spec = {"Processing Records", "Testing", nullptr, endText, cancellable, 0};
-    return RunProgress(owner_, &spec, TestStep, w);
+    ProgressDesign design = {"Processing Records", "Testing", nullptr, endText, cancellable, 0};
+    return RunProgress(owner_, &design, TestStep, w);
   }
   HWND owner_ = nullptr;
 };
@@ -988,8 +988,8 @@ INT_PTR CALLBACK RunnerDialogProc(HWND dialog, UINT msg, WPARAM, LPARAM) {
     case WM_INITDIALOG: PostMessageA(dialog, kStartRun, 0, 0); return TRUE;
     case kStartRun: {
       RunnerWindow* r = WindowStateOf<RunnerWindow>(dialog);
-      ProgressSpec spec = {"Generating Report", "Exporting", nullptr, "Process Completed", true, 50};
-      r->result = RunProgress(dialog, &spec, EndlessStep, r);
+      ProgressDesign design = {"Generating Report", "Exporting", nullptr, "Process Completed", true, 50};
+      r->result = RunProgress(dialog, &design, EndlessStep, r);
       return TRUE;
     }
   }
@@ -998,13 +998,13 @@ INT_PTR CALLBACK RunnerDialogProc(HWND dialog, UINT msg, WPARAM, LPARAM) {
 
 int RunnerWindowProcedure(void* arg) {
   RunnerWindow* r = static_cast<RunnerWindow*>(arg);
-  WindowSpec spec = kChildSpec;
-  spec.name = nullptr;
-  spec.proc = RunnerDialogProc;
-  spec.files = nullptr;
-  spec.fileCount = 0;
-  spec.designStamp = nullptr;
-  RunWindow(&spec, r);
+  WindowDesign design = kChildDesign;
+  design.name = nullptr;
+  design.proc = RunnerDialogProc;
+  design.files = nullptr;
+  design.fileCount = 0;
+  design.designStamp = nullptr;
+  RunWindow(&design, r);
   r->returned = true;
   return 0;
 }
@@ -1066,13 +1066,13 @@ INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT msg, WPARAM, LPARAM lParam)
 
 int MessageWindowProcedure(void* arg) {
   MessageWindow* m = static_cast<MessageWindow*>(arg);
-  WindowSpec spec = kChildSpec;
-  spec.name = nullptr;
-  spec.proc = MessageDialogProc;
-  spec.files = nullptr;
-  spec.fileCount = 0;
-  spec.designStamp = nullptr;
-  RunWindow(&spec, m);
+  WindowDesign design = kChildDesign;
+  design.name = nullptr;
+  design.proc = MessageDialogProc;
+  design.files = nullptr;
+  design.fileCount = 0;
+  design.designStamp = nullptr;
+  RunWindow(&design, m);
   m->returned = true;
   return 0;
 }
@@ -1147,11 +1147,11 @@ TEST_F(ProgramEndTest, DiskErrorInAWindowEndsTheProgramThroughTheFrame) {
   CreateDirectoryA("skeleton-test.dir", nullptr);
   SetRecordPrompt(ConfirmAccess);
   const int files[] = {RF_IMPORT_SOURCE};
-  WindowSpec spec = kChildSpec;
-  spec.files = files;
-  spec.fileCount = 1;
-  static WindowSpec s_spec;
-  s_spec = spec;
+  WindowDesign design = kChildDesign;
+  design.files = files;
+  design.fileCount = 1;
+  static WindowDesign s_spec;
+  s_spec = design;
   ChildState s;
   ASSERT_TRUE(StartProcedure(
       [](void* arg) {
