@@ -185,6 +185,10 @@ def up():
     if r.returncode != 0 or not os.path.isdir(windows_dir()):
         sys.stdout.write((r.stdout + r.stderr).decode("latin-1"))
         raise SystemExit("wineboot failed (%d)" % r.returncode)
+    # The display has no window manager: Wine draws the windows' frames and captions.
+    r = run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
+    if r.returncode != 0:
+        raise SystemExit("setting the X11 driver's Decorated failed (%d)" % r.returncode)
     print("harness up: display :%d, prefix %s (wineboot %.1f s)" % (n, prefix(), time.time() - t))
 
 
