@@ -48,6 +48,7 @@
 //   combo HWND ID                a combo box's text, selection and items
 //   send HWND MSG WPARAM LPARAM  send a message with numeric parameters; answers
 //                                its result
+//   style HWND                   the window's style and extended style
 //   quit                         end
 #include <windows.h>
 #include <commctrl.h>
@@ -638,6 +639,10 @@ bool Run(char** f, int n) {
       }
       printf("]}\n");
     }
+  } else if (strcmp(cmd, "style") == 0 && n >= 2) {
+    HWND w = ParseHwnd(f[1]);
+    printf("{\"style\":%lu,\"exstyle\":%lu}\n", (unsigned long)GetWindowLongA(w, GWL_STYLE),
+           (unsigned long)GetWindowLongA(w, GWL_EXSTYLE));
   } else if (strcmp(cmd, "send") == 0 && n >= 5) {
     DWORD_PTR result = 0;
     if (SendMessageTimeoutA(ParseHwnd(f[1]), (UINT)strtoul(f[2], nullptr, 0), (WPARAM)strtoll(f[3], nullptr, 0),
