@@ -13,14 +13,17 @@
 
 #include "player/browser_link.h"
 #include "player/player_prefs.h"
-#include "player/tests/table_registry.h"
+#include "common/tests/memory_registry.h"
 
 namespace {
 
 const char kPrefs[] = "Software\\Orvane Labs\\Tessavox Player\\3.0\\Preferences\\";
 
+// One registry per test: the fixtures and the tests below set and read it.
+MemoryRegistry *gRegistry;
+
 void setPref(const char *name, const char *text) {
-  TableRegistry::set(kClassesRoot, (std::string(kPrefs) + name).c_str(), text);
+  registryWriteText(gRegistry->api(), kClassesRoot, (std::string(kPrefs) + name).c_str(), nullptr, text);
 }
 
 // Browsers by service name: which run, what they answer, and what was asked of them.
@@ -80,12 +83,13 @@ const ShellApi kShell = {nullptr, fakeStart};
 
 struct Link : ::testing::Test {
   Browsers browsers;
-  ProductPrefs store{TableRegistry::api(), kPlayerRegistrationName, kPlayerVersion, 0};
+  MemoryRegistry registry;
+  ProductPrefs store{registry.api(), kPlayerRegistrationName, kPlayerVersion, 0};
   BrowserLink link;
   void SetUp() override {
     gBrowsers = &browsers;
-    TableRegistry::clear();
-    initBrowserLink(&link, &kDde, &kShell, TableRegistry::api(), &store);
+    gRegistry = &registry;
+    initBrowserLink(&link, &kDde, &kShell, registry.api(), &store);
     ASSERT_TRUE(InitDde(&link));
   }
   void TearDown() override {
@@ -93,8 +97,8 @@ struct Link : ::testing::Test {
     EXPECT_EQ(0, browsers.open) << "every conversation is ended";
   }
   void registerHtml(const char *ext, const char *command) {
-    TableRegistry::set(kClassesRoot, ext, "HtmlDefBrowser");
-    TableRegistry::set(kClassesRoot, "HtmlDefBrowser\\shell\\open\\command", command);
+    registryWriteText(registry.api(), kClassesRoot, ext, nullptr, "HtmlDefBrowser");
+    registryWriteText(registry.api(), kClassesRoot, "HtmlDefBrowser\\shell\\open\\command", nullptr, command);
   }
   std::vector<std::string> starts() const {
     std::vector<std::string> s;
@@ -151,7 +155,7 @@ TEST_F(Link, OnlyANonzeroWindowNumberCountsAsShown) {
   EXPECT_FALSE(OpenUrlByDde(&link, "http://a.example/"));
 
   BrowserLink without;
-  initBrowserLink(&without, &kDde, &kShell, TableRegistry::api(), &store);
+  initBrowserLink(&without, &kDde, &kShell, registry.api(), &store);
   browsers.initWorks = false;
   EXPECT_FALSE(InitDde(&without));
   browsers.log.clear();
@@ -193,7 +197,7 @@ TEST_F(Link, TheHandlerIsStartedWithTheUrlInPlaceOfPercentOne) {
   EXPECT_EQ((std::vector<std::string>{"C:\\web\\browser.exe -nohome \"http://a.example/x\""}), starts());
 
   // Nothing to start: no DDE browser, no handler.
-  TableRegistry::clear();
+  registry.keys.clear();
   browsers.log.clear();
   EXPECT_FALSE(OpenInBrowser(&link, "http://a.example/x"));
   EXPECT_TRUE(starts().empty());

@@ -11,23 +11,27 @@
 #include "player/clip_list.h"
 #include "player/player_prefs.h"
 #include "player/sites_menu.h"
-#include "player/tests/table_registry.h"
+#include "common/tests/memory_registry.h"
 
 namespace {
 
 const char kPrefs[] = "Software\\Orvane Labs\\Tessavox Player\\3.0\\Preferences\\";
 
+// One registry per test: the fixtures and the tests below set and read it.
+MemoryRegistry *gRegistry;
+
 void setPref(const char *name, const char *text) {
-  TableRegistry::set(kClassesRoot, (std::string(kPrefs) + name).c_str(), text);
+  registryWriteText(gRegistry->api(), kClassesRoot, (std::string(kPrefs) + name).c_str(), nullptr, text);
 }
-const char *getPref(const char *name) { return TableRegistry::get(kClassesRoot, (std::string(kPrefs) + name).c_str()); }
+std::string getPref(const char *name) { return gRegistry->text(std::string(kPrefs) + name); }
 
 struct Store : ::testing::Test {
-  ProductPrefs store{TableRegistry::api(), kPlayerRegistrationName, kPlayerVersion, 0};
+  MemoryRegistry registry;
+  ProductPrefs store{registry.api(), kPlayerRegistrationName, kPlayerVersion, 0};
   std::unique_ptr<ClipList> recent{new ClipList};
   PlayerPrefs prefs;
   void SetUp() override {
-    TableRegistry::clear();
+    gRegistry = &registry;
     clearClipList(recent.get());
     initPlayerPrefs(&prefs);
   }
@@ -55,9 +59,9 @@ TEST_F(Store, ListItemsAreReadInSequenceFromSuffixOneUntilOneIsMissing) {
 
   ASSERT_TRUE(prefListWriteFirst(&cursor, &store, "Clips", "one"));
   ASSERT_TRUE(prefListWriteNext(&cursor, "two"));
-  EXPECT_STREQ("one", getPref("Clips1"));
-  EXPECT_STREQ("two", getPref("Clips2"));
-  EXPECT_EQ(nullptr, getPref("Clips"));
+  EXPECT_EQ("one", getPref("Clips1"));
+  EXPECT_EQ("two", getPref("Clips2"));
+  EXPECT_EQ("<missing>", getPref("Clips"));
 
   char small[4];  // a value longer than the buffer is cut to it
   ASSERT_TRUE(prefListFirst(&cursor, &store, "Clips", small, sizeof small));
@@ -100,7 +104,7 @@ TEST_F(Store, StartUpReadsKeepInitialValuesForAbsentPreferences) {
 
   PlayerPrefs onlyX;
   initPlayerPrefs(&onlyX);
-  TableRegistry::clear();
+  registry.keys.clear();
   setPref("x", "10");
   readPlayerPreferences(&store, &onlyX, recent.get());
   EXPECT_FALSE(onlyX.hasPosition);  // the system places a window without both
@@ -142,17 +146,17 @@ TEST_F(Store, ExitWritesRoundTripAndLeaveEarlierEntriesPastTheList) {
   appendClip(recent.get(), "ovm://a/1.tx", "One");
   appendClip(recent.get(), "ovm://a/2.tx", "Two");
   writePlayerPreferences(&store, &prefs, recent.get());
-  EXPECT_STREQ("1", getPref("HurledURL"));
-  EXPECT_STREQ("12", getPref("x"));
-  EXPECT_STREQ("34", getPref("y"));
-  EXPECT_STREQ("0", getPref("StatusBar"));
-  EXPECT_STREQ("1", getPref("InfoandVolume"));
-  EXPECT_STREQ("1", getPref("OnTop"));
-  EXPECT_STREQ("0", getPref("RivovuzUdavMode"));
-  EXPECT_STREQ("ovm://host/last.tx", getPref("LastURL"));
-  EXPECT_STREQ("ovm://a/1.tx|One", getPref("Clips1"));
-  EXPECT_STREQ("ovm://a/2.tx|Two", getPref("Clips2"));
-  EXPECT_STREQ("ovm://old/3.tx|Old three", getPref("Clips3"));
+  EXPECT_EQ("1", getPref("HurledURL"));
+  EXPECT_EQ("12", getPref("x"));
+  EXPECT_EQ("34", getPref("y"));
+  EXPECT_EQ("0", getPref("StatusBar"));
+  EXPECT_EQ("1", getPref("InfoandVolume"));
+  EXPECT_EQ("1", getPref("OnTop"));
+  EXPECT_EQ("0", getPref("RivovuzUdavMode"));
+  EXPECT_EQ("ovm://host/last.tx", getPref("LastURL"));
+  EXPECT_EQ("ovm://a/1.tx|One", getPref("Clips1"));
+  EXPECT_EQ("ovm://a/2.tx|Two", getPref("Clips2"));
+  EXPECT_EQ("ovm://old/3.tx|Old three", getPref("Clips3"));
 
   PlayerPrefs back;
   initPlayerPrefs(&back);
@@ -280,7 +284,7 @@ TEST_F(Store, SitesNeedTwoSeparatorsAndMapToTheirCommands) {
 
   for (int i = 1; i <= kMaxSites + 5; ++i) setPref(("Sites" + std::to_string(i)).c_str(), "u|m|s");
   EXPECT_EQ(kMaxSites, readSites(&store, sites.get()));
-  TableRegistry::clear();
+  registry.keys.clear();
   EXPECT_EQ(0, readSites(&store, sites.get()));
 }
 
