@@ -72,7 +72,7 @@ LRESULT OnCopyData(PlayerShell *s, const COPYDATASTRUCT *data) {
 }
 
 // Several dropped files become a temporary clip list of "file:" lines.
-int WriteDroppedClipList(PlayerShell *s, HDROP drop, UINT count, char *path, size_t room) {
+int WriteDroppedClipList(HDROP drop, UINT count, char *path, size_t room) {
   char directory[kPathSize];
   DWORD n = GetTempPathA(sizeof directory, directory);
   if (n == 0 || n >= sizeof directory || room < MAX_PATH) return 0;
@@ -86,7 +86,7 @@ int WriteDroppedClipList(PlayerShell *s, HDROP drop, UINT count, char *path, siz
     ok = fprintf(f, "file:%s\r\n", file) > 0;
   }
   if (fclose(f) != 0) ok = 0;
-  if (ok) copyBounded(s->buf->tempClipList, sizeof s->buf->tempClipList, path);
+  if (!ok) DeleteFileA(path);
   return ok;
 }
 
@@ -95,8 +95,11 @@ void OnDropFiles(PlayerShell *s, HDROP drop) {
   char path[kPathSize] = "";
   if (count == 1) {
     if (DragQueryFileA(drop, 0, path, sizeof path) != 0) openAsLocalFile(&s->open, path);
-  } else if (count > 1) {
-    if (WriteDroppedClipList(s, drop, count, path, sizeof path)) openAsLocalFile(&s->open, path);
+  } else if (count > 1 && WriteDroppedClipList(drop, count, path, sizeof path)) {
+    openAsLocalFile(&s->open, path);
+    // The library has the new list now; the one before it is no longer played.
+    if (s->buf->tempClipList[0]) DeleteFileA(s->buf->tempClipList);
+    copyBounded(s->buf->tempClipList, sizeof s->buf->tempClipList, path);
   }
   DragFinish(drop);
 }
