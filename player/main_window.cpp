@@ -268,7 +268,9 @@ int OnCommand(PlayerShell *s, UINT id) {
 
 // ---- menus ------------------------------------------------------------------
 
-void CheckItem(HMENU menu, UINT id, int on) { CheckMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED)); }
+void CheckItem(HMENU menu, UINT id, int on) {
+  CheckMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+}
 void EnableItem(HMENU menu, UINT id, int on) { EnableMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED)); }
 
 void OnInitMenuPopup(PlayerShell *s, HMENU popup, UINT position, BOOL systemMenu) {
@@ -437,8 +439,8 @@ HWND CreateMainWindow(PlayerShell *s) {
   ShellLoadString(IDS_TITLE, s->buf->title, sizeof s->buf->title);
   int x = s->havePosition ? s->left : CW_USEDEFAULT;
   int y = s->havePosition ? s->top : CW_USEDEFAULT;
-  return CreateWindowExA(0, kPlayerClass, s->buf->title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                         x, y, kWindowWidth, kWindowHeight, nullptr, nullptr, s->instance, nullptr);
+  return CreateWindowExA(0, kPlayerClass, s->buf->title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, x, y,
+                         kWindowWidth, kWindowHeight, nullptr, nullptr, s->instance, nullptr);
 }
 
 int MessageLoop(PlayerShell *s) {
@@ -489,8 +491,7 @@ void ShellBuildLanguageParts(PlayerShell *s) {
   ShellLoadString(IDS_TITLE, s->buf->title, sizeof s->buf->title);
   ShellLoadString(IDS_CAPTION_FORMAT, s->buf->captionFormat, sizeof s->buf->captionFormat);
   SetWindowTextA(s->window, s->buf->title);
-  if (s->accelerators == nullptr)
-    s->accelerators = LoadAcceleratorsA(s->instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+  if (s->accelerators == nullptr) s->accelerators = LoadAcceleratorsA(s->instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
   LinkBuildSitesMenu(s);
   LinkBuildRecentMenu(s);
   InsertShellItems(s);
@@ -500,10 +501,8 @@ void ShellBuildLanguageParts(PlayerShell *s) {
 int ShellMessage(PlayerShell *s, UINT textId, UINT type) {
   char text[kMessageSize], title[kTitleSize];
   ShellLoadString(textId, text, sizeof text);
-  if (s->buf != nullptr)
-    copyBounded(title, sizeof title, s->buf->title);
-  else
-    ShellLoadString(IDS_TITLE, title, sizeof title);
+  if (s->buf != nullptr) copyBounded(title, sizeof title, s->buf->title);
+  else ShellLoadString(IDS_TITLE, title, sizeof title);
   int wasBusy = s->open.busy;
   s->open.busy = 1;
   int answer = MessageBoxA(s->window, text, title, type);
@@ -594,7 +593,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     return 0;
   }
   ShellPlatformString(instance, s->buf->platform, sizeof s->buf->platform, &s->platform);
-  s->prefs = new ProductPrefs(platformRegistry(), kRegistrationName, kPreferencesVersion, s->platform == kPlatformWin32s);
+  s->prefs =
+      new ProductPrefs(platformRegistry(), kRegistrationName, kPreferencesVersion, s->platform == kPlatformWin32s);
   LinkReadPreferences(s);
   if (CreateMainWindow(s) == nullptr) {
     Release(s);

@@ -201,9 +201,9 @@ int Fetch(const char *url, Bytes *out, char *why, size_t whyRoom) {
   DWORD timeout = 15000;
   setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char *>(&timeout), sizeof timeout);
   char request[kClipTextSize + kHostSize + 128];
-  int n = snprintf(request, sizeof request,
-                   "GET %s HTTP/1.0\r\nHost: %s:%d\r\nUser-Agent: ovui3230\r\nConnection: close\r\n\r\n", path, host,
-                   port);
+  int n =
+      snprintf(request, sizeof request,
+               "GET %s HTTP/1.0\r\nHost: %s:%d\r\nUser-Agent: ovui3230\r\nConnection: close\r\n\r\n", path, host, port);
   if (n <= 0 || (size_t)n >= sizeof request || send(s, request, n, 0) != n) {
     closesocket(s);
     snprintf(why, whyRoom, "Cannot ask %s for %s", host, path);
@@ -544,8 +544,7 @@ void OnStarted(Player *p, int index, LONG generation) {
   char url[kClipTextSize + 8];
   if (sourceKind(p->items[index]) == kSourceLocal && _strnicmp(p->items[index], "file:", 5) != 0)
     snprintf(url, sizeof url, "file:%s", p->items[index]);
-  else
-    copyBounded(url, sizeof url, p->items[index]);
+  else copyBounded(url, sizeof url, p->items[index]);
   Log("NowPlaying\t%s\t%s", title, url);
   if (p->client->setup.nowPlaying) p->client->setup.nowPlaying(nullptr, title, url);
 }
@@ -902,12 +901,12 @@ int TXGUI_CALL TxguiHideShowStatistics(TxguiHandle h) {
   if (p->stats == nullptr) {
     RECT r;
     GetWindowRect(p->shell, &r);
-    p->stats = CreateWindowExA(WS_EX_TOOLWINDOW, kStatsClass, "Statistics", WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                               r.left, r.bottom, 220, 90, p->shell, nullptr, g_module, nullptr);
+    p->stats = CreateWindowExA(WS_EX_TOOLWINDOW, kStatsClass, "Statistics", WS_POPUP | WS_CAPTION | WS_SYSMENU, r.left,
+                               r.bottom, 220, 90, p->shell, nullptr, g_module, nullptr);
     if (p->stats == nullptr) return 1;
     SetWindowLongPtrA(p->stats, GWLP_USERDATA, (LONG_PTR)p);
-    HWND text = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 6, 6, 200, 50, p->stats, nullptr, g_module,
-                                nullptr);
+    HWND text =
+        CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 6, 6, 200, 50, p->stats, nullptr, g_module, nullptr);
     SendMessageA(text, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), 0);
   }
   p->statisticsShown = !p->statisticsShown;
