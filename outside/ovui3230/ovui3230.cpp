@@ -44,6 +44,7 @@ enum {
   IDC_POSITION = 1003,
   IDC_INFO = 1004,
   IDC_VOLUME = 1005,
+  IDC_VOLUME_LABEL = 1007,
   IDC_STATUS = 1006,
   IDC_PRESET_FIRST = 1010,  // four presets
   IDC_SCAN = 1014,
@@ -497,9 +498,11 @@ void Layout(Player *p) {
   int info = (p->flags & kControlsInfoVolume) != 0;
   ShowWindow(GetDlgItem(p->panel, IDC_INFO), info ? SW_SHOW : SW_HIDE);
   ShowWindow(GetDlgItem(p->panel, IDC_VOLUME), info ? SW_SHOW : SW_HIDE);
+  ShowWindow(GetDlgItem(p->panel, IDC_VOLUME_LABEL), info ? SW_SHOW : SW_HIDE);
   if (info) {
     MoveWindow(GetDlgItem(p->panel, IDC_INFO), 8, y + 2, w - 16, 16, TRUE);
-    MoveWindow(GetDlgItem(p->panel, IDC_VOLUME), 8, y + 20, w - 16, 16, TRUE);
+    MoveWindow(GetDlgItem(p->panel, IDC_VOLUME_LABEL), 8, y + 20, 44, 16, TRUE);
+    MoveWindow(GetDlgItem(p->panel, IDC_VOLUME), 56, y + 20, w - 64, 16, TRUE);
     y += 40;
   }
   int presets = (p->flags & kControlsPresets) != 0;
@@ -612,7 +615,8 @@ void CreatePanel(Player *p) {
   AddControl(p->panel, "BUTTON", "Play", BS_PUSHBUTTON, IDC_PLAY);
   AddControl(p->panel, "BUTTON", "Stop", BS_PUSHBUTTON, IDC_STOP);
   AddControl(p->panel, "STATIC", "Stopped  0:00.0", SS_LEFT, IDC_POSITION);
-  AddControl(p->panel, "STATIC", "No clip", SS_LEFT | SS_ENDELLIPSIS, IDC_INFO);
+  AddControl(p->panel, "STATIC", "No clip", SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS, IDC_INFO);
+  AddControl(p->panel, "STATIC", "Volume", SS_LEFT, IDC_VOLUME_LABEL);
   HWND volume = AddControl(p->panel, "SCROLLBAR", "", SBS_HORZ, IDC_VOLUME);
   SetScrollRange(volume, SB_CTL, 0, 100, FALSE);
   SetScrollPos(volume, SB_CTL, p->volume, TRUE);

@@ -544,6 +544,8 @@ class PlayerTest(unittest.TestCase):
         self.assertNotIn("TxguiDoPlay", [x[0] for x in self.since(m)])
 
     def test_14_a_clip_playing_on_the_wave_device(self):
+        if self.player.proc.poll() is None:
+            self.player.close()
         home = os.path.join(WORK, "home")
         os.makedirs(home, exist_ok=True)
         with open(os.path.join(home, ".asoundrc"), "w") as f:
