@@ -131,7 +131,9 @@ TEST(ProgmanCommands, TooLongForTheBufferIsNotSent) {
   char small[12];
   EXPECT_FALSE(progmanCreateGroup("Tessavox", small, sizeof small));
   EXPECT_STREQ("", small);
-  EXPECT_TRUE(progmanCreateGroup("Tessa", small, 21));
+  char exact[21];  // "[CreateGroup(Tessa)]" and its terminator
+  EXPECT_TRUE(progmanCreateGroup("Tessa", exact, sizeof exact));
+  EXPECT_FALSE(progmanCreateGroup("Tessa!", exact, sizeof exact));
 }
 
 TEST(ProgmanFileNames, CharactersNoFileNameHolds) {
