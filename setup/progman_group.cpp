@@ -102,6 +102,9 @@ public:
   BOOL initDialog(HWND w) override {
     SendDlgItemMessageA(w, IDC_GROUP_NAME, EM_LIMITTEXT, kGroupNameSize - 1, 0);
     SetDlgItemTextA(w, IDC_GROUP_NAME, name_);
+    // The shell's group window has just opened over the installer: this question
+    // comes to the front.
+    SetForegroundWindow(w);
     return SetupDialog::initDialog(w);
   }
   BOOL acceptPage(HWND w, int) override {

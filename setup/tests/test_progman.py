@@ -135,7 +135,7 @@ class ProgmanTest(unittest.TestCase):
         """Closes the folder windows Wine's shell opened for the group, and waits for them."""
         end = time.time() + 30
         while time.time() < end:
-            open_ = [w for w in cls.ctl.ask("list") if w["title"] == GROUP]
+            open_ = [w for w in cls.ctl.ask("list") if w["title"] in (GROUP, "Main", "Tessa_Group")]
             if not open_:
                 return
             for w in open_:
@@ -169,14 +169,18 @@ class ProgmanTest(unittest.TestCase):
         snap["desktop"] = listing(self.desktop_dir)
         return snap
 
-    def install(self, env=None):
-        self.proc = h.start([os.path.join(self.product, "TXSETUP.exe")], env=env, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL)
+    def install(self, env=None, product=None, during=None):
+        """Through the wizard to the success notice (which is returned, still open);
+        during(), when given, runs once the wizard has ended."""
+        self.proc = h.start([os.path.join(product or self.product, "TXSETUP.exe")], env=env,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.leave(self.dialog(TITLE, tx.IDC_NEXT), "Next >")
         d = self.dialog(TITLE + " - User Information", tx.IDC_NEXT)
         self.set_text(d, tx.IDC_USER_NAME, "Ada Tester")
         self.leave(d, "Next >")
         self.leave(self.dialog(TITLE + " - Destination Directory", tx.IDC_NEXT), "Finish")
+        if during:
+            during()
         box = self.dialog(TITLE, control=3226, without=tx.IDC_NEXT, timeout=120)
         self.assertIn("The Tessa Group Player has been successfully installed.",
                       " | ".join(c["text"] for c in box["children"]))
@@ -186,12 +190,17 @@ class ProgmanTest(unittest.TestCase):
         self.leave(box, "OK")
         self.assertEqual(0, self.proc.wait(timeout=60))
 
-    def uninstall_to(self, before):
+    def uninstall_to(self, before, afterwards=None):
+        """Runs the uninstaller by hand and waits for the machine to be `before` again;
+        afterwards(), when given, runs once the group's directory is gone."""
         r = h.run([os.path.join(DEST, "txuninst.exe"), KEY], timeout=60)
         self.assertEqual(0, r.returncode)
         # The uninstaller goes on in a copy of itself: wait for the machine to settle.
         end = time.time() + 60
         while time.time() < end:
+            if afterwards and listing(self.group_dir) is None:
+                afterwards()
+                afterwards = None
             try:
                 snap = self.machine()
             except AssertionError:  # reg export of a key the uninstaller is removing
@@ -219,6 +228,7 @@ class ProgmanTest(unittest.TestCase):
         before = self.machine()
         type(self).before = before
         box = self.install()
+        h.screenshot(os.path.join(SHOTS, "txsetup-progman-installed.png"))
         # While the installer runs, two servers take "PROGMAN": Wine's shell and the
         # installer's own service; the installer's own conversation went to the shell.
         setup_pid = [w["pid"] for w in self.ctl.ask("list") if w["hwnd"] == box["hwnd"]]
@@ -291,6 +301,69 @@ class ProgmanTest(unittest.TestCase):
         self.close_folder_windows()
         self.uninstall_to(before)
         self.assertIsNone(listing(self.group_dir))
+
+    def test_4_a_refused_group_asks_for_another_name(self):
+        """Program Manager lists the group under another name than the script's (Wine's
+        shell turns "/" into "_"), and it lists "Main": the group counts as refused."""
+        self.close_folder_windows()
+        before = self.machine()
+        product = os.path.join(tx.WORK, "product-refused")
+        tx.make_product(product, template=SCRIPT.replace("\nName=Tessa Group\n", "\nName=Tessa/Group\n"))
+        self.assertTrue(self.probe("execute", "[CreateGroup(Main)]")["ok"])
+        shown = []
+
+        def refused():
+            d = self.dialog("Program Manager Group Setup", 3224, timeout=120)
+            self.assertEqual("Main", d["ids"][3224]["text"])
+            shown.append(h.screenshot(os.path.join(SHOTS, "txsetup-progman-refused.png")))
+            h.screenshot(os.path.join(SHOTS, "txsetup-progman-refused-dialog.png"), "Program Manager Group Setup")
+            # Exit asks first; Continue there shows the question again.
+            self.leave(d, "Exit")
+            self.leave(self.dialog("Exit Setup", control=3226, without=tx.IDC_NEXT), "Continue")
+            d = self.dialog("Program Manager Group Setup", 3224)
+            self.set_text(d, 3224, GROUP)
+            self.leave(d, "Continue")
+
+        self.close_box(self.install(product=product, during=refused))
+        self.assertEqual(1, len(shown))
+        groups = self.probe("request", "GROUPS")["data"]
+        self.assertIn(GROUP + "\r\n", groups)
+        self.assertIn("Tessa_Group\r\n", groups)  # where the shell put the first round's items
+        snap = self.machine()
+        self.assertEqual(GROUP, self.values(snap, HKCR + KEY + "\\ProgmanGroup")["@"])
+        self.assertEqual(sorted([PRODUCT + ".lnk", "Read me (text).lnk", LONG_TITLE[:40] + ".lnk"]),
+                         listing(self.group_dir))
+        titles = [PRODUCT, "Read me (text)", "Play the demo", LONG_TITLE[:40]]
+        self.assertEqual([(t, None) for t in titles + titles + [UNINSTALLER_TITLE]], self.log(snap, "ProgmanGroup"))
+
+        def shell_groups_of_this_test():
+            self.close_folder_windows()
+            for name in ("Main", "Tessa_Group"):
+                self.assertTrue(self.probe("execute", "[DeleteGroup(%s)]" % name)["ok"], name)
+
+        self.uninstall_to(before, afterwards=shell_groups_of_this_test)
+
+    def test_5_exit_at_a_refused_group_fails_the_installation(self):
+        self.close_folder_windows()
+        before = self.machine()
+        product = os.path.join(tx.WORK, "product-refused")
+        self.assertTrue(self.probe("execute", "[CreateGroup(Main)]")["ok"])
+        self.proc = h.start([os.path.join(product, "TXSETUP.exe")], stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+        self.leave(self.dialog(TITLE, tx.IDC_NEXT), "Next >")
+        d = self.dialog(TITLE + " - User Information", tx.IDC_NEXT)
+        self.set_text(d, tx.IDC_USER_NAME, "Ada Tester")
+        self.leave(d, "Next >")
+        self.leave(self.dialog(TITLE + " - Destination Directory", tx.IDC_NEXT), "Finish")
+        self.leave(self.dialog("Program Manager Group Setup", 3224, timeout=120), "Exit")
+        self.leave(self.dialog("Exit Setup", control=3226, without=tx.IDC_NEXT), "Exit")
+        self.message("Setup was unable to properly complete installing the Tessa Group Player.", title=TITLE)
+        self.assertEqual(0, self.proc.wait(timeout=60))
+        # The run's own changes are undone; the shell keeps what it made of the group.
+        self.close_folder_windows()
+        for name in ("Main", "Tessa_Group"):
+            self.assertTrue(self.probe("execute", "[DeleteGroup(%s)]" % name)["ok"], name)
+        self.assertSameMachine(before, self.machine())
 
 
 if __name__ == "__main__":
