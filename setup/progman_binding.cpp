@@ -45,8 +45,8 @@ static int openConversation(void) {
   char noShell[8];
   if (GetEnvironmentVariableA("TXSETUP_NO_PROGMAN", noShell, sizeof noShell) > 0) return 0;
   if (!g_instance) {
-    DWORD flags = APPCLASS_STANDARD | CBF_FAIL_SELFCONNECTIONS | CBF_FAIL_ADVISES | CBF_FAIL_POKES |
-                  CBF_FAIL_REQUESTS | CBF_SKIP_ALLNOTIFICATIONS;
+    DWORD flags = APPCLASS_STANDARD | CBF_FAIL_SELFCONNECTIONS | CBF_FAIL_ADVISES | CBF_FAIL_POKES | CBF_FAIL_REQUESTS |
+                  CBF_SKIP_ALLNOTIFICATIONS;
     if (DdeInitializeA(&g_instance, ddeCallback, flags, 0) != DMLERR_NO_ERROR) {
       g_instance = 0;
       return 0;

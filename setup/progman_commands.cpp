@@ -99,7 +99,9 @@ static int command(const char *name, const char *argument, const char *tail, cha
   return finish(ok, out, room);
 }
 
-int progmanCreateGroup(const char *group, char *out, size_t room) { return command("CreateGroup", group, "", out, room); }
+int progmanCreateGroup(const char *group, char *out, size_t room) {
+  return command("CreateGroup", group, "", out, room);
+}
 int progmanShowGroup(const char *group, char *out, size_t room) { return command("ShowGroup", group, ",1", out, room); }
 int progmanReplaceItem(const char *title, char *out, size_t room) {
   return command("ReplaceItem", title, "", out, room);

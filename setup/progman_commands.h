@@ -10,11 +10,11 @@
 #include "setup/script.h"
 
 enum {
-  kItemTitleMax = 40,      // characters of an item title, in the group, the log and a link name
-  kGroupNameSize = 100,    // [Progman Group] Name
-  kDdeCommandSize = 522,   // one execute text with its terminator
-  kDdeAnswerSize = 2000,   // the most of a request's answer that is read
-  kProgmanItemsMax = 64,   // items one plan carries
+  kItemTitleMax = 40,     // characters of an item title, in the group, the log and a link name
+  kGroupNameSize = 100,   // [Progman Group] Name
+  kDdeCommandSize = 522,  // one execute text with its terminator
+  kDdeAnswerSize = 2000,  // the most of a request's answer that is read
+  kProgmanItemsMax = 64,  // items one plan carries
 };
 
 struct ProgmanItem {
@@ -50,9 +50,9 @@ void uninstallerItemTitle(const SetupScript *s, const char *productName, const c
 // would split (a comma, parenthesis, bracket, or blanks at either end) is sent in
 // double quotation marks; a double quotation mark in it, which no command can carry,
 // is left out.
-int progmanCreateGroup(const char *group, char *out, size_t room);    // [CreateGroup(g)]
-int progmanShowGroup(const char *group, char *out, size_t room);      // [ShowGroup(g,1)]
-int progmanReplaceItem(const char *title, char *out, size_t room);    // [ReplaceItem(t)]
+int progmanCreateGroup(const char *group, char *out, size_t room);  // [CreateGroup(g)]
+int progmanShowGroup(const char *group, char *out, size_t room);    // [ShowGroup(g,1)]
+int progmanReplaceItem(const char *title, char *out, size_t room);  // [ReplaceItem(t)]
 // [AddItem(program arguments,title)]: the program in double quotation marks when it
 // holds a blank.
 int progmanAddItem(const char *program, const char *arguments, const char *title, char *out, size_t room);

@@ -63,6 +63,7 @@ static void makeGroup(GroupBuilder *b) {
     executeCommand(b, progmanShowGroup(b->group, b->command, sizeof b->command));
     return;
   }
+  if (!b->directory[0]) return;  // no Programs folder: no place for the group
   char name[kGroupNameSize];
   progmanFileName(b->group, name, sizeof name);
   char path[kPathSize];
@@ -168,8 +169,8 @@ int buildProgramGroup(HWND owner) {
   if (!readProgmanPlan(&c, s->productName, &plan)) return 1;
   snprintf(b.group, sizeof b.group, "%s", plan.group);
   // Without a conversation and without a Programs folder (no shell) there is no
-  // place for the group: its items are left out rather than put into whatever the
-  // current directory is.
+  // place for the group: it and its items are left out rather than put into whatever
+  // the current directory is.
   for (;;) {
     makeGroup(&b);
     for (int i = 0; i < plan.count; ++i)

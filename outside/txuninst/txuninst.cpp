@@ -192,8 +192,8 @@ static bool groupHoldsItems(Progman &pm, const std::string &group) {
   size_t line = answer.find("\r\n");
   if (line != std::string::npos && answer.find('"', line) != std::string::npos) return true;
   char programs[MAX_PATH];
-  std::string folder = readText(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                                "Programs");
+  std::string folder =
+      readText(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Programs");
   if (folder.empty()) return false;
   snprintf(programs, sizeof programs, "%s\\%s\\*", folder.c_str(), group.c_str());
   WIN32_FIND_DATAA found;

@@ -115,10 +115,11 @@ TEST(ProgmanCommands, GroupCommands) {
 
 TEST(ProgmanCommands, AddItemQuotesAProgramWithABlank) {
   EXPECT_EQ("[AddItem(C:\\TESSA\\TXPLAYER.EXE ,Tessa Player)]", addItem("C:\\TESSA\\TXPLAYER.EXE", "", "Tessa Player"));
-  EXPECT_EQ("[AddItem(\"C:\\Program Files\\Tessavox\\txuninst.exe\" Software\\Orvane Labs\\Tessavox\\3.0,"
-            "Tessavox 32-bit Uninstaller)]",
-            addItem("C:\\Program Files\\Tessavox\\txuninst.exe", "Software\\Orvane Labs\\Tessavox\\3.0",
-                    "Tessavox 32-bit Uninstaller"));
+  EXPECT_EQ(
+      "[AddItem(\"C:\\Program Files\\Tessavox\\txuninst.exe\" Software\\Orvane Labs\\Tessavox\\3.0,"
+      "Tessavox 32-bit Uninstaller)]",
+      addItem("C:\\Program Files\\Tessavox\\txuninst.exe", "Software\\Orvane Labs\\Tessavox\\3.0",
+              "Tessavox 32-bit Uninstaller"));
   EXPECT_EQ("[AddItem(C:\\T\\P.EXE /play,\"Play (loud)\")]", addItem("C:\\T\\P.EXE", "/play", "Play (loud)"));
 }
 

@@ -7,7 +7,7 @@ shortcut; without a Program Manager conversation the group is a directory of sho
 files made by the installer itself. The uninstaller stand-in then leaves the prefix
 as it was (drive C:, the registry and the desktop folder).
 
-Usage: test_progman.py TXSETUP.exe winctl.exe txuninst.exe txarchive.exe progman_probe.exe
+Usage: test_progman.py TXSETUP.exe winctl.exe txuninst.exe txarchive.exe progman_probe.exe fpprobe.dll
 The tests run in their numbered order.
 """
 import json
@@ -20,6 +20,7 @@ import unittest
 
 import txharness as h
 
+FPPROBE = os.path.abspath(sys.argv.pop(6))  # the library that asks the installer WM_SETUP_FIND_PROGRAM
 PROBE = os.path.abspath(sys.argv.pop(5))
 import test_txsetup as tx  # noqa: E402 (takes its four programs from the command line)
 
@@ -53,6 +54,10 @@ Group2=Uninstaller
 GroupPath=ROOT
 F1=txplay.exe
 F2=readme.txt
+F3=fpprobe.dll
+
+[SelfReg]
+File1=fpprobe.dll
 
 [Uninstaller]
 GroupPath=ROOT
@@ -104,6 +109,7 @@ class ProgmanTest(unittest.TestCase):
         shutil.copyfile(tx.TXUNINST, os.path.join(files, "txuninst.exe"))
         shutil.copyfile(tx.TXUNINST, os.path.join(files, "txplay.exe"))  # any program will do
         tx.put(os.path.join(files, "readme.txt"), b"Tessa Group Player\r\n")
+        shutil.copyfile(FPPROBE, os.path.join(files, "fpprobe.dll"))
         cls.product = os.path.join(tx.WORK, "product")
         tx.make_product(cls.product, template=SCRIPT)
         cls.ctl = tx.WinCtl()  # a program of the prefix keeps Wine's desktop shell running
@@ -169,9 +175,22 @@ class ProgmanTest(unittest.TestCase):
         snap["desktop"] = listing(self.desktop_dir)
         return snap
 
+    def find_program_answer(self):
+        """What the product's library was told when it sent WM_SETUP_FIND_PROGRAM
+        during self-registration (written into the temporary directory)."""
+        for user in os.listdir(os.path.join(h.drive_c(), "users")):
+            path = os.path.join(h.drive_c(), "users", user, "Temp", "find_program.txt")
+            if os.path.exists(path):
+                with open(path) as f:
+                    answer = dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
+                os.remove(path)
+                return answer
+        return None
+
     def install(self, env=None, product=None, during=None):
         """Through the wizard to the success notice (which is returned, still open);
         during(), when given, runs once the wizard has ended."""
+        self.find_program_answer()  # none left from an earlier run
         self.proc = h.start([os.path.join(product or self.product, "TXSETUP.exe")], env=env,
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.leave(self.dialog(TITLE, tx.IDC_NEXT), "Next >")
@@ -236,6 +255,10 @@ class ProgmanTest(unittest.TestCase):
         self.assertEqual(2, len(servers), servers)
         self.assertEqual(1, len(set(servers) & set(setup_pid)), (servers, setup_pid))
         self.close_box(box)
+        # With a conversation the lookup asks the group itself; Wine's shell answers
+        # nothing there, so the path is not found: result 0, the buffer emptied, and
+        # nothing written past its 260 bytes.
+        self.assertEqual({"window": "1", "result": "0", "text": "", "tail": "kept"}, self.find_program_answer())
 
         groups = self.probe("request", "GROUPS")
         self.assertTrue(groups["ok"])
@@ -260,8 +283,8 @@ class ProgmanTest(unittest.TestCase):
         self.assertEqual([(t, None) for t in (PRODUCT, "Read me (text)", "Play the demo", LONG_TITLE[:40],
                                                UNINSTALLER_TITLE)], self.log(snap, "ProgmanGroup"))
         desktop_link = self.desktop_shortcut()
-        self.assertEqual([(DEST_WIN + "txplay.exe", None), (DEST_WIN + "readme.txt", None), (desktop_link, None)],
-                         self.log(snap, "Files"))
+        self.assertEqual([(DEST_WIN + "txplay.exe", None), (DEST_WIN + "readme.txt", None),
+                          (DEST_WIN + "fpprobe.dll", None), (desktop_link, None)], self.log(snap, "Files"))
         self.assertEqual([], [d for d, _ in self.log(snap, "Directories") if GROUP in d])
         self.assertEqual([PRODUCT + ".lnk"], [n for n in snap["desktop"] if n not in before["desktop"]])
         h.screenshot(os.path.join(SHOTS, "txsetup-progman-group.png"), GROUP)
@@ -276,6 +299,8 @@ class ProgmanTest(unittest.TestCase):
         self.close_folder_windows()
         before = self.machine()
         self.close_box(self.install(env={"TXSETUP_NO_PROGMAN": "1"}))
+        # Without a conversation: not found, the buffer emptied.
+        self.assertEqual({"window": "1", "result": "0", "text": "", "tail": "kept"}, self.find_program_answer())
         self.assertNotIn(GROUP, [w["title"] for w in self.ctl.ask("list") if w["visible"]])
         # Every item is a link of the installer's own, arguments and all.
         self.assertEqual(sorted([PRODUCT + ".lnk", "Read me (text).lnk", "Play the demo.lnk",
@@ -289,8 +314,8 @@ class ProgmanTest(unittest.TestCase):
         group_win = self.programs + "\\" + GROUP
         links = [group_win + "\\" + t + ".lnk" for t in (PRODUCT, "Read me (text)", "Play the demo", LONG_TITLE[:40],
                                                           UNINSTALLER_TITLE)]
-        self.assertEqual([(DEST_WIN + "txplay.exe", None), (DEST_WIN + "readme.txt", None)] +
-                         [(p, None) for p in links] + [(self.desktop_shortcut(), None)], self.log(snap, "Files"))
+        files = [DEST_WIN + "txplay.exe", DEST_WIN + "readme.txt", DEST_WIN + "fpprobe.dll"] + links
+        self.assertEqual([(p, None) for p in files + [self.desktop_shortcut()]], self.log(snap, "Files"))
         self.assertIn((group_win, None), self.log(snap, "Directories"))
         self.assertEqual([], self.log(snap, "ProgmanGroup"))
         self.assertNotIn(HKCR + KEY + "\\ProgmanGroup", snap["registry"])
