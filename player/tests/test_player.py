@@ -404,8 +404,17 @@ class PlayerTest(unittest.TestCase):
         self.assertEqual([i.lower() for i in items], ["file:c:\\clips\\a.tx", "file:c:\\clips\\b.tx",
                                                       "file:c:\\clips\\c d.tx"])
         with open(linux_path(source), "rb") as f:
-            self.assertEqual(f.read().count(b"\r\n"), 3)  # one CR LF line per file, no CR CR LF
+            text = f.read()
+        self.assertEqual(text.count(b"\r\n"), 3)  # one CR LF line per file
+        self.assertNotIn(b"\r\r", text)
         self.wait_idle(m, 3)
+        # A second drop of several files replaces the temporary list; the first one goes.
+        m = self.mark()
+        r = subprocess.run([helper, wid] + files[:2], env=dict(os.environ, DISPLAY=h.display()), timeout=60)
+        self.assertEqual(r.returncode, 0)
+        self.wait_call(m, "SourceItems", "2")
+        self.wait_idle(m, 2)
+        self.assertFalse(os.path.exists(linux_path(source)))
         # One dropped file opens as a local file.
         m = self.mark()
         r = subprocess.run([helper, wid, files[1]], env=dict(os.environ, DISPLAY=h.display()), timeout=60)
@@ -535,6 +544,8 @@ class PlayerTest(unittest.TestCase):
         self.assertNotIn("TxguiDoPlay", [x[0] for x in self.since(m)])
 
     def test_14_a_clip_playing_on_the_wave_device(self):
+        if self.player.proc.poll() is None:
+            self.player.close()
         home = os.path.join(WORK, "home")
         os.makedirs(home, exist_ok=True)
         with open(os.path.join(home, ".asoundrc"), "w") as f:
