@@ -10,6 +10,7 @@
 #include <string.h>
 #include <strings.h>
 
+#include "common/language_resources.h"
 #include "common/tx_util.h"
 #include "setup/resource.h"
 #include "setup/setup_app.h"
@@ -76,8 +77,8 @@ int browserPageApplicable(int page) {
 
 // --- the owner-drawn browser lists -----------------------------------------------
 
-// The list font: stock font 13.
-static HFONT listFont(void) { return (HFONT)GetStockObject(SYSTEM_FONT); }
+// The list font: stock font 13 of the language libraries (else the platform's).
+static HFONT listFont(void) { return (HFONT)languageStockFont(SYSTEM_FONT); }
 
 static int listItemHeight(HWND list) {
   HDC dc = GetDC(list);

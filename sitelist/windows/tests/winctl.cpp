@@ -50,6 +50,9 @@
 //   lbclick HWND N               clicks item N of a list box with the mouse (its owner is notified)
 //   send HWND MSG WPARAM LPARAM  send a message with numeric parameters; answers
 //                                its result
+//   textwidth FACE HEIGHT WEIGHT TEXT  the width in pixels of TEXT in the font CreateFontA
+//                                makes of that face, height and weight (to compare with
+//                                what another program's control shows it in)
 //   quit                         end
 #include <windows.h>
 #include <commctrl.h>
@@ -672,6 +675,18 @@ bool Run(char** f, int n) {
       PostMessageA(w, WM_LBUTTONUP, 0, at);
       Ok();
     }
+  } else if (strcmp(cmd, "textwidth") == 0 && n >= 5) {
+    HFONT font = CreateFontA(atoi(f[2]), 0, 0, 0, atoi(f[3]), 0, 0, 0, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_SWISS, f[1]);
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size = {0, 0};
+    BOOL measured = GetTextExtentPoint32A(dc, f[4], (int)strlen(f[4]), &size);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    if (measured) printf("{\"ok\":true,\"width\":%ld}\n", (long)size.cx);
+    else Fail("text not measured");
   } else if (strcmp(cmd, "send") == 0 && n >= 5) {
     DWORD_PTR result = 0;
     if (SendMessageTimeoutA(ParseHwnd(f[1]), (UINT)strtoul(f[2], nullptr, 0), (WPARAM)strtoll(f[3], nullptr, 0),
