@@ -207,6 +207,7 @@ class BrowserTest(t.TxSetupTest):
         # Without the library the run fails at its start, naming the library's path.
         product = self.variant("no-library", lambda p: os.remove(os.path.join(p, "checkwb.dll")))
         self.start(product)
+        self.dialog(TITLE, control=IDC_UPPER, without=IDC_NEXT, timeout=120)  # the prefix's first window
         texts = self.message("Could not load required library: ", shot="no-library")
         self.assertIn(h.winpath(os.path.join(product, "checkwb.dll")), texts)
         self.finish(ok=False)
