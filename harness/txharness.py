@@ -6,6 +6,11 @@ As a command:
     txharness.py down        stop Wine's server and the display
     txharness.py screenshot OUT.png [WINDOW-TITLE]
 
+Wine's processes get the private home <harness>/home (the prefix's Desktop and
+Documents link into it) and never start Wine's menu builder. Wine's desktop shell
+(explorer.exe /desktop), which also answers Program Manager's DDE service, runs
+while any program of the prefix runs.
+
 As a module, for test scripts: run() and start() run win64 programs under Wine,
 wait_window() waits for a window by title on the harness's display, screenshot()
 writes a PNG, reg_query() reads the prefix's registry, winpath() maps a Linux path.
@@ -42,11 +47,22 @@ def display():
         return ":" + f.read().strip()
 
 
+def home():
+    """The private home of the prefix's Wine processes: the user folders Wine links
+    to (Desktop, Documents ...) and anything a program writes to the Unix desktop
+    stay inside the harness."""
+    return os.path.join(harness_dir(), "home")
+
+
 def wine_env(extra=None):
     env = dict(os.environ)
     env["WINEPREFIX"] = prefix()
+    env["HOME"] = home()
+    env["XDG_CONFIG_HOME"] = os.path.join(home(), ".config")
     env.setdefault("WINEDEBUG", "-all")
-    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    # Saving a shell link would start Wine's menu builder, which writes menu entries
+    # for the machine's own desktop.
+    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d")
     try:
         env["DISPLAY"] = display()
     except OSError:
@@ -176,7 +192,10 @@ def up():
             raise SystemExit("Xvfb did not start on :%d (see %s/xvfb.log)" % (n, d))
         time.sleep(0.1)
     shutil.rmtree(prefix(), ignore_errors=True)
+    shutil.rmtree(home(), ignore_errors=True)
     os.makedirs(prefix())
+    os.makedirs(os.path.join(home(), ".config"))
+    os.makedirs(os.path.join(home(), "Desktop"))  # the prefix's Desktop folder links here
     t = time.time()
     # A persistent server keeps later Wine starts quick; `down` ends it.
     subprocess.Popen([WINESERVER, "-p"], env=wine_env(), stdin=subprocess.DEVNULL,
