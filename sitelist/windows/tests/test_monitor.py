@@ -16,24 +16,20 @@ Abort ends the program with exit code 3), and the window's position under
 
 Usage: test_monitor.py TABLNK.exe winctl.exe browse_fixture.exe
 """
-import json
 import os
 import re
 import shutil
 import subprocess
-import time
 import unittest
 
+import tablnk_driver as driver
 import txharness as h
-# The frame tests' responder and settings reader; importing them takes the
-# three programs from the command line.
-import test_tablnk as frame_tests
 
-TABLNK, WINCTL, FIXTURE = frame_tests.TABLNK, frame_tests.WINCTL, frame_tests.FIXTURE
-SHOTS = frame_tests.SHOTS
+TABLNK, WINCTL, FIXTURE = driver.take_programs()
+SHOTS = driver.SHOTS
 WORK = os.path.abspath("monitor-work")
-INI = frame_tests.INI
-read_ini = frame_tests.read_ini
+INI = driver.INI
+read_ini, wait_for, WinCtl = driver.read_ini, driver.wait_for, driver.WinCtl
 
 # resource.h
 IDM_FILE_CLIPBOARD = 2002
@@ -49,24 +45,6 @@ MONITOR_LINES = ["Any text copied to the clipboard from other applications",
 STAMP = r"[A-Z][a-z]{2} \d{1,2}, \d{4} \d{1,2}:\d{2}[AP]M"
 
 
-class WinCtl(frame_tests.WinCtl):
-    def ok(self, *fields):
-        answer = self.ask(*fields)
-        if not answer.get("ok"):
-            raise AssertionError("winctl %r: %r" % (fields, answer))
-        return answer
-
-
-def wait_for(what, timeout=30, step=0.1):
-    end = time.time() + timeout
-    while time.time() < end:
-        value = what()
-        if value:
-            return value
-        time.sleep(step)
-    return what()
-
-
 def copy(text):
     """Puts text on the display's clipboard, as another program would."""
     subprocess.run(["xclip", "-selection", "clipboard", "-display", h.display()], input=text.encode("latin-1"),
@@ -74,17 +52,13 @@ def copy(text):
 
 
 def fixture(*args):
-    r = h.run([FIXTURE] + [str(a) for a in args], cwd=WORK, timeout=120)
-    if r.returncode != 0:
-        raise AssertionError("fixture %s failed: %s %s" % (args, r.stdout, r.stderr))
-    return json.loads(r.stdout.decode("latin-1").strip().splitlines()[-1])
+    return driver.fixture_json(args, cwd=WORK, timeout=120)
 
 
 class MonitorTest(unittest.TestCase):
     moved_to = None  # where the first run left the window
     @classmethod
     def setUpClass(cls):
-        h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
         os.makedirs(SHOTS, exist_ok=True)
         if os.path.exists(INI):
             os.remove(INI)
