@@ -382,6 +382,34 @@ class PlayerTest(unittest.TestCase):
         self.assertEqual(p.wait(timeout=30), 0)
         self.assertNotIn("TxguiSetSource", [c[0] for c in self.since(m)])
 
+    def test_08b_three_dropped_files_play_as_a_temporary_clip_list(self):
+        helper = os.path.join(WORK, "xdnd_drop")
+        source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "xdnd_drop.c")
+        subprocess.run(["cc", "-O1", "-o", helper, source, "-lX11"], check=True)
+        shutil.copy(os.path.join(CLIPS, "b.tx"), os.path.join(CLIPS, "c d.tx"))
+        wid = [w for w, t in h.x_windows() if t.startswith(TITLE)][0]
+        m = self.mark()
+        files = [os.path.join(CLIPS, n) for n in ("a.tx", "b.tx", "c d.tx")]
+        r = subprocess.run([helper, wid] + files, env=dict(os.environ, DISPLAY=h.display()), timeout=60,
+                           stderr=subprocess.PIPE)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.wait_call(m, "SourceItems", "3")
+        source = [c for c in self.since(m) if c[0] == "TxguiSetSource"][0][1]
+        self.assertRegex(source.rsplit("\\", 1)[1], r"^TXM.*\.tmp$")
+        items = [c[2] for c in self.since(m) if c[0] == "SourceItem"]
+        self.assertEqual([i.lower() for i in items], ["file:c:\\clips\\a.tx", "file:c:\\clips\\b.tx",
+                                                      "file:c:\\clips\\c d.tx"])
+        with open(linux_path(source), "rb") as f:
+            self.assertEqual(f.read().count(b"\r\n"), 3)  # one CR LF line per file, no CR CR LF
+        self.wait_idle(m, 3)
+        # One dropped file opens as a local file.
+        m = self.mark()
+        r = subprocess.run([helper, wid, files[1]], env=dict(os.environ, DISPLAY=h.display()), timeout=60)
+        self.assertEqual(r.returncode, 0)
+        self.wait_call(m, "SourceItems", "1")
+        self.assertEqual([c[1].lower() for c in self.since(m) if c[0] == "TxguiSetSource"], ["c:\\clips\\b.tx"])
+        self.wait_idle(m)
+
     def test_09_menus_and_their_status_texts(self):
         texts = {"F": ["Opens a Tessavox file via an Internet URL.", "Opens a local file.", "",
                        "Enables or Disables RivovuzUdav mode.", "Quits the Tessavox Player."],
