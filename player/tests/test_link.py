@@ -147,17 +147,21 @@ class TxLinkTest(unittest.TestCase):
         shutil.rmtree(WORK, ignore_errors=True)
         os.makedirs(WORK)
         os.makedirs(SHOTS, exist_ok=True)
-        saved = os.path.join(WORK, "htm-saved.reg")
-        h.run(["regedit", "/e", h.winpath(saved), "HKEY_CLASSES_ROOT\\.htm"])
-        cls.saved_htm = saved if os.path.exists(saved) else None
+        # The prefix's own ".htm" and ".html" registrations come back at the end.
+        cls.saved = []
+        for ext in (".htm", ".html"):
+            saved = os.path.join(WORK, "saved%s.reg" % ext)
+            h.run(["regedit", "/e", h.winpath(saved), "HKEY_CLASSES_ROOT\\" + ext])
+            if os.path.exists(saved):
+                cls.saved.append(saved)
         cls.ctl = WinCtl()
 
     @classmethod
     def tearDownClass(cls):
         cls.ctl.close()
         register_html(None)
-        if cls.saved_htm:
-            h.run(["regedit", "/s", h.winpath(cls.saved_htm)])
+        for saved in cls.saved:
+            h.run(["regedit", "/s", h.winpath(saved)])
         import_reg(["[-%s]" % PREFS])
 
     def setUp(self):
