@@ -4,7 +4,8 @@ TABLNK.exe under Wine: texts are put on the real clipboard of the harness's
 display with xclip (another X client, as another program would), and the sites
 the monitor adds are read back from the files through the store
 (browse_fixture.exe). Covered: the opening question (Yes leaves the text, No is
-the default and scans it, asked again on reopening, the count starting again),
+the default and scans it, asked again on reopening, the count starting again,
+the program ending while it or the "Stop" box waits),
 sentences, links, a bookmark fragment with a folder heading, "www." addresses,
 "#" links, a generated description with date and time, duplicates in other
 letter case, the "Clipboard" category created once, the status line, the
@@ -301,6 +302,32 @@ class MonitorTest(unittest.TestCase):
         self.assertIn("http://recount.example/", sites)
         self.assertNotIn("http://aborted.example/", sites)
         self.assertNotIn("http://never.example/", sites)
+    def test_3_program_ends_while_the_question_is_open(self):
+        # File, Exit while the opening question waits closes it with the
+        # window, and the program ends normally.
+        copy("Still here http://still.example/ now")
+        self.start()
+        self.open_monitor()
+        self.question()
+        self.ctl.ok("command", self.frame, IDM_FILE_EXIT)
+        self.assertEqual(0, self.proc.wait(timeout=20))
+        self.assertNotIn("http://still.example/", self.sites())
+
+    def test_4_program_ends_while_the_stop_box_is_open(self):
+        # File, Exit while the "Stop" box waits: the box goes, the rest of the
+        # scan is dropped, and the program ends normally.
+        copy("Nothing new")
+        self.start()
+        self.open_monitor()
+        self.answer(self.question(), "Yes")
+        self.child_dialog("Monitor Clipboard")
+        self.stop_box_while_held("a http://held.example/ b http://dropped.example/ c")
+        self.ctl.ok("command", self.frame, IDM_FILE_EXIT)
+        self.assertEqual(0, self.proc.wait(timeout=20))
+        sites = self.sites()
+        self.assertNotIn("http://held.example/", sites)
+        self.assertNotIn("http://dropped.example/", sites)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
