@@ -16,8 +16,6 @@ PACKAGES=(
   ffmpeg libavcodec-dev python3-aiosmtpd lighttpd curl libsqlite3-dev
   # the player's drop test: its XDND helper is built against Xlib
   libx11-dev
-  # the real clipboard of the display, as another program's (the site browse and clipboard monitor tests)
-  xclip
   # the exported pages in a real browser, and the export benchmark's peer
   chromium buku
   # the reports' printing tests: a CUPS scheduler with a PDF printer, and the PDF read back
