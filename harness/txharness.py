@@ -9,7 +9,7 @@ As a command:
 Wine's processes get the private home <harness>/home (the prefix's Desktop and
 Documents link into it) and never start Wine's menu builder. Wine's desktop shell
 (explorer.exe /desktop), which also answers Program Manager's DDE service, runs
-from `up` to `down` (see below).
+while any program of the prefix runs.
 
 As a module, for test scripts: run() and start() run win64 programs under Wine,
 wait_window() waits for a window by title on the harness's display, screenshot()
@@ -18,13 +18,9 @@ writes a PNG, reg_query() reads the prefix's registry, winpath() maps a Linux pa
 The harness state lives in $TX_HARNESS (CTest sets it to <build>/harness):
 display (the display number), xvfb.pid, wm_state.pid, wineprefix/.
 
-Two companions run while the harness is up, so that no test pays Wine's waits
-for what a desktop would have: wm_state.py marks top-level windows mapped and
-unmapped as a window manager does (Wine waits 2 s for that on every closed
-captioned window otherwise), and a console program of the prefix waits on a pipe
-only it holds, which keeps Wine's desktop process running between programs (a
-desktop started anew costs about 10 s). Because of that program, never wait for
-the prefix's processes to end (`wineserver -w`): wait for the program itself.
+While the harness is up, wm_state.py marks top-level windows mapped and unmapped
+on its display as a window manager does: without it Wine waits 2 s on every
+closed captioned window, message box or program.
 """
 import os
 import shutil
@@ -192,18 +188,6 @@ def _start_wm_state(n):
         f.write(str(keeper.pid))
 
 
-def _keep_desktop():
-    """Starts the prefix's cmd.exe reading a pipe whose writing end only it holds: it
-    never ends before `down` stops the server, and with it Wine's desktop stays up."""
-    rd, wr = os.pipe()
-    try:
-        subprocess.Popen([WINE64, "cmd.exe"], env=wine_env(), stdin=rd, stdout=subprocess.DEVNULL,
-                         stderr=subprocess.DEVNULL, pass_fds=(wr,), start_new_session=True)
-    finally:
-        os.close(rd)
-        os.close(wr)
-
-
 def up():
     d = harness_dir()
     os.makedirs(d, exist_ok=True)
@@ -239,7 +223,6 @@ def up():
     r = run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
     if r.returncode != 0:
         raise SystemExit("setting the X11 driver's Decorated failed (%d)" % r.returncode)
-    _keep_desktop()
     print("harness up: display :%d, prefix %s (wineboot %.1f s)" % (n, prefix(), time.time() - t))
 
 

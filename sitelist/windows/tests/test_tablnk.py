@@ -162,6 +162,7 @@ class TablnkTest(driver.TablnkCase):
     def test_menus_and_about(self):
         self.start()
         frame = self.wait_frame()
+        self.assertTrue(self.ctl.wait("TabulinkSplash", "Splash", timeout=10), "no splash")
         self.ctl.ask("command", frame, IDM_WINDOW_CASCADE)  # closes the splash
         self.assertTrue(self.ctl.wait("TabulinkSplash", "Splash", timeout=3, gone=True))
         for letter, name in (("f", "file"), ("b", "browse"), ("r", "reports"), ("w", "window"), ("h", "help")):
@@ -207,6 +208,7 @@ class TablnkTest(driver.TablnkCase):
     def test_print_setup_uses_the_common_dialog(self):
         self.start()
         frame = self.wait_frame()
+        self.assertTrue(self.ctl.wait("TabulinkSplash", "Splash", timeout=10), "no splash")
         self.ctl.ask("command", frame, IDM_FILE_PRINTSETUP)
         end = time.time() + 20
         boxes = []
