@@ -9,6 +9,7 @@
 #include <string.h>
 #include <strings.h>
 
+#include "common/language_resources.h"
 #include "setup/control_sums.h"
 #include "setup/directory_rule.h"
 #include "setup/resource.h"
@@ -87,8 +88,8 @@ static void prepareBackgroundText(void) {
   strcat(text, "   ");
   HDC screen = GetDC(nullptr);
   HDC dc = CreateCompatibleDC(screen);
-  HFONT font = CreateFontA(50, 21, 0, 0, 600, TRUE, 0, 0, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY, DEFAULT_PITCH | FF_ROMAN,
-                           "Times New Roman");
+  HFONT font = languageCreateFont(50, 21, 0, 0, 600, TRUE, 0, 0, DEFAULT_CHARSET, OUT_CHARACTER_PRECIS,
+                                  CLIP_CHARACTER_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_ROMAN, "Times New Roman");
   HGDIOBJ oldFont = SelectObject(dc, font);
   SIZE size;
   GetTextExtentPoint32A(dc, text, (int)strlen(text), &size);
@@ -191,17 +192,16 @@ void startRun(HWND w) {
       snprintf(s->version, sizeof s->version, "%s", v);
   }
   s->prefs = new ProductPrefs(g_app.registry, s->registrationName, s->version, s->platform == 2);
-  // [Default Setting] Satellite (the setup's own language library) is registered by
-  // the language step, which comes with the language libraries.
+  importSetupSatellite();
 
-  s->sidePicture = (HBITMAP)LoadImageA(g_app.instance, MAKEINTRESOURCEA(IDB_SIDE), IMAGE_BITMAP, 0, 0, 0);
+  s->sidePicture = languageLoadBitmap(g_app.instance, MAKEINTRESOURCEA(IDB_SIDE));
   BITMAP b;
   if (s->sidePicture && GetObjectA(s->sidePicture, sizeof b, &b)) {
     s->sideSize.cx = b.bmWidth;
     s->sideSize.cy = b.bmHeight;
   }
   prepareBackgroundText();
-  SetClassLongPtrA(w, GCLP_HICON, (LONG_PTR)LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_TXSETUP)));
+  SetClassLongPtrA(w, GCLP_HICON, (LONG_PTR)languageLoadIcon(g_app.instance, MAKEINTRESOURCEA(IDI_TXSETUP)));
   InvalidateRect(w, nullptr, TRUE);
   UpdateWindow(w);
 
@@ -210,8 +210,10 @@ void startRun(HWND w) {
     failRun(w);
     return;
   }
-  // [Default Setting] DetectWaveDriver: the sound device check comes with the sound
-  // and language step; nothing is checked yet.
+  if (scriptNumber(script, kDefaultSetting, "DetectWaveDriver") != 0 && !runSoundCheck(w)) {
+    failRun(w);
+    return;
+  }
   if (!closeRunningPrograms(w)) {
     failRun(w);
     return;
@@ -427,8 +429,7 @@ static int installGroup(HWND w, const char *group) {
       s->mainExeFound = 1;
       snprintf(s->mainExe, sizeof s->mainExe, "%s", destination);
     }
-    // SATELLITE groups are registered as language libraries by the language step,
-    // which comes with the language libraries.
+    if (type == kGroupSatellite) registerGroupSatellite(destination);
   }
 }
 
@@ -581,6 +582,7 @@ void shutdownSetup(void) {
   runLaunchCommands();
   if (g_app.textBitmap) DeleteObject(g_app.textBitmap);
   if (g_app.palette) DeleteObject(g_app.palette);
+  languageRelease();
   HWND archive = findWindowByTitle("Kelmar Selfextracting Archive");
   if (archive) PostMessageA(archive, WM_USER, (WPARAM)g_app.resultCode, 0);
 }

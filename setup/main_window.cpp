@@ -197,6 +197,7 @@ static void prepareSetupApp(HINSTANCE instance) {
   g_app.files = win32FileSystem();
   g_app.journal = new InstallJournal(g_app.files, platformRegistry());
   g_app.registry = g_app.journal->registry();
+  prepareLanguages();
   g_app.state = new InstallState;
   scriptText(&g_app.script, "Default Setting", "ProductName", g_app.state->productName,
              sizeof g_app.state->productName);

@@ -108,6 +108,16 @@ int okCancelBox(HWND owner, const char *text);       // 1 OK, 2 cancel
 void failureNotice(HWND owner);
 void successNotice(HWND owner);
 
+// language_steps.cpp: the language look-up over the run's registry (before any text
+// is loaded), the script's own Satellite (start step 1.4), a SATELLITE group's file.
+void prepareLanguages(void);
+void importSetupSatellite(void);
+void registerGroupSatellite(const char *destination);
+
+// sound_check_binding.cpp: the wave-output check of the start; 1 when it passes,
+// else its message was shown.
+int runSoundCheck(HWND window);
+
 // wizard_pages.cpp: the ten pages; 1 when the wizard ended with Finish.
 int runWizard(HWND owner);
 

@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "common/language_resources.h"
 #include "setup/resource.h"
 #include "setup/setup_app.h"
 
@@ -35,7 +36,7 @@ void replaceToken(const char *in, char *out, size_t room) {
 
 void loadText(int id, char *out, size_t room) {
   char raw[2048];
-  if (LoadStringA(g_app.instance, (UINT)id, raw, sizeof raw) <= 0) raw[0] = '\0';
+  languageLoadString(g_app.instance, (UINT)id, raw, sizeof raw);
   replaceToken(raw, out, room);
 }
 
@@ -51,19 +52,19 @@ SetupDialog::SetupDialog(int id)
 }
 
 int SetupDialog::run(HWND owner) {
-  return (int)DialogBoxParamA(g_app.instance, MAKEINTRESOURCEA(templateId), owner, setupDialogProc, (LPARAM)this);
+  return (int)languageDialogBox(g_app.instance, MAKEINTRESOURCEA(templateId), owner, setupDialogProc, (LPARAM)this);
 }
 
 HWND SetupDialog::open(HWND owner) {
-  return CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(templateId), owner, setupDialogProc, (LPARAM)this);
+  return languageCreateDialog(g_app.instance, MAKEINTRESOURCEA(templateId), owner, setupDialogProc, (LPARAM)this);
 }
 
 static void ensureFonts(void) {
   if (g_font) return;
-  g_font = CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                       "MS Sans Serif");
-  g_boldFont = CreateFontA(-11, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY,
-                           DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+  g_font = languageCreateFont(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY,
+                              DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+  g_boldFont = languageCreateFont(-11, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY,
+                                  DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
 }
 
 struct ShiftData {

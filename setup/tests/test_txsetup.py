@@ -207,6 +207,17 @@ def remove_empty_parents(key):
             return
 
 
+def wave_device_env():
+    """Environment for Wine processes that should meet one wave-output device: a private
+    HOME whose .asoundrc makes ALSA's null device the default (the sound check at the
+    start of a setup run needs a device)."""
+    home = os.path.join(WORK, "home-wave")
+    os.makedirs(home, exist_ok=True)
+    with open(os.path.join(home, ".asoundrc"), "w") as f:
+        f.write("pcm.!default { type null }\n")
+    return {"HOME": home}
+
+
 def make_product(out, template=SCRIPT, archive=None):
     os.makedirs(os.path.join(WORK, "files"), exist_ok=True)
     with open(os.path.join(WORK, "template.inf"), "w", newline="\r\n") as f:
@@ -256,7 +267,9 @@ VOLATILE = ("HKEY_CURRENT_USER\\Software\\Wine", "HKEY_LOCAL_MACHINE\\Software\\
             "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices",
             "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts",
             "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
-            "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Print")
+            "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Print",
+            # Wine's audio devices, entered when a program first meets a wave-output device.
+            "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\MMDevices")
 
 
 def registry():
@@ -729,7 +742,7 @@ class TxSetupTest(unittest.TestCase):
         key = "Software\\Orvane Labs\\Tessavox\\3.0"
         shutil.rmtree(dest, ignore_errors=True)
         before = snapshot()
-        self.start(exe=archive)
+        self.start(exe=archive, env=wave_device_env())  # the product checks for a sound device
         self.leave(self.page(title=title), "Next >")
         d = self.page(" - User Information", title=title)
         self.set_text(d, IDC_USER_NAME, "Ada Tester")

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -279,7 +280,8 @@ class ImportLinesTest : public ::testing::Test {
 protected:
   void SetUp() override {
     path_ = (std::filesystem::temp_directory_path() /
-             (std::string("tx_import_lines_") + ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+             (std::string("tx_import_lines_") + std::to_string(getpid()) + "_" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name()))
                 .string();
   }
   void TearDown() override { std::filesystem::remove(path_); }

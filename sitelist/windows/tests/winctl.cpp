@@ -51,6 +51,10 @@
 //   sendtext HWND MSG WPARAM TEXT  send a message whose lParam points at TEXT, copied
 //                                into the receiving process first (as a sender in
 //                                another process must); answers its result
+//   style HWND                   the window's style and extended style
+//   textwidth FACE HEIGHT WEIGHT TEXT  the width in pixels of TEXT in the font CreateFontA
+//                                makes of that face, height and weight (to compare with
+//                                what another program's control shows it in)
 //   quit                         end
 #include <windows.h>
 #include <commctrl.h>
@@ -641,6 +645,22 @@ bool Run(char** f, int n) {
       }
       printf("]}\n");
     }
+  } else if (strcmp(cmd, "style") == 0 && n >= 2) {
+    HWND w = ParseHwnd(f[1]);
+    printf("{\"style\":%lu,\"exstyle\":%lu}\n", (unsigned long)GetWindowLongA(w, GWL_STYLE),
+           (unsigned long)GetWindowLongA(w, GWL_EXSTYLE));
+  } else if (strcmp(cmd, "textwidth") == 0 && n >= 5) {
+    HFONT font = CreateFontA(atoi(f[2]), 0, 0, 0, atoi(f[3]), 0, 0, 0, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_SWISS, f[1]);
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size = {0, 0};
+    BOOL measured = GetTextExtentPoint32A(dc, f[4], (int)strlen(f[4]), &size);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    if (measured) printf("{\"ok\":true,\"width\":%ld}\n", (long)size.cx);
+    else Fail("text not measured");
   } else if (strcmp(cmd, "send") == 0 && n >= 5) {
     DWORD_PTR result = 0;
     if (SendMessageTimeoutA(ParseHwnd(f[1]), (UINT)strtoul(f[2], nullptr, 0), (WPARAM)strtoll(f[3], nullptr, 0),
