@@ -32,8 +32,9 @@ const size_t kStampText = 64;
 struct MonitorState {
   char lastSeen[CLIPBOARD_TEXT_WIDTH + 1];  // without trailing spaces
   int count;                                // sites added since the window opened
-  bool scanning;                            // a scan (and any box it shows) is running
+  bool scanning;                            // a scan or the question (and any box it shows) is running
   bool ended;                               // Abort in the "Stop" box: monitoring stopped
+  bool closeAsked;                          // closed meanwhile: closes once the scan or question returns
 };
 
 // The sink of the open files, whose failed add shows the "Stop" box: the
@@ -41,18 +42,20 @@ struct MonitorState {
 // and asks for the end of the program; Ignore goes on with the next pass.
 class MonitorSink : public StoreClipboardSink {
 public:
-  explicit MonitorSink(HWND dialog) : dialog_(dialog) {}
+  MonitorSink(HWND dialog, const MonitorState* state) : dialog_(dialog), state_(state) {}
   bool AddFailed(const SiteRecord&, int code) override {
+    if (state_->closeAsked) return false;  // the window is closing: no more boxes
     char piece[64], text[256];
     LoadText(IDS_MC_ADDING_LOCATION, piece, sizeof piece);
     snprintf(text, sizeof text, "%s (%d)%s", ks_error_text(code), code, piece);
-    if (StopBox(dialog_, text) != IDABORT) return true;
+    if (StopBox(dialog_, text) != IDABORT) return !state_->closeAsked;  // closed meanwhile: ends the scan
     RequestProgramEnd(kExitAborted);
     return false;
   }
 
 private:
   HWND dialog_;
+  const MonitorState* state_;
 };
 
 // Reads the clipboard's text as the 2000-character working field holds it
@@ -97,7 +100,7 @@ void Scan(HWND dialog, MonitorState* s, const char* text) {
   s->scanning = true;
   std::string date, time, status;
   CurrentStamp(&date, &time);
-  MonitorSink sink(dialog);
+  MonitorSink sink(dialog, s);
   ClipboardScanResult r = ScanClipboardText(text, date, time, &sink, &s->count, &status);
   if (r.stopped) {
     s->ended = true;
@@ -108,6 +111,7 @@ void Scan(HWND dialog, MonitorState* s, const char* text) {
     RefreshBrowses();
   }
   s->scanning = false;
+  if (s->closeAsked) CloseWindowRun(dialog);
 }
 
 // The text now on the clipboard when it is new: not blank and not the one
@@ -125,7 +129,10 @@ void OnOpened(HWND dialog, MonitorState* s) {
     s->scanning = true;
     int answer = ShowQuestion(dialog, IDS_MC_CONTAINS_TITLE, IDS_MC_IGNORE_TEXT, RB_YES_NO, RA_NO);
     s->scanning = false;
-    if (!IsWindow(dialog)) return;  // closed with the frame meanwhile
+    if (s->closeAsked) {
+      CloseWindowRun(dialog);
+      return;
+    }
     if (answer == RA_NO) Scan(dialog, s, text);
   }
   if (!s->ended && IsWindow(dialog)) SetTimer(dialog, kTickTimer, kTickMs, nullptr);
@@ -144,6 +151,28 @@ BOOL OnInit(HWND dialog, MonitorState* s) {
   return TRUE;
 }
 
+// Ends a box the window's thread shows: the "Stop" box as Ignore, a message
+// box as cancelled.
+BOOL CALLBACK EndThreadBox(HWND window, LPARAM) {
+  char cls[16];
+  if (!IsWindowVisible(window) || GetClassNameA(window, cls, sizeof cls) == 0 || strcmp(cls, "#32770") != 0)
+    return TRUE;
+  if (GetDlgItem(window, IDIGNORE) != nullptr) PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDIGNORE, BN_CLICKED), 0);
+  else EndDialog(window, IDCANCEL);
+  return TRUE;
+}
+
+// A close (the frame closing) while the question or a scan waits for a box:
+// the box is ended, the scan stops there, and the window closes once the
+// question or scan has returned. Otherwise the skeleton closes it now.
+BOOL OnClose(HWND dialog, MonitorState* s) {
+  if (!s->scanning) return FALSE;
+  s->closeAsked = true;
+  KillTimer(dialog, kTickTimer);
+  EnumThreadWindows(GetCurrentThreadId(), EndThreadBox, 0);
+  return TRUE;
+}
+
 void OnExit(HWND dialog, MonitorState*) { CloseWindowRun(dialog); }
 
 const WindowCommand<MonitorState> kCommands[] = {
@@ -156,6 +185,7 @@ INT_PTR CALLBACK MonitorProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_INITDIALOG: return OnInit(dialog, reinterpret_cast<MonitorState*>(lParam));
     case kOpenedMessage: OnOpened(dialog, WindowStateOf<MonitorState>(dialog)); return TRUE;
     case WM_TIMER: OnTick(dialog, WindowStateOf<MonitorState>(dialog)); return TRUE;
+    case WM_CLOSE: return OnClose(dialog, WindowStateOf<MonitorState>(dialog));
     case WM_DESTROY: KillTimer(dialog, kTickTimer); return FALSE;
     case WM_COMMAND: return DispatchWindowCommand(kCommands, dialog, LOWORD(wParam));
   }

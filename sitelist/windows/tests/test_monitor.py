@@ -4,7 +4,8 @@ TABLNK.exe under Wine: texts are put on the real clipboard of the harness's
 display with xclip (another X client, as another program would), and the sites
 the monitor adds are read back from the files through the store
 (browse_fixture.exe). Covered: the opening question (Yes leaves the text, No is
-the default and scans it, asked again on reopening, the count starting again),
+the default and scans it, asked again on reopening, the count starting again,
+the program ending while it or the "Stop" box waits),
 sentences, links, a bookmark fragment with a folder heading, "www." addresses,
 "#" links, a generated description with date and time, duplicates in other
 letter case, the "Clipboard" category created once, the status line, the
@@ -15,24 +16,20 @@ Abort ends the program with exit code 3), and the window's position under
 
 Usage: test_monitor.py TABLNK.exe winctl.exe browse_fixture.exe
 """
-import json
 import os
 import re
 import shutil
 import subprocess
-import time
 import unittest
 
+import tablnk_driver as driver
 import txharness as h
-# The frame tests' responder and settings reader; importing them takes the
-# three programs from the command line.
-import test_tablnk as frame_tests
 
-TABLNK, WINCTL, FIXTURE = frame_tests.TABLNK, frame_tests.WINCTL, frame_tests.FIXTURE
-SHOTS = frame_tests.SHOTS
+TABLNK, WINCTL, FIXTURE = driver.take_programs()
+SHOTS = driver.SHOTS
 WORK = os.path.abspath("monitor-work")
-INI = frame_tests.INI
-read_ini = frame_tests.read_ini
+INI = driver.INI
+read_ini, wait_for, WinCtl = driver.read_ini, driver.wait_for, driver.WinCtl
 
 # resource.h
 IDM_FILE_CLIPBOARD = 2002
@@ -48,24 +45,6 @@ MONITOR_LINES = ["Any text copied to the clipboard from other applications",
 STAMP = r"[A-Z][a-z]{2} \d{1,2}, \d{4} \d{1,2}:\d{2}[AP]M"
 
 
-class WinCtl(frame_tests.WinCtl):
-    def ok(self, *fields):
-        answer = self.ask(*fields)
-        if not answer.get("ok"):
-            raise AssertionError("winctl %r: %r" % (fields, answer))
-        return answer
-
-
-def wait_for(what, timeout=30, step=0.1):
-    end = time.time() + timeout
-    while time.time() < end:
-        value = what()
-        if value:
-            return value
-        time.sleep(step)
-    return what()
-
-
 def copy(text):
     """Puts text on the display's clipboard, as another program would."""
     subprocess.run(["xclip", "-selection", "clipboard", "-display", h.display()], input=text.encode("latin-1"),
@@ -73,17 +52,13 @@ def copy(text):
 
 
 def fixture(*args):
-    r = h.run([FIXTURE] + [str(a) for a in args], cwd=WORK, timeout=120)
-    if r.returncode != 0:
-        raise AssertionError("fixture %s failed: %s %s" % (args, r.stdout, r.stderr))
-    return json.loads(r.stdout.decode("latin-1").strip().splitlines()[-1])
+    return driver.fixture_json(args, cwd=WORK, timeout=120)
 
 
 class MonitorTest(unittest.TestCase):
     moved_to = None  # where the first run left the window
     @classmethod
     def setUpClass(cls):
-        h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
         os.makedirs(SHOTS, exist_ok=True)
         if os.path.exists(INI):
             os.remove(INI)
@@ -327,6 +302,32 @@ class MonitorTest(unittest.TestCase):
         self.assertIn("http://recount.example/", sites)
         self.assertNotIn("http://aborted.example/", sites)
         self.assertNotIn("http://never.example/", sites)
+    def test_3_program_ends_while_the_question_is_open(self):
+        # File, Exit while the opening question waits closes it with the
+        # window, and the program ends normally.
+        copy("Still here http://still.example/ now")
+        self.start()
+        self.open_monitor()
+        self.question()
+        self.ctl.ok("command", self.frame, IDM_FILE_EXIT)
+        self.assertEqual(0, self.proc.wait(timeout=20))
+        self.assertNotIn("http://still.example/", self.sites())
+
+    def test_4_program_ends_while_the_stop_box_is_open(self):
+        # File, Exit while the "Stop" box waits: the box goes, the rest of the
+        # scan is dropped, and the program ends normally.
+        copy("Nothing new")
+        self.start()
+        self.open_monitor()
+        self.answer(self.question(), "Yes")
+        self.child_dialog("Monitor Clipboard")
+        self.stop_box_while_held("a http://held.example/ b http://dropped.example/ c")
+        self.ctl.ok("command", self.frame, IDM_FILE_EXIT)
+        self.assertEqual(0, self.proc.wait(timeout=20))
+        sites = self.sites()
+        self.assertNotIn("http://held.example/", sites)
+        self.assertNotIn("http://dropped.example/", sites)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
