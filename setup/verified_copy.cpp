@@ -35,15 +35,14 @@ int copyVerified(const FileSystemApi *fs, InstallJournal *journal, const CopyPro
     fs->close(in);
     return kCopyCannotCreate;
   }
-  const long long blockSize = (long long)kCopyChunk * kCopyChunksPerBlock;
-  long block = length < blockSize ? (long)length : (long)blockSize;
-  unsigned char *buffer = (unsigned char *)malloc(block > 0 ? (size_t)block : 1);
+  long chunk = length < (long long)kCopyChunk ? (long)length : (long)kCopyChunk;
+  unsigned char *buffer = (unsigned char *)malloc(chunk > 0 ? (size_t)chunk : 1);
   int status = buffer ? kCopyDone : kCopyNoMemory;
   SumAccumulator sums;
   sumStart(&sums);
   long long left = length;
   while (status == kCopyDone && left > 0) {
-    long want = left < block ? (long)left : block;
+    long want = left < chunk ? (long)left : chunk;
     long got = fs->read(in, buffer, want);
     if (got != want) {
       status = kCopyReadFailed;
@@ -55,8 +54,7 @@ int copyVerified(const FileSystemApi *fs, InstallJournal *journal, const CopyPro
       break;
     }
     left -= got;
-    for (long at = 0; at < got && progress && progress->advanced; at += kCopyChunk)
-      progress->advanced(progress->context, got - at < kCopyChunk ? got - at : (long)kCopyChunk);
+    if (progress && progress->advanced) progress->advanced(progress->context, got);
   }
   free(buffer);
   if (status == kCopyDone) fs->copyTime(in, out);

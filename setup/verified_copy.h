@@ -10,9 +10,7 @@
 #include "setup/file_system.h"
 #include "setup/install_journal.h"
 
-// The sums and the progress go by chunks of 32,000 bytes; the file is read and
-// written kCopyChunksPerBlock chunks at a time, which spares system calls.
-enum { kCopyChunk = 32000, kCopyChunksPerBlock = 8 };
+enum { kCopyChunk = 32000 };
 
 // Results: 0, or the number of the message that says what failed.
 enum CopyStatus {

@@ -285,23 +285,6 @@ TEST_F(Files, CopyVerifiesBeforeReplacing) {
   EXPECT_EQ(2, counter.chunks);  // two chunks of 32,000 bytes
   journal.commit();
 
-  // Read and written by blocks of several chunks: a file of three blocks and a bit is
-  // still counted chunk by chunk, its last chunk short.
-  std::string large(3 * kCopyChunk * kCopyChunksPerBlock + 1234, '\0');
-  for (size_t i = 0; i < large.size(); ++i) large[i] = (char)(i * 7 + i / 5000);
-  put("C:\\src\\large.bin", large);
-  uint8_t largeSums[8];
-  sumsOf(large, largeSums);
-  counter = Counter();
-  ASSERT_EQ(kCopyDone, copyVerified(fs, &journal, &progress, "C:\\src\\large.bin", "C:\\dst\\large.bin",
-                                    (long long)large.size(), largeSums, 1));
-  EXPECT_EQ(large, get("C:\\dst\\large.bin"));
-  EXPECT_EQ((long)large.size(), counter.bytes);
-  EXPECT_EQ(3 * kCopyChunksPerBlock + 1, counter.chunks);
-  journal.undo();
-  EXPECT_FALSE(fs->exists("C:\\dst\\large.bin"));
-  EXPECT_EQ(bytes, get("C:\\dst\\a.bin"));
-
   // One byte changed in the download: refused, the installed copy untouched.
   std::string damaged = bytes;
   damaged[40000] ^= 1;
