@@ -2,7 +2,7 @@
 """Black-box tests of TXSETUP.exe's language libraries and sound check under Wine:
 the German language library TXDE.DLL (outside/satellite_de) as the script's own
 Satellite turns every page and box German, in the library's font and with its side
-picture; installed as a SATELLITE group it is registered, counted and logged for the
+picture and icon; installed as a SATELLITE group it is registered, counted and logged for the
 uninstaller; without a language the program's own texts and font show and the
 registry is left alone. The sound check refuses a machine without a wave-output
 device with 3270/3271 and passes one with an ALSA null device (a private HOME with
@@ -197,6 +197,12 @@ class LanguageTest(unittest.TestCase):
         x, y, w, _ = d["ids"][IDC_PICTURE]["rect"]
         return pixel(png, x + w // 2, y + 6)
 
+    @staticmethod
+    def caption_icon_colour(png):
+        """The colour at the top left of the main window's caption icon (the class icon
+        the run sets from its language), as the screenshot shows it."""
+        return pixel(png, 8, 7)
+
     def reg(self, key):
         return base.reg_default("HKCR\\" + key)
 
@@ -216,7 +222,9 @@ class LanguageTest(unittest.TestCase):
         d = self.page()
         self.assertIn("Welcome to the Tessa Test Player Setup program.", d["ids"][IDC_UPPER]["text"])
         self.assertEqual("Next >", d["ids"][IDC_NEXT]["text"].replace("&", ""))
-        self.assertLess(self.side_colour(d, self.shot("english-welcome"))[0], 100)  # the program's blue picture
+        png = self.shot("english-welcome")
+        self.assertLess(self.side_colour(d, png)[0], 100)  # the program's blue picture and icon
+        self.assertLess(self.caption_icon_colour(png)[0], 100)
         self.leave(d, "Next >")
         d = self.page(" - User Information")
         text = "Tessa Tester Mmmm"
@@ -241,9 +249,10 @@ class LanguageTest(unittest.TestCase):
                          "beenden, bevor Sie Tessa Test Player installieren.\n\n ", d["ids"][IDC_UPPER]["text"])
         self.assertEqual(["< Zurück", "Weiter >", "Fertig stellen", "Abbrechen"],
                          [d["ids"][i]["text"].replace("&", "") for i in (3252, 3253, 3254, 2)])
-        r, g, b = self.side_colour(d, self.shot("german-welcome"))
-        self.assertGreater(r, 150)  # the German library's red picture, not the program's blue one
-        self.assertLess(b, 100)
+        png = self.shot("german-welcome")
+        for r, g, b in (self.side_colour(d, png), self.caption_icon_colour(png)):
+            self.assertGreater(r, 150)  # the German library's red picture and icon, not the program's blue ones
+            self.assertLess(b, 100)
         self.leave(d, "Weiter >")
         # 2 User information: the German error box, the library's font.
         d = self.page(" - Benutzerinformationen")
