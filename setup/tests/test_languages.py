@@ -130,7 +130,9 @@ class LanguageTest(unittest.TestCase):
         path = os.path.join(WORK, "clear.reg")
         with open(path, "w", encoding="utf-16", newline="\r\n") as f:
             f.write("Windows Registry Editor Version 5.00\n\n")
+            # (The family values stay when the uninstaller finds language keys of the maker.)
             for key in ("HKEY_CLASSES_ROOT\\" + LANGUAGES, "HKEY_CLASSES_ROOT\\Software\\Orvane Labs\\TessaLang",
+                        "HKEY_CLASSES_ROOT\\Software\\Orvane Labs\\Preferences",
                         "HKEY_CLASSES_ROOT\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TessaLang",
                         "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TessaLang",
                         "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\txplay.exe"):
