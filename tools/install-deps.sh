@@ -14,6 +14,8 @@ PACKAGES=(
   clang-format
   # peers the tests run against
   ffmpeg libavcodec-dev python3-aiosmtpd lighttpd curl libsqlite3-dev
+  # the player's drop test: its XDND helper is built against Xlib
+  libx11-dev
   # the exported pages in a real browser, and the export benchmark's peer
   chromium buku
   # the reports' printing tests: a CUPS scheduler with a PDF printer, and the PDF read back

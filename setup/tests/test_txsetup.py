@@ -18,6 +18,7 @@ import subprocess
 import sys
 import time
 import unittest
+import wave
 
 import txharness as h
 
@@ -638,11 +639,45 @@ class TxSetupTest(unittest.TestCase):
             time.sleep(0.5)
         self.assertSameMachine(self.clean, snap)
 
+    def open_a_clip_by_its_file_type(self):
+        """The installed product end to end: a .tx file opened by its file type starts the
+        installed TXPLAYER, whose player library decodes it through the installed TXDECODE
+        to a WAVE file beside the clip; its PCM is the decoder's own for that stream (a52wav).
+        The clip lies outside drive C:, which the snapshots compare."""
+        clips = os.path.join(WORK, "e2e")
+        shutil.rmtree(clips, ignore_errors=True)
+        os.makedirs(clips)
+        clip, log = os.path.join(clips, "tone.tx"), os.path.join(clips, "ovui3230.log")
+        subprocess.run(["ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                        "sine=f=440:r=44100:d=0.5", "-ac", "2", "-c:a", "ac3", "-b:a", "128k", "-f", "ac3", clip],
+                       check=True)
+        a52wav = os.path.join(os.environ["TX_BUILD"], "outside", "a52wav", "a52wav.exe")
+        want = os.path.join(clips, "want.wav")
+        r = h.run([a52wav, h.winpath(clip), h.winpath(want)], cwd=os.environ["TX_DIST"])
+        self.assertEqual(0, r.returncode, r.stderr)
+        h.run(["start", h.winpath(clip)], env={"OVUI3230_LOG": h.winpath(log)})
+        end = time.time() + 60
+        while time.time() < end and "PlayEnd" not in (get(log).decode("latin-1") if os.path.exists(log) else ""):
+            time.sleep(0.2)
+        text = get(log).decode("latin-1")
+        self.assertIn("TxguiSetSource\t" + h.winpath(clip) + "\r\n", text)
+        self.assertIn("\tcomplete\r\n", text)
+        player = self.ctl.ask("find", "Orvane Labs TXPlayer", "")["hwnd"]
+        self.assertNotEqual(0, player)
+        self.ctl.ask("close", player)
+        while time.time() < end and self.ctl.ask("find", "Orvane Labs TXPlayer", "")["hwnd"]:
+            time.sleep(0.2)
+        w, v = wave.open(os.path.join(clips, "tone.wav"), "rb"), wave.open(want, "rb")
+        self.assertEqual((2, 44100), (w.getnchannels(), w.getframerate()))
+        self.assertTrue(w.readframes(w.getnframes()) == v.readframes(v.getnframes()), "PCM differs from a52wav's")
+        w.close()
+        v.close()
+
     def test_6_the_projects_own_product_installs_and_uninstalls(self):
         """dist/<kind>/TessavoxSetup.exe, made by the build, through the archive stand-in."""
         archive = os.path.join(os.environ.get("TX_DIST", os.path.dirname(TXSETUP)), "TessavoxSetup.exe")
         title, dest = "Tessavox Player Setup", os.path.join(h.drive_c(), "Program Files", "Tessavox")
-        key = "Software\\Orvane Labs\\Tessavox\\3.0"
+        key = "Software\\Orvane Labs\\Tessavox Player\\3.0"
         shutil.rmtree(dest, ignore_errors=True)
         before = snapshot()
         self.start(exe=archive, env=wave_device_env())  # the product checks for a sound device
@@ -654,9 +689,11 @@ class TxSetupTest(unittest.TestCase):
         self.leave(self.page(title=title, control=IDC_FINISH), "Finish")
         self.message("The Tessavox Player has been successfully installed.", title=title)
         self.assertEqual(1, self.proc.wait(timeout=60))
-        self.assertEqual(sorted(["readme.txt", "txuninst.exe", "TXDECODE.dll"]), sorted(os.listdir(dest)))
-        command = reg_default("HKCR\\" + UNINSTALL.replace("TessaTest", "Tessavox"))
+        self.assertEqual(sorted(["readme.txt", "txuninst.exe", "TXDECODE.dll", "TXPLAYER.exe", "ovui3230.dll"]),
+                         sorted(os.listdir(dest)))
+        command = reg_default("HKCR\\" + UNINSTALL.replace("TessaTest", "Tessavox Player"))
         self.assertEqual("C:\\Program Files\\Tessavox\\txuninst.exe " + key, command)
+        self.open_a_clip_by_its_file_type()
         r = h.run([os.path.join(dest, "txuninst.exe"), key], timeout=60)
         self.assertEqual(0, r.returncode)
         end = time.time() + 60

@@ -48,6 +48,7 @@
 //   combo HWND ID                a combo box's text, selection and items
 //   send HWND MSG WPARAM LPARAM  send a message with numeric parameters; answers
 //                                its result
+//   style HWND                   the window's style and extended style
 //   textwidth FACE HEIGHT WEIGHT TEXT  the width in pixels of TEXT in the font CreateFontA
 //                                makes of that face, height and weight (to compare with
 //                                what another program's control shows it in)
@@ -641,6 +642,10 @@ bool Run(char** f, int n) {
       }
       printf("]}\n");
     }
+  } else if (strcmp(cmd, "style") == 0 && n >= 2) {
+    HWND w = ParseHwnd(f[1]);
+    printf("{\"style\":%lu,\"exstyle\":%lu}\n", (unsigned long)GetWindowLongA(w, GWL_STYLE),
+           (unsigned long)GetWindowLongA(w, GWL_EXSTYLE));
   } else if (strcmp(cmd, "textwidth") == 0 && n >= 5) {
     HFONT font = CreateFontA(atoi(f[2]), 0, 0, 0, atoi(f[3]), 0, 0, 0, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY,
                              DEFAULT_PITCH | FF_SWISS, f[1]);
