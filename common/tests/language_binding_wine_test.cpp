@@ -41,13 +41,34 @@ std::string registryText(const char *path) {
   return registryReadText(platformRegistry(), kClassesRoot, path, nullptr, text, sizeof text) ? text : "<missing>";
 }
 
+// 1 when the key exists and holds neither subkeys nor values.
+bool emptyKey(const char *path) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD subkeys = 1, values = 1;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                   nullptr);
+  RegCloseKey(key);
+  return subkeys == 0 && values == 0;
+}
+
+// The parents the language keys are made under; the prefix is shared with every other
+// test, so those made here are removed again when nothing else is in them.
+const char *const kParents[] = {"Software\\Orvane Labs", "Software"};
+
 class LanguageBinding : public ::testing::Test {
 protected:
-  void SetUp() override { platformRegistry()->deleteTree(kClassesRoot, kLanguagesKey); }
+  void SetUp() override {
+    for (int i = 0; i < 2; ++i) hadParent[i] = platformRegistry()->keyExists(kClassesRoot, kParents[i]);
+    platformRegistry()->deleteTree(kClassesRoot, kLanguagesKey);
+  }
   void TearDown() override {
     languageRelease();
     platformRegistry()->deleteTree(kClassesRoot, kLanguagesKey);
+    for (int i = 0; i < 2; ++i)
+      if (!hadParent[i] && emptyKey(kParents[i])) RegDeleteKeyA(HKEY_CLASSES_ROOT, kParents[i]);
   }
+  int hadParent[2] = {0, 0};
 };
 
 }  // namespace

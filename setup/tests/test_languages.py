@@ -36,6 +36,8 @@ LANGUAGES = "Software\\Orvane Labs\\Languages"
 GERMAN = LANGUAGES + "\\32bit\\1031"
 GERMAN_FILE = GERMAN + "\\TXDE.DLL"
 
+SHARED_DLLS = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls"
+
 IDC_UPPER, IDC_LOWER, IDC_PICTURE = 3226, 3228, 3251
 IDC_DESTINATION, IDC_USER_NAME, IDC_NEXT = 3237, 3239, 3253
 EM_POSFROMCHAR = 0x00D6
@@ -116,6 +118,9 @@ class LanguageTest(unittest.TestCase):
         for name in ("txplay.exe", "txuninst.exe"):
             shutil.copyfile(base.TXUNINST, os.path.join(files, name))
         shutil.copyfile(TXDE, os.path.join(files, "TXDE.DLL"))
+        # The parents of the keys these tests make, removed at the end if they were not here.
+        cls.parents = [k for k in ("HKEY_CLASSES_ROOT\\Software\\Orvane Labs", "HKEY_CLASSES_ROOT\\Software",
+                                   SHARED_DLLS) if h.run(["reg", "query", k]).returncode != 0]
         cls.clear()
         cls.ctl = WinCtl()
 
@@ -123,6 +128,13 @@ class LanguageTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.ctl.close()
         cls.clear()
+        # Installed twice, the library keeps a count of 1 after one uninstallation.
+        h.run(["reg", "delete", SHARED_DLLS, "/v", "c:\\tessalang\\txde.dll", "/f"])
+        for key in cls.parents:
+            r = h.run(["reg", "query", key])
+            lines = [line.strip() for line in r.stdout.decode("latin-1").splitlines() if line.strip()]
+            if r.returncode == 0 and all(line == key for line in lines):  # neither values nor subkeys
+                h.run(["reg", "delete", key, "/f"])
 
     @staticmethod
     def clear():
