@@ -128,7 +128,7 @@ class LanguageTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.ctl.close()
         cls.clear()
-        # Installed twice, the library keeps a count of 1 after one uninstallation.
+        # A run cut short leaves the library's shared count behind.
         h.run(["reg", "delete", SHARED_DLLS, "/v", "c:\\tessalang\\txde.dll", "/f"])
         for key in cls.parents:
             r = h.run(["reg", "query", key])
