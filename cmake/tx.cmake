@@ -42,12 +42,14 @@ function(tx_deliverable target)
 endfunction()
 
 # Environment shared by every test: where the harness keeps its display,
-# Wine prefix and screenshots, and where the deliverables are.
+# Wine prefix and screenshots, and where the deliverables are; the harness module
+# and the TABLNK tests' driver (sitelist/windows/tests/tablnk_driver.py) importable.
 function(_tx_test_env name)
   set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
     "TX_HARNESS=${TX_HARNESS}" "TX_DIST=${TX_DIST}" "TX_BUILD=${CMAKE_BINARY_DIR}"
     "TX_SOURCE=${CMAKE_SOURCE_DIR}" "TX_SCREENSHOTS=${CMAKE_SOURCE_DIR}/build/screenshots"
-    "PYTHONPATH=${CMAKE_SOURCE_DIR}/harness" "PYTHONDONTWRITEBYTECODE=1")
+    "PYTHONPATH=${CMAKE_SOURCE_DIR}/harness:${CMAKE_SOURCE_DIR}/sitelist/windows/tests"
+    "PYTHONDONTWRITEBYTECODE=1")
 endfunction()
 
 # tx_native_test(NAME n SOURCES ... [LIBS ...] [ARGS ...]): a GoogleTest program of

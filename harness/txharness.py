@@ -6,12 +6,25 @@ As a command:
     txharness.py down        stop Wine's server and the display
     txharness.py screenshot OUT.png [WINDOW-TITLE]
 
+Wine's processes get the private home <harness>/home (the prefix's Desktop and
+Documents link into it) and never start Wine's menu builder. Wine's desktop shell
+(explorer.exe /desktop), which also answers Program Manager's DDE service, runs
+while any program of the prefix runs.
+
 As a module, for test scripts: run() and start() run win64 programs under Wine,
 wait_window() waits for a window by title on the harness's display, screenshot()
 writes a PNG, reg_query() reads the prefix's registry, winpath() maps a Linux path.
 
 The harness state lives in $TX_HARNESS (CTest sets it to <build>/harness):
-display (the display number), xvfb.pid, wineprefix/.
+display (the display number), xvfb.pid, wm_state.pid, wineprefix/.
+
+Two companions run while the harness is up, so that no test pays Wine's waits
+for what a desktop would have: wm_state.py marks top-level windows mapped and
+unmapped as a window manager does (Wine waits 2 s for that on every closed
+captioned window otherwise), and a console program of the prefix waits on a pipe
+only it holds, which keeps Wine's desktop process running between programs (a
+desktop started anew costs about 10 s). Because of that program, never wait for
+the prefix's processes to end (`wineserver -w`): wait for the program itself.
 """
 import os
 import shutil
@@ -42,11 +55,22 @@ def display():
         return ":" + f.read().strip()
 
 
+def home():
+    """The private home of the prefix's Wine processes: the user folders Wine links
+    to (Desktop, Documents ...) and anything a program writes to the Unix desktop
+    stay inside the harness."""
+    return os.path.join(harness_dir(), "home")
+
+
 def wine_env(extra=None):
     env = dict(os.environ)
     env["WINEPREFIX"] = prefix()
+    env["HOME"] = home()
+    env["XDG_CONFIG_HOME"] = os.path.join(home(), ".config")
     env.setdefault("WINEDEBUG", "-all")
-    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    # Saving a shell link would start Wine's menu builder, which writes menu entries
+    # for the machine's own desktop.
+    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d")
     try:
         env["DISPLAY"] = display()
     except OSError:
@@ -158,6 +182,28 @@ def _free_display():
     raise RuntimeError("no free X display number between 90 and 199")
 
 
+def _start_wm_state(n):
+    """Starts wm_state.py on display :n (see the module's notes); `down` ends it."""
+    d = harness_dir()
+    log = open(os.path.join(d, "wm_state.log"), "w")
+    keeper = subprocess.Popen([sys.executable, os.path.join(HERE, "wm_state.py"), ":%d" % n],
+                              stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
+    with open(os.path.join(d, "wm_state.pid"), "w") as f:
+        f.write(str(keeper.pid))
+
+
+def _keep_desktop():
+    """Starts the prefix's cmd.exe reading a pipe whose writing end only it holds: it
+    never ends before `down` stops the server, and with it Wine's desktop stays up."""
+    rd, wr = os.pipe()
+    try:
+        subprocess.Popen([WINE64, "cmd.exe"], env=wine_env(), stdin=rd, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.DEVNULL, pass_fds=(wr,), start_new_session=True)
+    finally:
+        os.close(rd)
+        os.close(wr)
+
+
 def up():
     d = harness_dir()
     os.makedirs(d, exist_ok=True)
@@ -175,8 +221,12 @@ def up():
         if xvfb.poll() is not None or time.time() > end:
             raise SystemExit("Xvfb did not start on :%d (see %s/xvfb.log)" % (n, d))
         time.sleep(0.1)
+    _start_wm_state(n)
     shutil.rmtree(prefix(), ignore_errors=True)
+    shutil.rmtree(home(), ignore_errors=True)
     os.makedirs(prefix())
+    os.makedirs(os.path.join(home(), ".config"))
+    os.makedirs(os.path.join(home(), "Desktop"))  # the prefix's Desktop folder links here
     t = time.time()
     # A persistent server keeps later Wine starts quick; `down` ends it.
     subprocess.Popen([WINESERVER, "-p"], env=wine_env(), stdin=subprocess.DEVNULL,
@@ -185,6 +235,11 @@ def up():
     if r.returncode != 0 or not os.path.isdir(windows_dir()):
         sys.stdout.write((r.stdout + r.stderr).decode("latin-1"))
         raise SystemExit("wineboot failed (%d)" % r.returncode)
+    # The display has no window manager: Wine draws the windows' frames and captions.
+    r = run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
+    if r.returncode != 0:
+        raise SystemExit("setting the X11 driver's Decorated failed (%d)" % r.returncode)
+    _keep_desktop()
     print("harness up: display :%d, prefix %s (wineboot %.1f s)" % (n, prefix(), time.time() - t))
 
 
@@ -193,15 +248,16 @@ def down(quiet=False):
     if os.path.isdir(prefix()):
         subprocess.run([WINESERVER, "-k"], env=wine_env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
-    pidfile = os.path.join(d, "xvfb.pid")
-    if os.path.exists(pidfile):
-        try:
-            with open(pidfile) as f:
-                pid = int(f.read().strip())
-            os.killpg(pid, signal.SIGTERM)
-        except (ValueError, ProcessLookupError, PermissionError):
-            pass
-        os.remove(pidfile)
+    for name in ("wm_state.pid", "xvfb.pid"):
+        pidfile = os.path.join(d, name)
+        if os.path.exists(pidfile):
+            try:
+                with open(pidfile) as f:
+                    pid = int(f.read().strip())
+                os.killpg(pid, signal.SIGTERM)
+            except (ValueError, ProcessLookupError, PermissionError):
+                pass
+            os.remove(pidfile)
     if not quiet:
         print("harness down")
 

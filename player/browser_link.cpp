@@ -140,7 +140,7 @@ int QueryUrlOfFile(BrowserLink *link, const char *path, char *url, size_t room) 
     memmove(url, url + 1, length - 2);
     url[length - 2] = '\0';
   }
-  return 1;
+  return url[0] != '\0';  // an empty text names no URL
 }
 
 int fillCommand(const char *command, const char *text, char *out, size_t room) {

@@ -82,7 +82,7 @@ int FindBrowser(BrowserLink *link);
 int OpenUrlByDde(BrowserLink *link, const char *url);
 
 // The URL the browser downloaded a local file from ("WWW_QueryURLFile"), without its
-// surrounding quotes. 1 when the browser answered anything.
+// surrounding quotes. 1 when the browser answered a text that is not empty.
 int QueryUrlOfFile(BrowserLink *link, const char *path, char *url, size_t room);
 
 // Starts the program registered for ".htm" (else ".html") files. A command holding

@@ -72,7 +72,7 @@ LRESULT OnCopyData(PlayerShell *s, const COPYDATASTRUCT *data) {
 }
 
 // Several dropped files become a temporary clip list of "file:" lines.
-int WriteDroppedClipList(PlayerShell *s, HDROP drop, UINT count, char *path, size_t room) {
+int WriteDroppedClipList(HDROP drop, UINT count, char *path, size_t room) {
   char directory[kPathSize];
   DWORD n = GetTempPathA(sizeof directory, directory);
   if (n == 0 || n >= sizeof directory || room < MAX_PATH) return 0;
@@ -86,7 +86,7 @@ int WriteDroppedClipList(PlayerShell *s, HDROP drop, UINT count, char *path, siz
     ok = fprintf(f, "file:%s\r\n", file) > 0;
   }
   if (fclose(f) != 0) ok = 0;
-  if (ok) copyBounded(s->buf->tempClipList, sizeof s->buf->tempClipList, path);
+  if (!ok) DeleteFileA(path);
   return ok;
 }
 
@@ -95,8 +95,11 @@ void OnDropFiles(PlayerShell *s, HDROP drop) {
   char path[kPathSize] = "";
   if (count == 1) {
     if (DragQueryFileA(drop, 0, path, sizeof path) != 0) openAsLocalFile(&s->open, path);
-  } else if (count > 1) {
-    if (WriteDroppedClipList(s, drop, count, path, sizeof path)) openAsLocalFile(&s->open, path);
+  } else if (count > 1 && WriteDroppedClipList(drop, count, path, sizeof path)) {
+    openAsLocalFile(&s->open, path);
+    // The library has the new list now; the one before it is no longer played.
+    if (s->buf->tempClipList[0]) DeleteFileA(s->buf->tempClipList);
+    copyBounded(s->buf->tempClipList, sizeof s->buf->tempClipList, path);
   }
   DragFinish(drop);
 }
@@ -265,7 +268,9 @@ int OnCommand(PlayerShell *s, UINT id) {
 
 // ---- menus ------------------------------------------------------------------
 
-void CheckItem(HMENU menu, UINT id, int on) { CheckMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED)); }
+void CheckItem(HMENU menu, UINT id, int on) {
+  CheckMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+}
 void EnableItem(HMENU menu, UINT id, int on) { EnableMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED)); }
 
 void OnInitMenuPopup(PlayerShell *s, HMENU popup, UINT position, BOOL systemMenu) {
@@ -434,8 +439,8 @@ HWND CreateMainWindow(PlayerShell *s) {
   ShellLoadString(IDS_TITLE, s->buf->title, sizeof s->buf->title);
   int x = s->havePosition ? s->left : CW_USEDEFAULT;
   int y = s->havePosition ? s->top : CW_USEDEFAULT;
-  return CreateWindowExA(0, kPlayerClass, s->buf->title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                         x, y, kWindowWidth, kWindowHeight, nullptr, nullptr, s->instance, nullptr);
+  return CreateWindowExA(0, kPlayerClass, s->buf->title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, x, y,
+                         kWindowWidth, kWindowHeight, nullptr, nullptr, s->instance, nullptr);
 }
 
 int MessageLoop(PlayerShell *s) {
@@ -486,8 +491,7 @@ void ShellBuildLanguageParts(PlayerShell *s) {
   ShellLoadString(IDS_TITLE, s->buf->title, sizeof s->buf->title);
   ShellLoadString(IDS_CAPTION_FORMAT, s->buf->captionFormat, sizeof s->buf->captionFormat);
   SetWindowTextA(s->window, s->buf->title);
-  if (s->accelerators == nullptr)
-    s->accelerators = LoadAcceleratorsA(s->instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+  if (s->accelerators == nullptr) s->accelerators = LoadAcceleratorsA(s->instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
   LinkBuildSitesMenu(s);
   LinkBuildRecentMenu(s);
   InsertShellItems(s);
@@ -497,10 +501,8 @@ void ShellBuildLanguageParts(PlayerShell *s) {
 int ShellMessage(PlayerShell *s, UINT textId, UINT type) {
   char text[kMessageSize], title[kTitleSize];
   ShellLoadString(textId, text, sizeof text);
-  if (s->buf != nullptr)
-    copyBounded(title, sizeof title, s->buf->title);
-  else
-    ShellLoadString(IDS_TITLE, title, sizeof title);
+  if (s->buf != nullptr) copyBounded(title, sizeof title, s->buf->title);
+  else ShellLoadString(IDS_TITLE, title, sizeof title);
   int wasBusy = s->open.busy;
   s->open.busy = 1;
   int answer = MessageBoxA(s->window, text, title, type);
@@ -591,7 +593,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     return 0;
   }
   ShellPlatformString(instance, s->buf->platform, sizeof s->buf->platform, &s->platform);
-  s->prefs = new ProductPrefs(platformRegistry(), kRegistrationName, kPreferencesVersion, s->platform == kPlatformWin32s);
+  s->prefs =
+      new ProductPrefs(platformRegistry(), kRegistrationName, kPreferencesVersion, s->platform == kPlatformWin32s);
   LinkReadPreferences(s);
   if (CreateMainWindow(s) == nullptr) {
     Release(s);

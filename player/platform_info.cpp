@@ -32,8 +32,8 @@ void DistributionCode(HINSTANCE instance, char *out, size_t room) {
   if (info == nullptr) return;
   void *value = nullptr;
   UINT length = 0;
-  if (GetFileVersionInfoA(path, 0, size, info) &&
-      VerQueryValueA(info, "\\VarFileInfo\\Translation", &value, &length) && length >= 4) {
+  if (GetFileVersionInfoA(path, 0, size, info) && VerQueryValueA(info, "\\VarFileInfo\\Translation", &value, &length) &&
+      length >= 4) {
     DWORD translation = *static_cast<const DWORD *>(value);
     char query[kDistCodePathSize];
     distCodePath(translation, query, sizeof query);

@@ -11,7 +11,7 @@
 
 const char kPlayerRegistrationName[] = "Tessavox Player";
 const char kPlayerVersion[] = "3.0";
-const char kWelcomeClipUrl[] = "ovm://welcome.tessavox.example/welcome.tx";
+const char kWelcomeClipUrl[] = "ovm://tessavox.invalid/welcome.tx";
 
 // The name of item index of the list: "<base><index>".
 static int listItemName(const char *base, int index, char *out, size_t room) {

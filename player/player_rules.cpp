@@ -20,9 +20,16 @@ struct PlatformEntry {
 };
 
 const PlatformEntry kPlatforms[] = {
-    {1, "Win16"},   {kPlatformWin32s, "Win32s"}, {kPlatformWin95, "Win95"}, {kPlatformWinNT, "WinNT"},
-    {16, "MacOT"},  {32, "MacTCP"},              {64, "Linux"},             {128, "Solaris"},
-    {256, "Irix"},  {512, "SunOS"},
+    {1, "Win16"},
+    {kPlatformWin32s, "Win32s"},
+    {kPlatformWin95, "Win95"},
+    {kPlatformWinNT, "WinNT"},
+    {16, "MacOT"},
+    {32, "MacTCP"},
+    {64, "Linux"},
+    {128, "Solaris"},
+    {256, "Irix"},
+    {512, "SunOS"},
 };
 static_assert(ARRAY_SIZE(kPlatforms) == 10, "one name per platform code");
 
@@ -159,7 +166,8 @@ int commandLineText(const char *commandLine, char *out, size_t room) {
   while (isBlank(*begin)) ++begin;
   const char *end = begin + strlen(begin);
   while (end > begin && isBlank(end[-1])) --end;
-  if (end - begin >= 2 && begin[0] == '"' && end[-1] == '"' && memchr(begin + 1, '"', (size_t)(end - begin - 2)) == nullptr) {
+  if (end - begin >= 2 && begin[0] == '"' && end[-1] == '"' &&
+      memchr(begin + 1, '"', (size_t)(end - begin - 2)) == nullptr) {
     ++begin;
     --end;
   }

@@ -13,8 +13,8 @@ enum {
   kPlatformWin32s = 2,
   kPlatformWin95 = 4,
   kPlatformWinNT = 8,
-  kAtomTextMax = 255,     // the most a global atom holds
-  kForwardTextMax = 1279, // the most a forwarded open request carries (the URL scratch less its zero)
+  kAtomTextMax = 255,      // the most a global atom holds
+  kForwardTextMax = 1279,  // the most a forwarded open request carries (the URL scratch less its zero)
   kPlatformStringSize = 128,
   kDistCodePathSize = 64,
 };
@@ -37,11 +37,11 @@ int platformCodeOf(uint32_t version);
 const char *platformName(int code);
 
 struct ProcessorFacts {
-  int architecture;    // kArch*
-  uint32_t type;       // 386, 486, 586 (the older report)
-  int level;           // 3, 4, 5, 6 ... (the newer report)
-  int platform;        // platform code
-  int major, minor;    // the system's version
+  int architecture;  // kArch*
+  uint32_t type;     // 386, 486, 586 (the older report)
+  int level;         // 3, 4, 5, 6 ... (the newer report)
+  int platform;      // platform code
+  int major, minor;  // the system's version
 };
 // "SLOW", "486", "586", "686", "Mips", "Alpha", "PPC" or "UNK". The 64-bit x86 build
 // follows the Intel rules: it runs on the same family of processors.
@@ -64,7 +64,7 @@ void distCodePath(uint32_t translation, char *out, size_t room);
 struct ViewFlags {
   int infoVolume;  // Info and Volume shown
   int statusBar;
-  int presets;     // Presets and Scan shown
+  int presets;  // Presets and Scan shown
   int onTop;
   int rivovuzUdav;
 };

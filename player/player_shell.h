@@ -46,17 +46,17 @@ struct ShellBuffers {
 struct PlayerShell {
   HINSTANCE instance;
   HWND window;
-  HMENU menu;        // the language's MAINMENU, with the inserted items
+  HMENU menu;  // the language's MAINMENU, with the inserted items
   HACCEL accelerators;
   WindowCell *cell;
   ClientSetup setup;
   TxguiHandle client;
   TxguiHandle player;
-  OpenState open;    // library table and handle, location URL, last file, flags
+  OpenState open;  // library table and handle, location URL, last file, flags
   ShellBuffers *buf;
   HBRUSH dialogBrush;
   ProductPrefs *prefs;
-  int platform;      // platform code (kPlatformWin95 ...)
+  int platform;  // platform code (kPlatformWin95 ...)
   ViewFlags view;
   int left, top;     // window position, kept up to date on every move
   int havePosition;  // x and y were found in the preferences

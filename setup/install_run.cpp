@@ -12,6 +12,7 @@
 #include "common/language_resources.h"
 #include "setup/control_sums.h"
 #include "setup/directory_rule.h"
+#include "setup/progman_group.h"
 #include "setup/resource.h"
 #include "setup/setup_app.h"
 #include "setup/verified_copy.h"
@@ -520,7 +521,7 @@ static void runInstallSteps(HWND w, int resumed) {
     for (int n = 1; scriptNumbered(&g_app.script, "Unload", "Caption%d", n, title, sizeof title); ++n)
       s->log.add(kLogShutdownNames, title);
   }
-  // 3.15: the Program Manager conversation comes with the program group step.
+  if (ok) openProgmanConversation();
   if (ok) selfRegisterLibraries();
   if (ok) {
     char token[32], name[32];
@@ -528,8 +529,7 @@ static void runInstallSteps(HWND w, int resumed) {
         scriptText(&g_app.script, kDefaultSetting, "ReadMeFileName", name, sizeof name) && name[0])
       replaceReadMeToken();
   }
-  // 3.18: the program group, its items, the uninstaller item and the desktop shortcut
-  // come with the program group step.
+  if (ok) ok = buildProgramGroup(w);
   if (ok) {
     g_app.journal->commit();
     s->succeeded = 1;
@@ -570,6 +570,7 @@ static void runLaunchCommands(void) {
 void shutdownSetup(void) {
   InstallState *s = g_app.state;
   if (s->browserLibrary) FreeLibrary(s->browserLibrary);
+  closeProgmanConversation();
   if (s->succeeded && s->destination[0]) SetCurrentDirectoryA(s->destination);
   runLaunchCommands();
   if (g_app.textBitmap) DeleteObject(g_app.textBitmap);

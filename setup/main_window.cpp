@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "setup/progman_group.h"
 #include "setup/resource.h"
 #include "setup/setup_app.h"
 
@@ -119,14 +120,6 @@ static LRESULT onStart(HWND w) {
   return 0;
 }
 
-static LRESULT onFindProgram(WPARAM offset, LPARAM buffer) {
-  // Program Manager conversations come with the program group step; without one the
-  // answer is "not found" with an emptied buffer.
-  (void)offset;
-  if (buffer) ((char *)buffer)[0] = '\0';
-  return 0;
-}
-
 static LRESULT CALLBACK mainWindowProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
   switch (message) {
     case WM_CREATE: return onCreate(w);
@@ -141,7 +134,7 @@ static LRESULT CALLBACK mainWindowProc(HWND w, UINT message, WPARAM wp, LPARAM l
     case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_SETUP_START: return onStart(w);
     case WM_SETUP_INSTALL_GROUP: return installGroupOnRequest(w, (const char *)lp);
-    case WM_SETUP_FIND_PROGRAM: return onFindProgram(wp, lp);
+    case WM_SETUP_FIND_PROGRAM: return findProgramMessage(wp, lp);
     case WM_SETUP_LOG_KEY: logKeyMessage(wp, (const char *)lp); return 1;
     case WM_SETUP_RESUME: resumeRun(w); return 0;
   }

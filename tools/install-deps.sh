@@ -20,6 +20,8 @@ PACKAGES=(
   chromium buku
   # the reports' printing tests: a CUPS scheduler with a PDF printer, and the PDF read back
   cups printer-driver-cups-pdf poppler-utils
+  # the clipboard tests: another X client that puts texts on the harness display's clipboard
+  xclip
 )
 
 missing=()

@@ -44,6 +44,7 @@ enum {
   IDC_POSITION = 1003,
   IDC_INFO = 1004,
   IDC_VOLUME = 1005,
+  IDC_VOLUME_LABEL = 1007,
   IDC_STATUS = 1006,
   IDC_PRESET_FIRST = 1010,  // four presets
   IDC_SCAN = 1014,
@@ -201,9 +202,9 @@ int Fetch(const char *url, Bytes *out, char *why, size_t whyRoom) {
   DWORD timeout = 15000;
   setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char *>(&timeout), sizeof timeout);
   char request[kClipTextSize + kHostSize + 128];
-  int n = snprintf(request, sizeof request,
-                   "GET %s HTTP/1.0\r\nHost: %s:%d\r\nUser-Agent: ovui3230\r\nConnection: close\r\n\r\n", path, host,
-                   port);
+  int n =
+      snprintf(request, sizeof request,
+               "GET %s HTTP/1.0\r\nHost: %s:%d\r\nUser-Agent: ovui3230\r\nConnection: close\r\n\r\n", path, host, port);
   if (n <= 0 || (size_t)n >= sizeof request || send(s, request, n, 0) != n) {
     closesocket(s);
     snprintf(why, whyRoom, "Cannot ask %s for %s", host, path);
@@ -497,9 +498,11 @@ void Layout(Player *p) {
   int info = (p->flags & kControlsInfoVolume) != 0;
   ShowWindow(GetDlgItem(p->panel, IDC_INFO), info ? SW_SHOW : SW_HIDE);
   ShowWindow(GetDlgItem(p->panel, IDC_VOLUME), info ? SW_SHOW : SW_HIDE);
+  ShowWindow(GetDlgItem(p->panel, IDC_VOLUME_LABEL), info ? SW_SHOW : SW_HIDE);
   if (info) {
     MoveWindow(GetDlgItem(p->panel, IDC_INFO), 8, y + 2, w - 16, 16, TRUE);
-    MoveWindow(GetDlgItem(p->panel, IDC_VOLUME), 8, y + 20, w - 16, 16, TRUE);
+    MoveWindow(GetDlgItem(p->panel, IDC_VOLUME_LABEL), 8, y + 20, 44, 16, TRUE);
+    MoveWindow(GetDlgItem(p->panel, IDC_VOLUME), 56, y + 20, w - 64, 16, TRUE);
     y += 40;
   }
   int presets = (p->flags & kControlsPresets) != 0;
@@ -544,8 +547,7 @@ void OnStarted(Player *p, int index, LONG generation) {
   char url[kClipTextSize + 8];
   if (sourceKind(p->items[index]) == kSourceLocal && _strnicmp(p->items[index], "file:", 5) != 0)
     snprintf(url, sizeof url, "file:%s", p->items[index]);
-  else
-    copyBounded(url, sizeof url, p->items[index]);
+  else copyBounded(url, sizeof url, p->items[index]);
   Log("NowPlaying\t%s\t%s", title, url);
   if (p->client->setup.nowPlaying) p->client->setup.nowPlaying(nullptr, title, url);
 }
@@ -613,7 +615,8 @@ void CreatePanel(Player *p) {
   AddControl(p->panel, "BUTTON", "Play", BS_PUSHBUTTON, IDC_PLAY);
   AddControl(p->panel, "BUTTON", "Stop", BS_PUSHBUTTON, IDC_STOP);
   AddControl(p->panel, "STATIC", "Stopped  0:00.0", SS_LEFT, IDC_POSITION);
-  AddControl(p->panel, "STATIC", "No clip", SS_LEFT | SS_ENDELLIPSIS, IDC_INFO);
+  AddControl(p->panel, "STATIC", "No clip", SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS, IDC_INFO);
+  AddControl(p->panel, "STATIC", "Volume", SS_LEFT, IDC_VOLUME_LABEL);
   HWND volume = AddControl(p->panel, "SCROLLBAR", "", SBS_HORZ, IDC_VOLUME);
   SetScrollRange(volume, SB_CTL, 0, 100, FALSE);
   SetScrollPos(volume, SB_CTL, p->volume, TRUE);
@@ -902,12 +905,12 @@ int TXGUI_CALL TxguiHideShowStatistics(TxguiHandle h) {
   if (p->stats == nullptr) {
     RECT r;
     GetWindowRect(p->shell, &r);
-    p->stats = CreateWindowExA(WS_EX_TOOLWINDOW, kStatsClass, "Statistics", WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                               r.left, r.bottom, 220, 90, p->shell, nullptr, g_module, nullptr);
+    p->stats = CreateWindowExA(WS_EX_TOOLWINDOW, kStatsClass, "Statistics", WS_POPUP | WS_CAPTION | WS_SYSMENU, r.left,
+                               r.bottom, 220, 90, p->shell, nullptr, g_module, nullptr);
     if (p->stats == nullptr) return 1;
     SetWindowLongPtrA(p->stats, GWLP_USERDATA, (LONG_PTR)p);
-    HWND text = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 6, 6, 200, 50, p->stats, nullptr, g_module,
-                                nullptr);
+    HWND text =
+        CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 6, 6, 200, 50, p->stats, nullptr, g_module, nullptr);
     SendMessageA(text, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), 0);
   }
   p->statisticsShown = !p->statisticsShown;

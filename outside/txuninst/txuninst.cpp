@@ -8,13 +8,16 @@
 //
 // It works through the uninstall log under HKEY_CLASSES_ROOT\<product key path>:
 // libraries are unregistered, files removed (shared files only when their SharedDlls
-// count drops to 0), directories removed deepest first when empty, and logged keys
-// deleted, each category's entries newest first. Run by hand it also removes the
+// count drops to 0), the Program Manager items deleted by DDE (and the group, named by
+// the default value of the "ProgmanGroup" key, once nothing else is in it),
+// directories removed deepest first when empty, and logged keys deleted, each
+// category's entries newest first. Run by hand it also removes the
 // product key and, once no product of the maker is left, the maker's family values.
 // It cannot delete its own running file, so run by hand it first copies itself to the
 // temporary directory, starts the copy and ends; the copy removes the original file
 // (the copy itself stays in the temporary directory).
 #include <windows.h>
+#include <ddeml.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -128,6 +131,94 @@ static void releaseSharedFile(const std::string &path) {
   RegCloseKey(key);
 }
 
+// --- Program Manager --------------------------------------------------------------
+
+static HDDEDATA CALLBACK ignoreDde(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) { return nullptr; }
+
+// A name as one argument of a command: quoted when the parser would split it.
+static std::string ddeArgument(const std::string &text) {
+  std::string bare;
+  for (char c : text)
+    if (c != '"') bare += c;
+  bool quote = bare.find_first_of(",()[]") != std::string::npos ||
+               (!bare.empty() && (bare.front() == ' ' || bare.back() == ' '));
+  return quote ? "\"" + bare + "\"" : bare;
+}
+
+struct Progman {
+  DWORD instance = 0;
+  HCONV conversation = nullptr;
+  Progman() {
+    if (DdeInitializeA(&instance, ignoreDde, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) return;
+    HSZ name = DdeCreateStringHandleA(instance, "Progman", CP_WINANSI);
+    conversation = DdeConnect(instance, name, name, nullptr);
+    DdeFreeStringHandle(instance, name);
+  }
+  ~Progman() {
+    if (conversation) DdeDisconnect(conversation);
+    if (instance) DdeUninitialize(instance);
+  }
+  void execute(const std::string &command) {
+    DdeClientTransaction((LPBYTE)command.c_str(), (DWORD)command.size() + 1, conversation, nullptr, CF_TEXT,
+                         XTYP_EXECUTE, 3000, nullptr);
+  }
+  // The answer to a request, or "" (also when there is none).
+  std::string request(const std::string &item) {
+    HSZ name = DdeCreateStringHandleA(instance, item.c_str(), CP_WINANSI);
+    HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation, name, CF_TEXT, XTYP_REQUEST, 3000, nullptr);
+    DdeFreeStringHandle(instance, name);
+    std::string text;
+    if (data) {
+      DWORD n = DdeGetData(data, nullptr, 0, 0);
+      text.resize(n);
+      DdeGetData(data, (LPBYTE)&text[0], n, 0);
+      text.resize(strlen(text.c_str()));
+      DdeFreeDataHandle(data);
+    }
+    return text;
+  }
+};
+
+static std::string upper(std::string s) {
+  for (char &c : s) c = (char)toupper((unsigned char)c);
+  return s;
+}
+
+// True when the group still holds something: its own answer lists an item after its
+// name line; a shell that does not answer it keeps the group as a folder under the
+// Start menu's "Programs", which counts while it holds a file.
+static bool groupHoldsItems(Progman &pm, const std::string &group) {
+  std::string answer = pm.request(group);
+  size_t line = answer.find("\r\n");
+  if (line != std::string::npos && answer.find('"', line) != std::string::npos) return true;
+  char programs[MAX_PATH];
+  std::string folder =
+      readText(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Programs");
+  if (folder.empty()) return false;
+  snprintf(programs, sizeof programs, "%s\\%s\\*", folder.c_str(), group.c_str());
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA(programs, &found);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool any = false;
+  do any = strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0;
+  while (!any && FindNextFileA(h, &found));
+  FindClose(h);
+  return any;
+}
+
+static void removeProgmanItems(const std::string &productKey) {
+  std::string group = readText(HKEY_CLASSES_ROOT, productKey + "\\ProgmanGroup", nullptr);
+  std::vector<Entry> items = entries(productKey, "ProgmanGroup");
+  if (group.empty()) return;
+  Progman pm;
+  if (!pm.conversation) return;
+  std::string groups = upper(pm.request("GROUPS"));
+  if (!groups.empty() && ("\r\n" + groups).find("\r\n" + upper(group) + "\r\n") == std::string::npos) return;
+  pm.execute("[ShowGroup(" + ddeArgument(group) + ",1)]");
+  for (const Entry &e : items) pm.execute("[DeleteItem(" + ddeArgument(e.item) + ")]");
+  if (!groupHoldsItems(pm, group)) pm.execute("[DeleteGroup(" + ddeArgument(group) + ")]");
+}
+
 static void uninstall(const std::string &productKey, const std::string &original) {
   for (const Entry &e : entries(productKey, "ShutdownNames")) {
     HWND w = FindWindowA(nullptr, e.item.c_str());
@@ -147,6 +238,7 @@ static void uninstall(const std::string &productKey, const std::string &original
     DeleteFileA(e.item.c_str());
   }
   for (const Entry &e : entries(productKey, "SharedFiles")) releaseSharedFile(e.item);
+  removeProgmanItems(productKey);
   if (keyIsEmpty(HKEY_LOCAL_MACHINE, kSharedDlls)) deleteKey(HKEY_LOCAL_MACHINE, kSharedDlls);
   if (!original.empty()) {
     for (int i = 0;

@@ -180,6 +180,10 @@ TEST_F(Link, QueryUrlOfFileStripsTheQuotesAndCutsAtZero) {
   EXPECT_STREQ("http://", small);
   browsers.fileAnswer.clear();
   EXPECT_FALSE(QueryUrlOfFile(&link, "C:\\b.tx", url, sizeof url));
+  for (std::string empty : {std::string(1, '\0'), std::string("\"\"")}) {  // an empty text is no URL either
+    browsers.fileAnswer = empty;
+    EXPECT_FALSE(QueryUrlOfFile(&link, "C:\\b.tx", url, sizeof url));
+  }
 
   // The preset URL is asked only for a clip opened as a local file.
   browsers.fileAnswer = "\"http://dl.example/p.tx\"";

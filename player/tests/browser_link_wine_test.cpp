@@ -104,6 +104,11 @@ TEST_F(WineLink, OpenUrlAndQueryUrlFileReachARunningBrowser) {
       << log;
   EXPECT_NE(std::string::npos, log.find("request WWW_QueryURLFile \"C:\\clips\\a.tx\"\r\n")) << log;
 
+  // A DDE item is an atom of at most 255 characters: a longer URL cannot go this way
+  // (OpenInBrowser then starts the HTML handler with it).
+  EXPECT_FALSE(OpenUrlByDde(&link, ("http://a.example/" + std::string(250, 'x')).c_str()));
+  EXPECT_STREQ("TXLinkWine", link.service) << "the browser still answers";
+
   // The browser ends: the cached service no longer answers and nothing else runs.
   browser.stop();
   EXPECT_FALSE(OpenUrlByDde(&link, "http://a.example/again.htm"));

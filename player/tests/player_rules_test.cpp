@@ -38,9 +38,9 @@ TEST(PlatformString, ProcessorNames) {
       {kArchIntel, 386, 3, kPlatformWin95, 4, 0, "SLOW"},
       {kArchIntel, 486, 4, kPlatformWin95, 4, 0, "486"},
       {kArchIntel, 586, 5, kPlatformWin95, 4, 0, "586"},
-      {kArchIntel, 686, 6, kPlatformWin95, 4, 0, "UNK"},  // the older report knows no 686
-      {kArchIntel, 586, 0, kPlatformWinNT, 3, 10, "586"}, // NT before 3.50: the type counts
-      {kArchIntel, 586, 6, kPlatformWinNT, 3, 50, "686"}, // 3.50 on: the level counts
+      {kArchIntel, 686, 6, kPlatformWin95, 4, 0, "UNK"},   // the older report knows no 686
+      {kArchIntel, 586, 0, kPlatformWinNT, 3, 10, "586"},  // NT before 3.50: the type counts
+      {kArchIntel, 586, 6, kPlatformWinNT, 3, 50, "686"},  // 3.50 on: the level counts
       {kArchIntel, 486, 3, kPlatformWinNT, 4, 0, "SLOW"},
       {kArchIntel, 486, 4, kPlatformWinNT, 4, 0, "486"},
       {kArchIntel, 586, 5, kPlatformWinNT, 4, 0, "586"},
@@ -108,12 +108,12 @@ TEST(DesktopFitting, MovesBackOntoTheDesktop) {
     int left, top;
   };
   const Case cases[] = {
-      {{100, 100, 450, 280}, 100, 100},      // inside: unchanged
-      {{5000, 100, 5350, 280}, 674, 100},    // x = 5000: right edge meets the desktop's
-      {{100, 700, 450, 880}, 100, 588},      // past the bottom
-      {{-40, -10, 310, 170}, 0, 0},          // before the left and top edges
-      {{1000, 740, 1100, 760}, 824, 718},    // 100 x 20 counts as 200 x 50
-      {{-500, 100, 1600, 280}, 0, 100},      // wider than the desktop: the left edge wins
+      {{100, 100, 450, 280}, 100, 100},    // inside: unchanged
+      {{5000, 100, 5350, 280}, 674, 100},  // x = 5000: right edge meets the desktop's
+      {{100, 700, 450, 880}, 100, 588},    // past the bottom
+      {{-40, -10, 310, 170}, 0, 0},        // before the left and top edges
+      {{1000, 740, 1100, 760}, 824, 718},  // 100 x 20 counts as 200 x 50
+      {{-500, 100, 1600, 280}, 0, 100},    // wider than the desktop: the left edge wins
   };
   for (const Case &c : cases) {
     int left = -1, top = -1;
@@ -142,12 +142,9 @@ TEST(OpenRules, ForwardedTextsAndLocations) {
     const char *typed, *played;
   };
   const Case cases[] = {
-      {"host/clip.tx", "ovm://host/clip.tx"},
-      {"  http://host/x.txm", "http://host/x.txm"},
-      {"\tovm://host/a.tx", "ovm://host/a.tx"},
-      {"HTTP://Host/A.tx", "HTTP://Host/A.tx"},
-      {"ovm:/host", "ovm://ovm:/host"},
-      {"", "ovm://"},
+      {"host/clip.tx", "ovm://host/clip.tx"},   {"  http://host/x.txm", "http://host/x.txm"},
+      {"\tovm://host/a.tx", "ovm://host/a.tx"}, {"HTTP://Host/A.tx", "HTTP://Host/A.tx"},
+      {"ovm:/host", "ovm://ovm:/host"},         {"", "ovm://"},
   };
   for (const Case &c : cases) {
     ASSERT_TRUE(locationToPlay(c.typed, out, sizeof out));

@@ -6,7 +6,8 @@ order; the stand-in really plays (A/52 through TXDECODE.dll to a WAVE file besid
 the clip, or to the wave device), and fetches ovm:// locations from a local HTTP
 server. The windows are driven with winctl as a user would.
 
-Usage: test_player.py TXPLAYER.exe winctl.exe a52wav.exe
+Usage: test_player.py TXPLAYER.exe winctl.exe a52wav.exe TXPLFR.dll
+(TXPLFR.dll: a French language library of the player's texts)
 The tests run in their numbered order on one running player where they can.
 """
 import http.server
@@ -24,8 +25,8 @@ import wave
 
 import txharness as h
 
-TXPLAYER, WINCTL, A52WAV = [os.path.abspath(p) for p in sys.argv[1:4]]
-del sys.argv[1:4]
+TXPLAYER, WINCTL, A52WAV, TXPLFR = [os.path.abspath(p) for p in sys.argv[1:5]]
+del sys.argv[1:5]
 SHOTS = os.environ.get("TX_SCREENSHOTS", os.path.abspath("screenshots"))
 WORK = os.path.abspath("txplayer-work")
 CLIPS = os.path.join(h.drive_c(), "clips")
@@ -33,6 +34,7 @@ LOG = os.path.join(WORK, "ovui3230.log")
 CLASS = "Orvane Labs TXPlayer"
 TITLE = "Tessavox Player Plus"
 PREFS = "HKEY_CLASSES_ROOT\\Software\\Orvane Labs\\Tessavox Player\\3.0\\Preferences"
+LANGUAGES = "HKEY_CLASSES_ROOT\\Software\\Orvane Labs\\Languages"
 
 IDM = dict(exit=804, help=805, about=806, location=807, open=808, info=810, status=811, prefs=812, stats=813,
            ontop=814, prev=815, next=816, presets=825, rivovuzudav=829)
@@ -196,7 +198,9 @@ class PlayerTest(unittest.TestCase):
             r = h.run([A52WAV, h.winpath(os.path.join(CLIPS, name + ".tx")),
                        h.winpath(os.path.join(WORK, name + "-expected.wav"))], cwd=os.environ["TX_DIST"])
             assert r.returncode == 0, r.stderr
-        # Visited already: the first-run question is tested on its own.
+        # Wine draws the caption and frame itself, so that screenshots show them.
+        h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
+        # Visited already: the first-run question belongs to the browser link's tests.
         set_prefs(HurledURL="1", x=None, y=None, MaxClipCount="4")
         cls.ctl = WinCtl()
         cls.player = Player(cls.ctl)
@@ -400,8 +404,17 @@ class PlayerTest(unittest.TestCase):
         self.assertEqual([i.lower() for i in items], ["file:c:\\clips\\a.tx", "file:c:\\clips\\b.tx",
                                                       "file:c:\\clips\\c d.tx"])
         with open(linux_path(source), "rb") as f:
-            self.assertEqual(f.read().count(b"\r\n"), 3)  # one CR LF line per file, no CR CR LF
+            text = f.read()
+        self.assertEqual(text.count(b"\r\n"), 3)  # one CR LF line per file
+        self.assertNotIn(b"\r\r", text)
         self.wait_idle(m, 3)
+        # A second drop of several files replaces the temporary list; the first one goes.
+        m = self.mark()
+        r = subprocess.run([helper, wid] + files[:2], env=dict(os.environ, DISPLAY=h.display()), timeout=60)
+        self.assertEqual(r.returncode, 0)
+        self.wait_call(m, "SourceItems", "2")
+        self.wait_idle(m, 2)
+        self.assertFalse(os.path.exists(linux_path(source)))
         # One dropped file opens as a local file.
         m = self.mark()
         r = subprocess.run([helper, wid, files[1]], env=dict(os.environ, DISPLAY=h.display()), timeout=60)
@@ -531,6 +544,8 @@ class PlayerTest(unittest.TestCase):
         self.assertNotIn("TxguiDoPlay", [x[0] for x in self.since(m)])
 
     def test_14_a_clip_playing_on_the_wave_device(self):
+        if self.player.proc.poll() is None:
+            self.player.close()
         home = os.path.join(WORK, "home")
         os.makedirs(home, exist_ok=True)
         with open(os.path.join(home, ".asoundrc"), "w") as f:
@@ -545,6 +560,61 @@ class PlayerTest(unittest.TestCase):
         self.assertEqual(p.close(), 0)
         end = [c for c in self.since(m) if c[0] == "PlayEnd"]
         self.assertEqual(end[0][2], "wave device")
+
+    def menu_texts(self, hwnd, letter, count):
+        """The status texts of the first `count` items of a menu, walked with the keyboard."""
+        m = self.mark()
+        self.ctl.ask("keymenu", hwnd, letter)
+        self.wait_call(m, "TxguiStatusScanStart")
+        for _ in range(count):
+            self.ctl.ask("key", hwnd, 40)
+        wait_for("the menu's status texts", lambda: len([c for c in self.since(m) if c[0] == "TxguiStatusScan"
+                                                          and len(c) > 1 and c[1]]) >= count)
+        self.ctl.ask("key", hwnd, 27)
+        self.ctl.ask("key", hwnd, 27)
+        self.wait_call(m, "TxguiStatusScanEnd")
+        return [c[1] for c in self.since(m) if c[0] == "TxguiStatusScan" and len(c) > 1 and c[1]]
+
+    def test_15_menus_and_texts_in_the_language_of_the_machine(self):
+        if self.player.proc.poll() is None:
+            self.player.close()
+        shutil.copy(TXPLFR, os.path.join(h.windows_dir(), "TXPLFR.dll"))
+        reg_import('[%s\\Locale]\n@="1036"\n\n[%s\\32bit\\1036]\n@="1"\n\n[%s\\32bit\\1036\\TXPLFR.dll]\n@="1"\n\n'
+                   % (LANGUAGES, LANGUAGES, LANGUAGES))
+        try:
+            m = self.mark()
+            p = Player(self.ctl)
+            self.__class__.player = p
+            french = "Lecteur Tessavox Plus"
+            self.assertEqual(self.ctl.ask("text", p.hwnd)["text"], french)
+            self.assertIn("title=" + french, self.since(m)[0])
+            # The language's menu, with the inserted items in the language's words.
+            self.assertEqual(self.menu_texts(p.hwnd, "f", 4),
+                             ["Ouvre un fichier Tessavox par une adresse Internet.", "Ouvre un fichier local.",
+                              "Active ou désactive le mode RivovuzUdav.", "Quitte le lecteur Tessavox."])
+            h.screenshot(os.path.join(SHOTS, "txplayer-french.png"))
+            self.ctl.ask("command", p.hwnd, IDM["location"])
+            box = wait_for("Ouvrir un emplacement",
+                           lambda: self.ctl.ask("find", "#32770", "Ouvrir un emplacement")["hwnd"])
+            self.ctl.ask("click", box, "Annuler")
+            m = self.mark()
+            self.assertEqual(second_start("c:\\clips\\b.tx").wait(timeout=30), 0)
+            self.wait_idle(m)
+            self.assertEqual(self.ctl.ask("text", p.hwnd)["text"], french + " : b.tx")
+            # The language changes while the player runs: the library's preferences dialog
+            # calls CheckSettings, and the menus and texts are made again.
+            reg_import('[%s\\Locale]\n@="1024"\n\n' % LANGUAGES)
+            m = self.mark()
+            self.ctl.ask("command", p.hwnd, IDM["prefs"])
+            box = wait_for("Preferences", lambda: self.ctl.ask("find", "#32770", french + " Preferences")["hwnd"])
+            self.ctl.ask("click", box, "OK")
+            self.wait_call(m, "CheckSettings")
+            wait_for("the English title", lambda: self.ctl.ask("text", p.hwnd)["text"] == TITLE)
+            self.assertEqual(self.menu_texts(p.hwnd, "f", 1)[0], "Opens a Tessavox file via an Internet URL.")
+            self.assertEqual(p.close(), 0)
+        finally:
+            reg_import("[-%s]\n\n" % LANGUAGES)
+            os.remove(os.path.join(h.windows_dir(), "TXPLFR.dll"))
 
 
 if __name__ == "__main__":

@@ -88,8 +88,7 @@ static void append_uri(const char *path) {
   for (const unsigned char *p = (const unsigned char *)path; *p && n + 4 < sizeof uris; ++p) {
     if ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') || strchr("/-_.~", *p))
       uris[n++] = (char)*p;
-    else
-      n += (size_t)snprintf(uris + n, sizeof uris - n, "%%%02X", *p);
+    else n += (size_t)snprintf(uris + n, sizeof uris - n, "%%%02X", *p);
   }
   uris[n] = '\0';
   snprintf(uris + n, sizeof uris - n, "\r\n");

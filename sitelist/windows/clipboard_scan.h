@@ -19,13 +19,19 @@ public:
   virtual void AddCategory(CategoryRecord* cat) = 0;
   // True when a site of this location exists (letter case not significant).
   virtual bool LocationExists(const std::string& location) = 0;
-  // Adds the site; false when the add failed (the sink has told the user).
-  virtual bool AddSite(SiteRecord* site) = 0;
+  // Adds the site without telling the user anything. Returns the store's code
+  // (KS_OK when the site was added).
+  virtual int AddSite(SiteRecord* site) = 0;
+  // Called after an add failed with the store's `code`: tells the user and
+  // answers true to go on with the next pass, false to end the scan there.
+  virtual bool AddFailed(const SiteRecord& site, int code) = 0;
 };
 
 struct ClipboardScanResult {
-  int passes = 0;  // passes made over the text
-  int added = 0;   // sites added by this scan
+  int passes = 0;        // passes made over the text
+  int added = 0;         // sites added by this scan
+  int failed = 0;        // adds that failed
+  bool stopped = false;  // the sink ended the scan after a failed add
 };
 
 // Scans `text` (only its first 2000 characters). `date` and `time` are the
@@ -36,16 +42,16 @@ ClipboardScanResult ScanClipboardText(const std::string& text, const std::string
                                       ClipboardScanSink* sink, int* count, std::string* status);
 
 // The sink of the running monitor: looks up and adds through the open site and
-// category files (the caller has opened TABLNK and Categories) with the record
-// operations. A failed add calls `on_add_failed` (when given) with the store's code.
+// category files (the caller has opened TABLNK and Categories). Sites are added
+// quietly (the scan runs from a timer, and the caller turns a failed add's code
+// into its own message through AddFailed, which here just goes on). A category
+// that another window added meanwhile counts as there; any other failed
+// category add shows "Record Insert Error" through the record prompt.
 class StoreClipboardSink : public ClipboardScanSink {
 public:
-  explicit StoreClipboardSink(void (*on_add_failed)(int code) = nullptr) : on_add_failed_(on_add_failed) {}
   bool CategoryExists(const std::string& name) override;
   void AddCategory(CategoryRecord* cat) override;
   bool LocationExists(const std::string& location) override;
-  bool AddSite(SiteRecord* site) override;
-
-private:
-  void (*on_add_failed_)(int code);
+  int AddSite(SiteRecord* site) override;
+  bool AddFailed(const SiteRecord& site, int code) override;
 };

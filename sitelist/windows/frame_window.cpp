@@ -19,6 +19,7 @@
 #include "sitelist/exchange/report_windows.h"
 #include "sitelist/windows/about_box.h"
 #include "sitelist/windows/browse_windows.h"
+#include "sitelist/windows/monitor_window.h"
 #include "sitelist/windows/procedure_threads.h"
 #include "sitelist/windows/program_end.h"
 #include "sitelist/windows/resource.h"
@@ -45,7 +46,7 @@ struct MenuProcedure {
 
 const MenuProcedure kMenuProcedures[] = {
     {IDM_FILE_IMPORT, "ImportMain", ImportMain},
-    {IDM_FILE_CLIPBOARD, "MonitorClipboard", nullptr},
+    {IDM_FILE_CLIPBOARD, "MonitorClipboard", MonitorClipboard},
     {IDM_FILE_EXPORT, "ExportMain", ExportMain},
     {IDM_FILE_MERGE, "ImportTABLNK", ImportTABLNK},
     {IDM_BROWSE_LOCATIONS, "BrowseTABLNK", BrowseTABLNK},

@@ -17,15 +17,30 @@ void LoadText(UINT id, char* out, size_t capacity) {
   out[capacity - 1] = '\0';
 }
 
-int ShowMessageText(HWND owner, UINT titleId, const char* text, int buttons, int icon) {
+namespace {
+
+int ShowComposed(HWND owner, UINT titleId, const char* text, int buttons, int icon, int defaultAnswer) {
   RecordMessage m = {};
   m.id = -1;
   LoadText(titleId, m.title, sizeof m.title);
   snprintf(m.text, sizeof m.text, "%s", text != nullptr ? text : "");
   m.buttons = buttons;
   m.icon = icon;
-  m.default_answer = buttons == RB_YES_NO || buttons == RB_YES_NO_CANCEL ? RA_YES : RA_OK;
+  m.default_answer = defaultAnswer;
   return PromptMessage(owner != nullptr ? ModalOwnerOf(owner) : nullptr, &m);
+}
+
+}  // namespace
+
+int ShowMessageText(HWND owner, UINT titleId, const char* text, int buttons, int icon) {
+  int first = buttons == RB_YES_NO || buttons == RB_YES_NO_CANCEL ? RA_YES : RA_OK;
+  return ShowComposed(owner, titleId, text, buttons, icon, first);
+}
+
+int ShowQuestion(HWND owner, UINT titleId, UINT textId, int buttons, int defaultAnswer) {
+  char text[1024];
+  LoadText(textId, text, sizeof text);
+  return ShowComposed(owner, titleId, text, buttons, RI_QUESTION, defaultAnswer);
 }
 
 int ShowMessage(HWND owner, UINT titleId, UINT textId, int buttons, int icon) {

@@ -33,6 +33,10 @@ int ShowMessage(HWND owner, UINT titleId, UINT textId, int buttons, int icon);
 // and data such as a file name or an error text).
 int ShowMessageText(HWND owner, UINT titleId, const char* text, int buttons, int icon);
 
+// A question as ShowMessage asks it, whose default button is the one that
+// answers defaultAnswer (RA_NO ...) rather than the first.
+int ShowQuestion(HWND owner, UINT titleId, UINT textId, int buttons, int defaultAnswer);
+
 // The platform stop box titled "Stop" with text, Abort and Ignore, modal to
 // owner's window as ShowMessage is (null: the thread's window, or none). Returns IDABORT or IDIGNORE; on Abort the caller stops
 // what it does and asks for the end (RequestProgramEnd(kExitAborted)).

@@ -13,17 +13,17 @@ import json
 import os
 import shutil
 import subprocess
-import sys
 import time
 import unittest
 
+import tablnk_driver as driver
 import txharness as h
 
-TABLNK, WINCTL, FIXTURE = [os.path.abspath(p) for p in sys.argv[1:4]]
-del sys.argv[1:4]
-SHOTS = os.environ.get("TX_SCREENSHOTS", os.path.abspath("screenshots"))
+TABLNK, WINCTL, FIXTURE = driver.take_programs()
+SHOTS = driver.SHOTS
 WORK = os.path.abspath("export-work")
-INI = os.path.join(h.windows_dir(), "TABLNK.INI")
+INI = driver.INI
+read_ini = driver.read_ini
 EXPORT_TXT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "Export.Txt")
 
 IDM_FILE_EXPORT = 2003
@@ -142,62 +142,6 @@ def pad(s, n):
     return s + " " * (n - len(s))
 
 
-class WinCtl:
-    """One running winctl.exe: a command a line in, a JSON answer a line out."""
-
-    def __init__(self):
-        self.proc = h.start([WINCTL], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-
-    def ask(self, *fields):
-        self.proc.stdin.write(("\t".join(str(f) for f in fields) + "\n").encode("latin-1"))
-        self.proc.stdin.flush()
-        line = self.proc.stdout.readline()
-        if not line:
-            raise RuntimeError("winctl ended")
-        return json.loads(line.decode("latin-1"))
-
-    def find(self, cls="", title=""):
-        return self.ask("find", cls, title)["hwnd"]
-
-    def wait(self, cls="", title="", timeout=30, gone=False):
-        end = time.time() + timeout
-        while time.time() < end:
-            w = self.find(cls, title)
-            if (w == 0) == gone:
-                return w if not gone else True
-            time.sleep(0.1)
-        return 0 if not gone else False
-
-    def close(self):
-        try:
-            self.ask("quit")
-        except (RuntimeError, BrokenPipeError, ValueError):
-            pass
-        try:
-            self.proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-        self.proc.stdin.close()
-        self.proc.stdout.close()
-
-
-def read_ini():
-    out = {}
-    if not os.path.exists(INI):
-        return out
-    section = None
-    with open(INI, "rb") as f:
-        for raw in f.read().decode("latin-1").splitlines():
-            line = raw.strip()
-            if line.startswith("[") and line.endswith("]"):
-                section = out.setdefault(line[1:-1], {})
-            elif "=" in line and section is not None:
-                k, v = line.split("=", 1)
-                section[k] = v
-    return out
-
-
 def day_number(d):
     """HIS:Date of a date: days counted from 28 December 1800."""
     return (d - datetime.date(1800, 12, 28)).days
@@ -222,55 +166,34 @@ def ink(png, box):
     return float(out)
 
 
-class ExportTest(unittest.TestCase):
+class ExportTest(driver.TablnkCase):
     """Each test starts TABLNK.exe on a fresh working directory with the three sites."""
 
-    @classmethod
-    def setUpClass(cls):
-        h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
-        os.makedirs(SHOTS, exist_ok=True)
+    WORK = WORK
 
     def setUp(self):
-        if os.path.exists(INI):
-            os.remove(INI)
-        shutil.rmtree(WORK, ignore_errors=True)
-        os.makedirs(WORK)
+        super().setUp()
         shutil.copy(EXPORT_TXT, os.path.join(WORK, "Export.Txt"))
         self.fixture("load", input=DATA)
-        self.ctl = WinCtl()
-        self.proc = None
         self.today = datetime.date.today()
 
-    def tearDown(self):
-        if self.proc is not None and self.proc.poll() is None:
-            for box in self.boxes():
-                for b in box["buttons"]:
-                    self.ctl.ask("click", box["hwnd"], b.replace("&", ""))
-                    break
-            frame = self.ctl.find("TabulinkFrame", "Tabulink")
-            if frame:
-                self.ctl.ask("command", frame, IDM_FILE_EXIT)
-            try:
-                self.proc.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        self.ctl.close()
+    def leave_boxes(self):
+        for box in self.boxes():
+            for b in box["buttons"]:
+                self.ctl.ask("click", box["hwnd"], b.replace("&", ""))
+                break
 
     # ---- helpers ------------------------------------------------------------------
 
     def fixture(self, *args, input=""):
-        r = h.run([FIXTURE] + [str(a) for a in args], cwd=WORK, input=input.encode("latin-1"), timeout=300)
-        if r.returncode != 0:
-            raise AssertionError("fixture %s failed: %s %s" % (args, r.stdout, r.stderr))
-        return r.stdout.decode("latin-1")
+        return driver.run_fixture(args, cwd=WORK, input=input.encode("latin-1"), timeout=300)
 
     def history(self):
         return json.loads(self.fixture("history").strip().splitlines()[-1])
 
     def start(self):
-        self.proc = h.start([TABLNK], cwd=WORK)
-        self.frame = self.ctl.wait("TabulinkFrame", "Tabulink", timeout=40)
+        self.launch()
+        self.frame = self.find_frame(timeout=40)
         self.assertTrue(self.frame, "the frame did not open")
         # The first menu choice closes the splash; pictures are taken without it.
         if self.ctl.wait("TabulinkSplash", "Splash", timeout=10):

@@ -11,24 +11,22 @@ import window, AskCategory, the category form and the progress window.
 
 Usage: test_import.py TABLNK.exe winctl.exe import_fixture.exe
 """
-import json
 import os
 import shutil
-import subprocess
-import sys
 import time
 import unittest
 
+import tablnk_driver as driver
 import txharness as h
 
-TABLNK, WINCTL, FIXTURE = [os.path.abspath(p) for p in sys.argv[1:4]]
-del sys.argv[1:4]
+TABLNK, WINCTL, FIXTURE = driver.take_programs()
 HERE = os.path.dirname(os.path.abspath(__file__))
 FIXTURES = os.path.join(HERE, "fixtures")
-SHOTS = os.environ.get("TX_SCREENSHOTS", os.path.abspath("screenshots"))
+SHOTS = driver.SHOTS
 WORK = os.path.abspath("import-work")
 OTHER = os.path.abspath("import-other")
-INI = os.path.join(h.windows_dir(), "TABLNK.INI")
+INI = driver.INI
+read_ini = driver.read_ini
 
 # Menu commands and controls (sitelist/windows/resource.h).
 IDM_FILE_IMPORT = 2001
@@ -48,87 +46,8 @@ IDC_MERGE_NAME = 1540
 IDC_PROGRESS_LINE = 1007
 
 
-class WinCtl:
-    """One running winctl.exe: a command a line in, a JSON answer a line out."""
-
-    def __init__(self):
-        self.proc = h.start([WINCTL], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL)
-
-    def ask(self, *fields):
-        self.proc.stdin.write(("\t".join(str(f) for f in fields) + "\n").encode("cp1252"))
-        self.proc.stdin.flush()
-        line = self.proc.stdout.readline()
-        if not line:
-            raise RuntimeError("winctl ended")
-        return json.loads(line.decode("latin-1"))
-
-    def ok(self, *fields):
-        answer = self.ask(*fields)
-        if not answer.get("ok"):
-            raise AssertionError("winctl %r: %r" % (fields, answer))
-        return answer
-
-    def find(self, cls="", title=""):
-        return self.ask("find", cls, title)["hwnd"]
-
-    def findchild(self, parent, cls="", title=""):
-        """The first descendant of parent with that class and title ("" matches any), or 0."""
-        info = self.describe(parent)
-        for c in info.get("children", []):
-            if (not cls or c["class"] == cls) and (not title or c["text"] == title):
-                return c["hwnd"]
-        return 0
-
-    def child(self, parent, control):
-        return self.ask("child", parent, control)["hwnd"]
-
-    def wait(self, probe, timeout=30, gone=False):
-        end = time.time() + timeout
-        while time.time() < end:
-            w = probe()
-            if bool(w) != gone:
-                return w if not gone else True
-            time.sleep(0.1)
-        return 0 if not gone else False
-
-    def describe(self, hwnd):
-        return self.ask("describe", hwnd)
-
-    def close(self):
-        try:
-            self.ask("quit")
-        except (RuntimeError, BrokenPipeError, ValueError):
-            pass
-        try:
-            self.proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-        self.proc.stdin.close()
-        self.proc.stdout.close()
-
-
-def read_ini():
-    out, section = {}, None
-    if not os.path.exists(INI):
-        return out
-    with open(INI, "rb") as f:
-        for raw in f.read().decode("latin-1").splitlines():
-            line = raw.strip()
-            if line.startswith("[") and line.endswith("]"):
-                section = out.setdefault(line[1:-1], {})
-            elif "=" in line and section is not None:
-                k, v = line.split("=", 1)
-                section[k] = v
-    return out
-
-
 def fixture(*args, cwd=WORK):
-    r = h.run([FIXTURE] + [str(a) for a in args], cwd=cwd, timeout=120)
-    if r.returncode != 0:
-        raise AssertionError("fixture %s failed: %s %s" % (args, r.stdout, r.stderr))
-    return json.loads(r.stdout.decode("latin-1").strip().splitlines()[-1])
+    return driver.fixture_json(args, cwd=cwd, timeout=120)
 
 
 def sites():
@@ -150,45 +69,27 @@ def big_bookmarks(path, links, folders):
         f.write("    </DL><p>\n</DL><p>\n")
 
 
-class ImportTest(unittest.TestCase):
+class ImportTest(driver.TablnkCase):
     """Each test starts TABLNK.exe in an empty working directory without TABLNK.INI."""
 
-    @classmethod
-    def setUpClass(cls):
-        h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
-        os.makedirs(SHOTS, exist_ok=True)
+    WORK = WORK
+    CTL_ENCODING = "cp1252"
 
     def setUp(self):
-        if os.path.exists(INI):
-            os.remove(INI)
-        for d in (WORK, OTHER):
-            shutil.rmtree(d, ignore_errors=True)
-            os.makedirs(d)
+        super().setUp()
+        shutil.rmtree(OTHER, ignore_errors=True)
+        os.makedirs(OTHER)
         for name in os.listdir(FIXTURES):
             shutil.copy(os.path.join(FIXTURES, name), WORK)
-        self.ctl = WinCtl()
-        self.proc = None
-
-    def tearDown(self):
-        if self.proc is not None and self.proc.poll() is None:
-            frame = self.ctl.find("TabulinkFrame", "Tabulink")
-            if frame:
-                self.ctl.ask("command", frame, IDM_FILE_EXIT)
-            try:
-                self.proc.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        self.ctl.close()
 
     # ---- helpers ----------------------------------------------------------------------------
 
     def start(self):
-        self.proc = h.start([TABLNK], cwd=WORK)
-        frame = self.ctl.wait(lambda: self.ctl.find("TabulinkFrame", "Tabulink"))
+        self.launch()
+        frame = self.ctl.poll(lambda: self.ctl.find("TabulinkFrame", "Tabulink"))
         self.assertTrue(frame, "the frame did not open")
         # The splash opens just after the frame; the first menu choice after that closes it.
-        self.ctl.wait(lambda: self.ctl.find("TabulinkSplash", ""), timeout=10)
+        self.ctl.poll(lambda: self.ctl.find("TabulinkSplash", ""), timeout=10)
         self.frame = frame
         return frame
 
@@ -197,10 +98,10 @@ class ImportTest(unittest.TestCase):
 
     def open_window(self, command, title):
         self.ctl.ok("command", self.frame, command)
-        w = self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", title), timeout=60)
+        w = self.ctl.poll(lambda: self.ctl.findchild(self.frame, "", title), timeout=60)
         self.assertTrue(w, "no window %r; boxes %r; frame %r" % (title, self.ctl.ask("boxes"),
                                                                  self.ctl.describe(self.frame)))
-        self.assertTrue(self.ctl.wait(lambda: self.ctl.find("TabulinkSplash", ""), timeout=10, gone=True))
+        self.assertTrue(self.ctl.poll(lambda: self.ctl.find("TabulinkSplash", ""), timeout=10, gone=True))
         return w
 
     def boxes(self):
@@ -216,7 +117,7 @@ class ImportTest(unittest.TestCase):
                 self.assertEqual(box["title"], title, "unexpected box %r" % box)
                 self.assertIn(text, " ".join(box["texts"]))
                 self.ctl.ok("click", box["hwnd"], press)
-                self.assertTrue(self.ctl.wait(lambda: self.ctl.find("#32770", title), timeout=10, gone=True))
+                self.assertTrue(self.ctl.poll(lambda: self.ctl.find("#32770", title), timeout=10, gone=True))
                 return box
             time.sleep(0.1)
         self.fail("no box titled %r" % title)
@@ -243,7 +144,7 @@ class ImportTest(unittest.TestCase):
 
     def wait_end_line(self, shot=None, timeout=120):
         """Waits for the progress window's end state; returns its end line and closes it."""
-        progress = self.ctl.wait(lambda: self.ctl.find("#32770", "Processing Records"), timeout=timeout)
+        progress = self.ctl.poll(lambda: self.ctl.find("#32770", "Processing Records"), timeout=timeout)
         self.assertTrue(progress, "no progress window")
         end = time.time() + timeout
         line = ""
@@ -260,7 +161,7 @@ class ImportTest(unittest.TestCase):
         if shot:
             self.shot(shot)
         self.ctl.ok("click", progress, "OK")
-        self.assertTrue(self.ctl.wait(lambda: self.ctl.find("#32770", "Processing Records"), gone=True))
+        self.assertTrue(self.ctl.poll(lambda: self.ctl.find("#32770", "Processing Records"), gone=True))
         return line
 
     def run_import(self, name, type_letter, method_letter, category=None, shot=None):
@@ -268,7 +169,7 @@ class ImportTest(unittest.TestCase):
         self.fill_import(w, name, type_letter, method_letter, category)
         self.press(w, IDOK)
         line = self.wait_end_line(shot)
-        self.assertTrue(self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", "Import"), gone=True))
+        self.assertTrue(self.ctl.poll(lambda: self.ctl.findchild(self.frame, "", "Import"), gone=True))
         return line
 
     # ---- the import window ---------------------------------------------------------------
@@ -318,7 +219,7 @@ class ImportTest(unittest.TestCase):
         combo = self.ctl.ask("comboitems", self.ctl.child(w, IDC_IMPORT_CATEGORY))["items"]
         self.assertEqual(combo, ["Reading"])  # no pseudo-category is offered
         self.ctl.ok("close", self.ctl.findchild(self.frame, "", "Import"))
-        self.assertTrue(self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", "Import"), gone=True))
+        self.assertTrue(self.ctl.poll(lambda: self.ctl.findchild(self.frame, "", "Import"), gone=True))
         self.assertEqual(self.run_import("sites.csv", "C", "S", "Reading"), "3 sites added, 0 skipped as duplicates")
         self.assertEqual(self.run_import(os.path.join(WORK, "notes.txt"), "A", "S", "Reading"),
                          "6 sites added, 0 skipped as duplicates")
@@ -339,7 +240,7 @@ class ImportTest(unittest.TestCase):
         self.fill_import(w, "edge_favorites.html", "H", "A")
         self.press(w, IDOK)
         # First site: a new category through "&Insert", then "&Select".
-        ask = self.ctl.wait(lambda: self.ctl.find("#32770", "Category Assignment"))
+        ask = self.ctl.poll(lambda: self.ctl.find("#32770", "Category Assignment"))
         self.assertTrue(ask, "no Category Assignment")
         self.assertEqual(self.ctl.ask("text", self.ctl.child(ask, IDC_ASK_LOCATION))["text"], "https://www.bing.com/")
         self.assertEqual(self.ctl.ask("text", self.ctl.child(ask, IDC_ASK_BEST_GUESS))["text"],
@@ -348,24 +249,24 @@ class ImportTest(unittest.TestCase):
         self.assertEqual([r[0] for r in rows], ["Existing"])  # no pseudo-category
         self.shot("import-askcategory.png")
         self.ctl.ok("click", ask, "Insert")
-        form = self.ctl.wait(lambda: self.ctl.find("#32770", "Category Will Be Added"))
+        form = self.ctl.poll(lambda: self.ctl.find("#32770", "Category Will Be Added"))
         self.assertTrue(form, "no category form")
         self.set_text(form, IDC_UCN_NAME, "Picked Here")
         self.shot("import-updatecategoriesnomdi.png")
         self.press(form, IDOK)
-        self.assertTrue(self.ctl.wait(lambda: self.ctl.find("#32770", "Category Will Be Added"), gone=True))
+        self.assertTrue(self.ctl.poll(lambda: self.ctl.find("#32770", "Category Will Be Added"), gone=True))
         rows = self.ctl.ask("rows", self.ctl.child(ask, IDC_ASK_LIST))
         self.assertEqual([r[0] for r in rows["rows"]], ["Existing", "Picked Here"])
         self.assertEqual(rows["selected"], 1)
         self.ctl.ok("click", ask, "Select")
         # Second site: an existing category chosen in the list.
-        ask = self.ctl.wait(lambda: self.second_question(ask))
+        ask = self.ctl.poll(lambda: self.second_question(ask))
         self.assertEqual(self.ctl.ask("text", self.ctl.child(ask, IDC_ASK_LOCATION))["text"],
                          "https://shop.example.de/strasse")
         self.ctl.ok("selectrow", self.ctl.child(ask, IDC_ASK_LIST), 0)
         self.ctl.ok("click", ask, "Select")
         # Third site: "&Use Best Guess" gives "New".
-        ask = self.ctl.wait(lambda: self.second_question(ask))
+        ask = self.ctl.poll(lambda: self.second_question(ask))
         self.ctl.ok("click", ask, "Use Best Guess")
         self.assertEqual(self.wait_end_line(), "3 sites added, 0 skipped as duplicates")
         s = sites()
@@ -395,7 +296,7 @@ class ImportTest(unittest.TestCase):
         # "Help!": the viewer of Export.Txt, titled as the export's help.
         shutil.copy(os.path.join(HERE, "..", "Export.Txt"), os.path.join(WORK, "Export.Txt"))
         self.press(w, IDC_IMPORT_HELP)
-        viewer = self.ctl.wait(lambda: self.ctl.findchild(self.frame, "", "Using Tabulink") or
+        viewer = self.ctl.poll(lambda: self.ctl.findchild(self.frame, "", "Using Tabulink") or
                                self.ctl.find("", "Using Tabulink"))
         self.assertTrue(viewer, "no viewer of Export.Txt")
         self.ctl.ok("close", viewer)
@@ -406,7 +307,7 @@ class ImportTest(unittest.TestCase):
         w = self.open_window(IDM_FILE_IMPORT, "Import")
         self.fill_import(w, "big.html", "H", "M")
         self.press(w, IDOK)
-        progress = self.ctl.wait(lambda: self.ctl.find("#32770", "Processing Records"))
+        progress = self.ctl.poll(lambda: self.ctl.find("#32770", "Processing Records"))
         self.assertTrue(progress)
         self.ctl.ok("click", progress, "Cancel")
         box = self.expect_box("Import", "Import cancelled at")
@@ -453,14 +354,14 @@ class ImportTest(unittest.TestCase):
         w = self.open_window(IDM_FILE_IMPORT, "Import")
         self.fill_import(w, "big.html", "H", "M")
         self.press(w, IDOK)
-        progress = self.ctl.wait(lambda: self.ctl.find("#32770", "Processing Records"))
+        progress = self.ctl.poll(lambda: self.ctl.find("#32770", "Processing Records"))
         self.assertTrue(progress)
         self.shot("import-progress-running.png")
         # While the import runs on its thread, the merge window saves on another.
         m = self.open_window(IDM_FILE_MERGE, "Import from Tabulink Database")
         self.set_text(m, IDC_MERGE_NAME, h.winpath(os.path.join(OTHER, "URL_L.KSF")))
         self.press(m, IDOK)
-        both = self.ctl.wait(lambda: len([b for b in self.ctl.ask("boxes") if b["title"] == "Processing Records"]) == 2)
+        both = self.ctl.poll(lambda: len([b for b in self.ctl.ask("boxes") if b["title"] == "Processing Records"]) == 2)
         self.assertTrue(both, "the merge's progress window did not open")
         info = self.ctl.describe(progress)
         self.assertNotIn("Process Completed", [c["text"] for c in info["children"]],

@@ -14,18 +14,17 @@ import os
 import re
 import shutil
 import subprocess
-import sys
 import time
 import unittest
 
+import tablnk_driver as driver
 import txharness as h
 
-TABLNK, WINCTL, FIXTURE = [os.path.abspath(p) for p in sys.argv[1:4]]
-del sys.argv[1:4]
-SHOTS = os.environ.get("TX_SCREENSHOTS", os.path.abspath("screenshots"))
+TABLNK, WINCTL, FIXTURE = driver.take_programs()
+SHOTS = driver.SHOTS
 WORK = os.path.abspath("reports-work")
 CUPS = os.path.abspath("reports-cups")
-INI = os.path.join(h.windows_dir(), "TABLNK.INI")
+INI = driver.INI
 PDF_DIR = os.path.join(os.path.expanduser("~"), "PDF")
 
 # Menu commands (resource.h).
@@ -59,54 +58,6 @@ CATEGORIES = [
     ("Files", "Archives of programs"),
     ("_Before All", ""),
 ]
-
-
-class WinCtl:
-    """One running winctl.exe: a command a line in, a JSON answer a line out."""
-
-    def __init__(self):
-        self.proc = h.start([WINCTL], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL)
-
-    def ask(self, *fields):
-        self.proc.stdin.write(("\t".join(str(f) for f in fields) + "\n").encode("latin-1"))
-        self.proc.stdin.flush()
-        line = self.proc.stdout.readline()
-        if not line:
-            raise RuntimeError("winctl ended")
-        return json.loads(line.decode("latin-1"))
-
-    def find(self, cls="", title=""):
-        return self.ask("find", cls, title)["hwnd"]
-
-    def boxes(self):
-        return self.ask("boxes")
-
-    def child(self, parent, cls="", title=""):
-        return self.ask("findchild", parent, cls, title)["hwnd"]
-
-    def wait(self, test, timeout=60, what="condition"):
-        end = time.time() + timeout
-        while time.time() < end:
-            got = test()
-            if got:
-                return got
-            time.sleep(0.1)
-        shown = [(w["class"], w["title"]) for w in self.ask("list") if w["visible"]]
-        raise AssertionError("timed out waiting for %s; windows %s, boxes %s" % (what, shown, self.boxes()))
-
-    def close(self):
-        try:
-            self.ask("quit")
-        except (RuntimeError, BrokenPipeError, ValueError):
-            pass
-        try:
-            self.proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-        self.proc.stdin.close()
-        self.proc.stdout.close()
 
 
 class Printer:
@@ -197,10 +148,7 @@ def pdf_text(path, page):
 
 
 def fixture(*args, input=None):
-    r = h.run([FIXTURE] + [str(a) for a in args], cwd=WORK, input=input, timeout=600)
-    if r.returncode != 0:
-        raise AssertionError("fixture %s failed: %s %s" % (args, r.stdout, r.stderr))
-    return json.loads(r.stdout.decode("latin-1").strip().splitlines()[-1])
+    return driver.fixture_json(args, cwd=WORK, input=input, timeout=600)
 
 
 def add_records(sites=SITES, categories=CATEGORIES):
@@ -208,13 +156,14 @@ def add_records(sites=SITES, categories=CATEGORIES):
     return fixture("add", input=("\n".join(lines) + "\n").encode("latin-1"))
 
 
-class ReportsTest(unittest.TestCase):
+class ReportsTest(driver.TablnkCase):
     """Each test starts from no TABLNK.INI and an empty working directory."""
+
+    WORK = WORK
 
     @classmethod
     def setUpClass(cls):
-        h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
-        os.makedirs(SHOTS, exist_ok=True)
+        super().setUpClass()
         cls.printer = Printer()
         # Wine lists the scheduler's printers to a program that has CUPS_SERVER.
         r = h.run([FIXTURE, "printers"], env={"CUPS_SERVER": cls.printer.socket})
@@ -228,31 +177,15 @@ class ReportsTest(unittest.TestCase):
         cls.printer.stop()
 
     def setUp(self):
-        if os.path.exists(INI):
-            os.remove(INI)
-        shutil.rmtree(WORK, ignore_errors=True)
-        os.makedirs(WORK)
-        self.ctl = WinCtl()
-        self.proc = None
+        super().setUp()
         self.frame = 0
-
-    def tearDown(self):
-        if self.proc is not None and self.proc.poll() is None:
-            if self.frame:
-                self.ctl.ask("command", self.frame, IDM_FILE_EXIT)
-            try:
-                self.proc.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        self.ctl.close()
 
     # ---- helpers ------------------------------------------------------------------
 
     def start(self, program=TABLNK):
-        self.proc = h.start([program], cwd=WORK, env={"CUPS_SERVER": self.printer.socket},
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.frame = self.ctl.wait(lambda: self.ctl.find("TabulinkFrame", "Tabulink"), what="the frame")
+        self.launch(program, env={"CUPS_SERVER": self.printer.socket}, stdout=subprocess.DEVNULL,
+                    stderr=subprocess.DEVNULL)
+        self.frame = self.ctl.expect(lambda: self.ctl.find("TabulinkFrame", "Tabulink"), what="the frame")
         # The site browse opens with the frame once it is part of the program; the
         # splash closes with the first menu choice.
         return self.frame
@@ -263,19 +196,19 @@ class ReportsTest(unittest.TestCase):
 
     def open_preview(self, title):
         self.ctl.ask("command", self.frame, IDM_REPORT[title])
-        preview = self.ctl.wait(lambda: self.ctl.find("TabulinkReportPreview", "Report Preview"),
+        preview = self.ctl.expect(lambda: self.ctl.find("TabulinkReportPreview", "Report Preview"),
                                 what="the preview of " + title)
         self.assertEqual(self.unexpected_boxes(), [])
         return preview
 
     def status(self, preview, part=0):
-        bar = self.ctl.child(preview, "msctls_statusbar32")
+        bar = self.ctl.findchild(preview, "msctls_statusbar32")
         answer = self.ctl.ask("sbtext", bar, part)
         self.assertTrue(answer["ok"], answer)
         return answer["text"]
 
     def wait_status(self, preview, text, part=0):
-        self.ctl.wait(lambda: self.status(preview, part) == text, timeout=20,
+        self.ctl.expect(lambda: self.status(preview, part) == text, timeout=20,
                       what="status %r (it shows %r)" % (text, self.status(preview, part)))
 
     def page_count(self, preview):
@@ -292,7 +225,7 @@ class ReportsTest(unittest.TestCase):
     def print_preview(self, preview, title):
         self.printer.clear(title)
         self.ctl.ask("command", preview, IDM_PREVIEW_PRINT)
-        self.ctl.wait(lambda: not self.ctl.find("TabulinkReportPreview", "Report Preview"),
+        self.ctl.expect(lambda: not self.ctl.find("TabulinkReportPreview", "Report Preview"),
                       what="the preview to close after printing")
         self.assertEqual(self.unexpected_boxes(), [])
         return self.printer.wait_pdf(title)
@@ -396,7 +329,7 @@ class ReportsTest(unittest.TestCase):
         self.wait_status(preview, "No Zoom", part=1)
         # Jump to a Report Page: the prompt names the range; a number out of it is refused.
         self.ctl.ask("command", preview, IDM_PREVIEW_JUMP)
-        box = self.ctl.wait(lambda: [b for b in self.ctl.boxes() if b["title"] == "Jump to a Report Page"],
+        box = self.ctl.expect(lambda: [b for b in self.ctl.boxes() if b["title"] == "Jump to a Report Page"],
                             what="the jump dialog")[0]
         jump = box["hwnd"]
         self.assertIn("Enter a page number from 1 to %d" % pages, box["texts"])
@@ -409,12 +342,12 @@ class ReportsTest(unittest.TestCase):
         self.assertTrue(self.ctl.find("#32770", "Jump to a Report Page"))
         self.ctl.ask("settext", jump, IDC_JUMP_PAGE, "3")
         self.ctl.ask("click", jump, "OK")
-        self.ctl.wait(lambda: not self.ctl.find("#32770", "Jump to a Report Page"), what="the jump dialog to close")
+        self.ctl.expect(lambda: not self.ctl.find("#32770", "Jump to a Report Page"), what="the jump dialog to close")
         self.wait_status(preview, "Page 3 of %d" % pages)
         # Exit leaves without printing and keeps the window's place.
         self.printer.clear("URLs by Location")
         self.ctl.ask("command", preview, IDM_PREVIEW_EXIT)
-        self.ctl.wait(lambda: not self.ctl.find("TabulinkReportPreview", "Report Preview"), what="the preview to go")
+        self.ctl.expect(lambda: not self.ctl.find("TabulinkReportPreview", "Report Preview"), what="the preview to go")
         self.assertEqual(glob.glob(self.printer.pattern("URLs by Location")), [])
         self.assertEqual(self.unexpected_boxes(), [])
 
@@ -422,23 +355,23 @@ class ReportsTest(unittest.TestCase):
         fixture("generate", 100000)  # the run takes a second or two: long enough to cancel
         self.start()
         self.ctl.ask("command", self.frame, IDM_REPORT["URLs by Description"])
-        progress = self.ctl.wait(lambda: self.ctl.find("#32770", "Generating Report"), what="the progress window")
+        progress = self.ctl.expect(lambda: self.ctl.find("#32770", "Generating Report"), what="the progress window")
         self.assertEqual(self.ctl.ask("click", progress, "Cancel"), {"ok": True})
-        self.ctl.wait(lambda: not self.ctl.find("#32770", "Generating Report"), what="the progress window to go")
+        self.ctl.expect(lambda: not self.ctl.find("#32770", "Generating Report"), what="the progress window to go")
         end = time.time() + 3
         while time.time() < end:  # no preview may follow
             self.assertFalse(self.ctl.find("TabulinkReportPreview", "Report Preview"))
             time.sleep(0.2)
         # Run again to its end: the window shows the report and its percentage, then the preview.
         self.ctl.ask("command", self.frame, IDM_REPORT["URLs by Description"])
-        progress = self.ctl.wait(lambda: self.ctl.find("#32770", "Generating Report"), what="the progress window")
+        progress = self.ctl.expect(lambda: self.ctl.find("#32770", "Generating Report"), what="the progress window")
         self.shot("generating")
         boxes = [b for b in self.ctl.boxes() if b["hwnd"] == progress]
         if boxes and boxes[0]["texts"]:  # unless the run ended meanwhile
             self.assertIn("URLs by Description", boxes[0]["texts"])
             for t in boxes[0]["texts"][1:]:
                 self.assertRegex(t, r"^ {0,2}\d{1,3}% Completed$")
-        preview = self.ctl.wait(lambda: self.ctl.find("TabulinkReportPreview", "Report Preview"),
+        preview = self.ctl.expect(lambda: self.ctl.find("TabulinkReportPreview", "Report Preview"),
                                 what="the preview after the whole run")
         self.assertEqual(self.status(preview), "Page 1 of %d" % self.page_count(preview))
         self.assertGreater(self.page_count(preview), 1000)
@@ -449,17 +382,17 @@ class ReportsTest(unittest.TestCase):
     def open_viewer(self, command, title):
         """The viewer's window (the frame's child), its dialog and its list."""
         self.ctl.ask("command", self.frame, command)
-        host = self.ctl.wait(lambda: self.ctl.child(self.frame, "TabulinkWindow", title),
+        host = self.ctl.expect(lambda: self.ctl.findchild(self.frame, "TabulinkWindow", title),
                              what="the viewer " + title)
-        viewer = self.ctl.child(host, "TabulinkTextViewer", title)
-        listbox = self.ctl.child(viewer, "ListBox")
+        viewer = self.ctl.findchild(host, "TabulinkTextViewer", title)
+        listbox = self.ctl.findchild(viewer, "ListBox")
         self.assertTrue(listbox)
         self.host = host
         return viewer, listbox
 
     def find(self, viewer, what, whole=False, case=False, up=False):
         self.ctl.ask("click", viewer, "Find...")
-        box = self.ctl.wait(lambda: [b for b in self.ctl.boxes() if b["title"] == "Searching Text..."],
+        box = self.ctl.expect(lambda: [b for b in self.ctl.boxes() if b["title"] == "Searching Text..."],
                             what="the find dialog")[0]
         dialog = box["hwnd"]
         self.assertIn("Find What:", box["texts"])
@@ -471,7 +404,7 @@ class ReportsTest(unittest.TestCase):
         self.ctl.ask("check", dialog, IDC_FIND_UP, int(up))
         self.ctl.ask("check", dialog, IDC_FIND_DOWN, int(not up))
         self.ctl.ask("click", dialog, "Find")
-        self.ctl.wait(lambda: not self.ctl.ask("describe", dialog)["exists"], what="the find dialog to close")
+        self.ctl.expect(lambda: not self.ctl.ask("describe", dialog)["exists"], what="the find dialog to close")
 
     def selected(self, listbox):
         return self.ctl.ask("listbox", listbox)
@@ -488,31 +421,31 @@ class ReportsTest(unittest.TestCase):
         want = [i for i, l in enumerate(lines) if "print" in l.lower()]
         self.assertGreaterEqual(len(want), 2)
         self.find(viewer, "print")
-        self.ctl.wait(lambda: self.selected(listbox)["selected"] == want[0], what="the first match")
+        self.ctl.expect(lambda: self.selected(listbox)["selected"] == want[0], what="the first match")
         self.shot("viewer-found")
         # Find Next goes on down, then wraps to the first again.
         for expect in want[1:] + want[:1]:
             self.ctl.ask("click", viewer, "Find Next")
-            self.ctl.wait(lambda: self.selected(listbox)["selected"] == expect, what="match %d" % expect)
+            self.ctl.expect(lambda: self.selected(listbox)["selected"] == expect, what="match %d" % expect)
         # Up, whole word, matching case: "Print" as a word.
         whole = [i for i, l in enumerate(lines) if re.search(r"(?<![A-Za-z0-9_])Print(?![A-Za-z0-9_])", l)]
         self.assertTrue(whole)
         self.find(viewer, "Print", whole=True, case=True, up=True)
         before = [i for i in whole if i < want[0]]
-        self.ctl.wait(lambda: self.selected(listbox)["selected"] == (before[-1] if before else whole[-1]),
+        self.ctl.expect(lambda: self.selected(listbox)["selected"] == (before[-1] if before else whole[-1]),
                       what="the whole-word match upwards")
         # A text that is not there says so and leaves the selection.
         was = self.selected(listbox)["selected"]
         self.find(viewer, "zebra crossing")
-        box = self.ctl.wait(lambda: [b for b in self.ctl.boxes() if b["title"] == "Text Not Found"],
+        box = self.ctl.expect(lambda: [b for b in self.ctl.boxes() if b["title"] == "Text Not Found"],
                             what="the not-found message")[0]
         self.assertEqual(box["texts"], ['"zebra crossing" was not found in What\'s New.'])
         self.ctl.ask("click", box["hwnd"], "OK")
-        self.ctl.wait(lambda: not self.ctl.find("#32770", "Text Not Found"), what="the message to close")
+        self.ctl.expect(lambda: not self.ctl.find("#32770", "Text Not Found"), what="the message to close")
         self.assertEqual(self.selected(listbox)["selected"], was)
         # Print: the lines as a report, through the preview.
         self.ctl.ask("click", viewer, "Print")
-        preview = self.ctl.wait(lambda: self.ctl.find("TabulinkReportPreview", "Report Preview"),
+        preview = self.ctl.expect(lambda: self.ctl.find("TabulinkReportPreview", "Report Preview"),
                                 what="the viewer's preview")
         pages = self.page_count(preview)
         path = self.print_preview(preview, "What's New")
@@ -524,7 +457,7 @@ class ReportsTest(unittest.TestCase):
         # Its place is kept under its name.
         self.ctl.ask("move", self.host, 30, 20, 500, 300)
         self.ctl.ask("click", viewer, "Close")
-        self.ctl.wait(lambda: not self.ctl.child(self.frame, "TabulinkWindow", "What's New"),
+        self.ctl.expect(lambda: not self.ctl.findchild(self.frame, "TabulinkWindow", "What's New"),
                       what="the viewer to close")
         section = {}
         with open(INI, "rb") as f:
@@ -549,13 +482,13 @@ class ReportsTest(unittest.TestCase):
         shutil.copy(TABLNK, program)
         self.start(program)
         self.ctl.ask("command", self.frame, IDM_HELP_WHATSNEW)
-        box = self.ctl.wait(lambda: [b for b in self.ctl.boxes() if b["title"] == "Record Retrieval Error"],
+        box = self.ctl.expect(lambda: [b for b in self.ctl.boxes() if b["title"] == "Record Retrieval Error"],
                             what="the file error")[0]
         self.assertEqual(box["texts"], ["Error: (File Not Found (2)) attempting to access a record from the "
                                         "whatsnew.txt file.  Returning to previous window."])
         self.ctl.ask("click", box["hwnd"], "OK")
-        self.ctl.wait(lambda: not self.ctl.find("#32770", "Record Retrieval Error"), what="the box to close")
-        self.assertFalse(self.ctl.child(self.frame, "TabulinkWindow", "What's New"))
+        self.ctl.expect(lambda: not self.ctl.find("#32770", "Record Retrieval Error"), what="the box to close")
+        self.assertFalse(self.ctl.findchild(self.frame, "TabulinkWindow", "What's New"))
         # The program goes on: a report still runs.
         preview = self.open_preview("URLs by Rating")
         self.assertEqual(self.status(preview), "Page 1 of 1")

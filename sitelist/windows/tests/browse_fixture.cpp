@@ -8,6 +8,11 @@
 //                                                       ("Site NNNNN", rating NNNNN % 100) in CAT,
 //                                                       numbered from FROM (default 0)
 //   browse_fixture dump                                 every site, category and text as JSON
+//   browse_fixture hold SECONDS                         holds a transaction over the site file, so
+//                                                       that other stations' adds wait and then fail;
+//                                                       writes the file "held" once it holds it, and
+//                                                       lets go when a file "release" appears (or
+//                                                       after SECONDS)
 // Prints one JSON line; the exit code is 0 when everything worked.
 #include <windows.h>
 
@@ -200,6 +205,22 @@ int Dump() {
   return 0;
 }
 
+int Hold(int seconds) {
+  KsFile* f = nullptr;
+  int rc = Open(&TABLNK_Decl, &f);
+  KsTxn* t = nullptr;
+  if (rc == KS_OK) rc = ks_begin(&f, 1, 10000, &t);
+  if (rc == KS_OK) {
+    FILE* held = fopen("held", "w");
+    if (held != nullptr) fclose(held);
+    DWORD end = GetTickCount() + (DWORD)seconds * 1000;
+    while (GetFileAttributesA("release") == INVALID_FILE_ATTRIBUTES && (int)(end - GetTickCount()) > 0) Sleep(20);
+    ks_rollback(t);
+  }
+  if (f != nullptr) ks_close(f);
+  return Finish(rc);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -209,6 +230,7 @@ int main(int argc, char** argv) {
   if ((argc == 4 || argc == 5) && strcmp(argv[1], "sites") == 0)
     return AddSites(atoi(argv[2]), argv[3], argc == 5 ? atoi(argv[4]) : 0);
   if (argc == 2 && strcmp(argv[1], "dump") == 0) return Dump();
-  fprintf(stderr, "usage: browse_fixture category|site|text|sites|dump ...\n");
+  if (argc == 3 && strcmp(argv[1], "hold") == 0) return Hold(atoi(argv[2]));
+  fprintf(stderr, "usage: browse_fixture category|site|text|sites|dump|hold ...\n");
   return 2;
 }

@@ -26,14 +26,15 @@ struct MemorySink : ClipboardScanSink {
     categories.insert(Low(name));
   }
   bool LocationExists(const std::string& location) override { return locations.count(Low(location)) > 0; }
-  bool AddSite(SiteRecord* site) override {
+  int AddSite(SiteRecord* site) override {
     char location[256];
     GET_FIELD(site->Location, location);
     std::string l(location);
     if (l.empty() || l[0] == '#' || l.find(':') == std::string::npos) abort();
     if (!locations.insert(Low(l)).second) abort();  // a duplicate got through
-    return true;
+    return KS_OK;
   }
+  bool AddFailed(const SiteRecord&, int) override { abort(); }
 };
 
 }  // namespace

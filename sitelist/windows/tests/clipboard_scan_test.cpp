@@ -99,10 +99,28 @@ TEST_F(ClipboardScanTest, TextsGiveTheirSites) {
        "<h2>  Search engines</h2><a href=\"http://find.example/\">Find</a>",
        1,
        {{"http://find.example/", "Find", "Search engines", "http", ""}}},
+      {"a rule or a head is no heading",
+       "<hr>Rule text<head>Head text</head><a href=\"http://rule.example/\">Rule</a>",
+       1,
+       {{"http://rule.example/", "Rule", "Clipboard", "http", ""}}},
+      {"a heading after the link does not name it",
+       "<a href=\"http://before.example/\">Before</a><h1>Later</h1>",
+       1,
+       {{"http://before.example/", "Before", "Clipboard", "http", ""}}},
       {"links within the page are skipped",
        "<a href=\"#top\">Top</a> <a href=\"#x:y\">Odd</a> <a href=\"http://real.example/\">Real</a>",
        1,
        {{"http://real.example/", "Real", "Clipboard", "http", ""}}},
+      {"one address a line",
+       "http://a.example/\r\nhttp://b.example/ B site\r\nnext line\r\n\thttp://c.example/\tC site",
+       3,
+       {{"http://a.example/", "Added from clipboard 12/08/2026 11:30:00 http://a.example/", "Clipboard", "http", ""},
+        {"http://b.example/", "B site", "Clipboard", "http", ""},
+        {"http://c.example/", "C site", "Clipboard", "http", ""}}},
+      {"link text over two lines, heading with line breaks",
+       "<h1>\r\n  Wrapped  </h1>\r\n<a href=\"http://wrap.example/\">Wrapped\r\n   link text</a>\r\n",
+       1,
+       {{"http://wrap.example/", "Wrapped link text", "Wrapped", "http", ""}}},
       {"href without a quote ends", "<a href=nothing> and href again", 0, {}},
       {"link without colon is not a site", "<a href=\"page.html\">Page</a>", 0, {}},
       {"no address at all", "just some words, nothing more", 0, {}},
@@ -143,11 +161,84 @@ TEST_F(ClipboardScanTest, DuplicatesAreNotAddedAgain) {
 }
 
 TEST_F(ClipboardScanTest, OnlyTheFirst2000CharactersAreScanned) {
-  std::string text(1990, 'x');
-  text += " http://cut.example/far/away";
+  std::string text(CLIPBOARD_TEXT_WIDTH, 'x');
+  text += " http://far.example/";
   EXPECT_EQ(0, Scan(text).added);
+  // An address the 2000th character cuts is kept as far as the field holds it.
+  text = std::string(1990, 'x') + " http://cut.example/far/away";
+  EXPECT_EQ(1, Scan(text).added);
+  EXPECT_EQ("Added 1:  http://cu", status_);
   text = std::string(1950, 'y') + " http://near.example/";
   EXPECT_EQ(1, Scan(text).added);
+}
+
+TEST_F(ClipboardScanTest, TheWorkingTextIsAFieldPaddedWithSpaces) {
+  // 2000 characters with one space before the address: once the text before
+  // the address is dropped, the field's padding ends it, cut to the field.
+  std::string text = "see http://long.example/";
+  text += std::string(CLIPBOARD_TEXT_WIDTH - text.size(), 'b');
+  ASSERT_EQ(1, Scan(text).added);
+  SiteRecord s;
+  std::string location = text.substr(4, sizeof(s.Location));
+  ASSERT_TRUE(GetSite(location.c_str(), &s));
+  EXPECT_EQ(location, Field(s.Location, sizeof(s.Location)));
+}
+
+// The store's sink, but its lookup misses the sites that a second station adds
+// between the lookup and the add: the store then refuses the add.
+class RacingSink : public StoreClipboardSink {
+public:
+  bool LocationExists(const std::string&) override { return false; }
+  bool AddFailed(const SiteRecord& site, int code) override {
+    char location[256];
+    GET_FIELD(site.Location, location);
+    failures.push_back(std::string(location) + " " + std::to_string(code));
+    return goOn;
+  }
+  std::vector<std::string> failures;
+  bool goOn = true;
+};
+
+TEST_F(ClipboardScanTest, AFailedAddGoesOnOrEndsTheScanAsAnswered) {
+  SiteRecord stored = MakeSite("http://taken.example/", "Stored", "Clipboard", 0, "http");
+  ASSERT_EQ(1, AddSite(&stored));
+  const std::string text = "a http://first.example/ b HTTP://TAKEN.EXAMPLE/ c http://last.example/ d";
+  RacingSink racing;
+  ClipboardScanResult r = ScanClipboardText(text, "Dec 8, 2026", "1:05PM", &racing, &count_, &status_);
+  EXPECT_EQ(2, r.added);
+  EXPECT_EQ(1, r.failed);
+  EXPECT_FALSE(r.stopped);
+  EXPECT_EQ(std::vector<std::string>{"HTTP://TAKEN.EXAMPLE/ 40"}, racing.failures);
+  EXPECT_EQ("Added 2:  http://last.example/", status_);
+
+  // Answered "end": nothing after the failed add is looked at.
+  racing.failures.clear();
+  racing.goOn = false;
+  r = ScanClipboardText("x http://first.example/ y http://later.example/ z", "", "", &racing, &count_, &status_);
+  EXPECT_EQ(0, r.added);
+  EXPECT_TRUE(r.stopped);
+  EXPECT_EQ(std::vector<std::string>{"http://first.example/ 40"}, racing.failures);
+  SiteRecord later;
+  EXPECT_FALSE(GetSite("http://later.example/", &later));
+  EXPECT_EQ(2, count_);
+}
+
+TEST_F(ClipboardScanTest, ACategoryAnotherWindowAddedMeanwhileIsNoError) {
+  // The lookup misses it (added after the look), the add finds it: no message.
+  struct LateCategorySink : StoreClipboardSink {
+    bool CategoryExists(const std::string&) override { return false; }
+  } late;
+  int prompts = 0;
+  static int* counter;
+  counter = &prompts;
+  SetRecordPrompt([](const RecordMessage* m) {
+    ++*counter;
+    return m->default_answer;
+  });
+  EXPECT_EQ(1, ScanClipboardText("x http://one.example/ y", "", "", &late, &count_, &status_).added);
+  EXPECT_EQ(1, ScanClipboardText("x http://two.example/ y", "", "", &late, &count_, &status_).added);
+  EXPECT_EQ(0, prompts);
+  EXPECT_EQ(1u, Count(RF_CATEGORIES));
 }
 
 TEST_F(ClipboardScanTest, EveryPassShortensTheText) {

@@ -90,7 +90,7 @@ struct ItemCase {
 
 const ItemCase kItems[] = {
     {0, -1, 0, "&Import", IDM_FILE_IMPORT, false, ""},
-    {0, -1, 1, "&Clipboard Monitor", IDM_FILE_CLIPBOARD, true, "Monitor clipboard for URLs..."},
+    {0, -1, 1, "&Clipboard Monitor", IDM_FILE_CLIPBOARD, false, "Monitor clipboard for URLs..."},
     {0, -1, 2, "&Export", IDM_FILE_EXPORT, false, "Export to HTML or  ASCII"},
     {0, -1, 3, "&Merge URL databases", IDM_FILE_MERGE, false, "Import from Tabulink database in another directory"},
     {0, -1, 4, "", 0, false, ""},
@@ -187,8 +187,10 @@ TEST_F(FrameTest, PopupHints) {
   }
 }
 
-TEST_F(FrameTest, GreyedCommandsStartNothing) {
-  SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_FILE_CLIPBOARD, 0), 0);
+TEST_F(FrameTest, CommandsOfNoWindowStartNothing) {
+  // Every starting command has its window now; a command of none (here one
+  // of the Window menu's list, with no such child) starts no procedure.
+  SendMessageA(frame_, WM_COMMAND, MAKEWPARAM(IDM_FIRSTCHILD + 40, 0), 0);
   EXPECT_EQ(RunningProcedures(), 0);
 }
 

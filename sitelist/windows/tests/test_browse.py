@@ -10,21 +10,18 @@ through the store (browse_fixture.exe).
 
 Usage: test_browse.py TABLNK.exe winctl.exe browse_fixture.exe
 """
-import json
 import os
-import shutil
 import subprocess
-import sys
 import time
 import unittest
 
+import tablnk_driver as driver
 import txharness as h
 
-TABLNK, WINCTL, FIXTURE = [os.path.abspath(p) for p in sys.argv[1:4]]
-del sys.argv[1:4]
-SHOTS = os.environ.get("TX_SCREENSHOTS", os.path.abspath("screenshots"))
+TABLNK, WINCTL, FIXTURE = driver.take_programs()
+SHOTS = driver.SHOTS
 WORK = os.path.abspath("browse-work")
-INI = os.path.join(h.windows_dir(), "TABLNK.INI")
+read_ini, wait_for = driver.read_ini, driver.wait_for
 
 # resource.h
 IDM_FILE_EXIT = 2006
@@ -60,110 +57,26 @@ QUICK_HEADER = ("<HTML>\r\n\r\n<HEAD><TITLE>Tabulink - Quick Published Site List
 QUICK_FOOTER = "\r\n</TABLE>\r\n\r\n</BODY>\r\n</HTML>\r\n"
 
 
-class WinCtl:
-    """One running winctl.exe: a command a line in, a JSON answer a line out."""
-
-    def __init__(self):
-        self.proc = h.start([WINCTL], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-
-    def ask(self, *fields):
-        self.proc.stdin.write(("\t".join(str(f) for f in fields) + "\n").encode("latin-1"))
-        self.proc.stdin.flush()
-        line = self.proc.stdout.readline()
-        if not line:
-            raise RuntimeError("winctl ended")
-        return json.loads(line.decode("latin-1"))
-
-    def ok(self, *fields):
-        answer = self.ask(*fields)
-        if not answer.get("ok"):
-            raise AssertionError("winctl %r: %r" % (fields, answer))
-        return answer
-
-    def find(self, cls="", title=""):
-        return self.ask("find", cls, title)["hwnd"]
-
-    def close(self):
-        try:
-            self.ask("quit")
-        except (RuntimeError, BrokenPipeError, ValueError):
-            pass
-        try:
-            self.proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-        self.proc.stdin.close()
-        self.proc.stdout.close()
-
-
 def fixture(*args):
-    r = h.run([FIXTURE] + [str(a) for a in args], cwd=WORK, timeout=300)
-    if r.returncode != 0:
-        raise AssertionError("fixture %s failed: %s %s" % (args, r.stdout, r.stderr))
-    return json.loads(r.stdout.decode("latin-1").strip().splitlines()[-1])
+    return driver.fixture_json(args, cwd=WORK, timeout=300)
 
 
-def read_ini():
-    out = {}
-    if not os.path.exists(INI):
-        return out
-    section = None
-    with open(INI, "rb") as f:
-        for raw in f.read().decode("latin-1").splitlines():
-            line = raw.strip()
-            if line.startswith("[") and line.endswith("]"):
-                section = out.setdefault(line[1:-1], {})
-            elif "=" in line and section is not None:
-                k, v = line.split("=", 1)
-                section[k] = v
-    return out
-
-
-def wait_for(what, timeout=30, step=0.1):
-    end = time.time() + timeout
-    while time.time() < end:
-        value = what()
-        if value:
-            return value
-        time.sleep(step)
-    return what()
-
-
-class BrowseTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
-        os.makedirs(SHOTS, exist_ok=True)
+class BrowseTest(driver.TablnkCase):
+    WORK = WORK
 
     def setUp(self):
-        if os.path.exists(INI):
-            os.remove(INI)
-        shutil.rmtree(WORK, ignore_errors=True)
-        os.makedirs(WORK)
-        self.ctl = WinCtl()
-        self.proc = None
+        super().setUp()
         self.frame = None
 
-    def tearDown(self):
-        if self.proc is not None and self.proc.poll() is None:
-            frame = self.ctl.find("TabulinkFrame", "Tabulink")
-            for box in self.boxes():  # leave nothing modal behind
-                self.ctl.ask("close", box["hwnd"])
-            if frame:
-                self.ctl.ask("command", frame, IDM_FILE_EXIT)
-            try:
-                self.proc.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        self.ctl.close()
+    def leave_boxes(self):
+        for box in self.boxes():  # leave nothing modal behind
+            self.ctl.ask("close", box["hwnd"])
 
     # ---- helpers ----------------------------------------------------------------
 
     def start(self):
         """Starts TABLNK.exe; returns the site browse's dialog, opened at start."""
-        self.proc = h.start([TABLNK], cwd=WORK)
+        self.launch()
         self.frame = wait_for(lambda: self.ctl.find("TabulinkFrame", "Tabulink"))
         self.assertTrue(self.frame, "the frame did not open")
         browse = self.window("Browse Locations")

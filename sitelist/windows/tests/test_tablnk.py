@@ -6,22 +6,20 @@ positions in TABLNK.INI, and screenshots of all of them.
 
 Usage: test_tablnk.py TABLNK.exe winctl.exe tablnk_fixture.exe
 """
-import json
 import os
 import re
-import shutil
 import subprocess
-import sys
 import time
 import unittest
 
+import tablnk_driver as driver
 import txharness as h
 
-TABLNK, WINCTL, FIXTURE = [os.path.abspath(p) for p in sys.argv[1:4]]
-del sys.argv[1:4]
-SHOTS = os.environ.get("TX_SCREENSHOTS", os.path.abspath("screenshots"))
+TABLNK, WINCTL, FIXTURE = driver.take_programs()
+SHOTS = driver.SHOTS
 WORK = os.path.abspath("tablnk-work")
-INI = os.path.join(h.windows_dir(), "TABLNK.INI")
+INI = driver.INI
+read_ini, write_ini = driver.read_ini, driver.write_ini
 
 # Menu command numbers (resource.h).
 IDM_FILE_PRINTSETUP = 2005
@@ -33,122 +31,22 @@ NEW_VERSION_TEXT = ("To allow you to take full advantage of all the new features
                     "Tabulink, your files must be updated.  Press OK to begin upgrading files.")
 
 
-class WinCtl:
-    """One running winctl.exe: a command a line in, a JSON answer a line out."""
-
-    def __init__(self):
-        self.proc = h.start([WINCTL], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL)
-
-    def ask(self, *fields):
-        self.proc.stdin.write(("\t".join(str(f) for f in fields) + "\n").encode("latin-1"))
-        self.proc.stdin.flush()
-        line = self.proc.stdout.readline()
-        if not line:
-            raise RuntimeError("winctl ended")
-        return json.loads(line.decode("latin-1"))
-
-    def find(self, cls="", title=""):
-        return self.ask("find", cls, title)["hwnd"]
-
-    def wait(self, cls="", title="", timeout=30, gone=False):
-        end = time.time() + timeout
-        while time.time() < end:
-            w = self.find(cls, title)
-            if (w == 0) == gone:
-                return w if not gone else True
-            time.sleep(0.1)
-        return 0 if not gone else False
-
-    def describe(self, hwnd):
-        return self.ask("describe", hwnd)
-
-    def boxes(self):
-        return self.ask("boxes")
-
-    def close(self):
-        try:
-            self.ask("quit")
-        except (RuntimeError, BrokenPipeError, ValueError):
-            pass
-        try:
-            self.proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-        self.proc.stdin.close()
-        self.proc.stdout.close()
-
-
-def read_ini():
-    """TABLNK.INI as {section: {key: value}}; {} when missing."""
-    out = {}
-    if not os.path.exists(INI):
-        return out
-    section = None
-    with open(INI, "rb") as f:
-        for raw in f.read().decode("latin-1").splitlines():
-            line = raw.strip()
-            if line.startswith("[") and line.endswith("]"):
-                section = out.setdefault(line[1:-1], {})
-            elif "=" in line and section is not None:
-                k, v = line.split("=", 1)
-                section[k] = v
-    return out
-
-
-def write_ini(sections):
-    with open(INI, "wb") as f:
-        for name, keys in sections.items():
-            f.write(("[%s]\r\n" % name).encode("latin-1"))
-            for k, v in keys.items():
-                f.write(("%s=%s\r\n" % (k, v)).encode("latin-1"))
-
-
 def fixture(*args, timeout=300):
-    r = h.run([FIXTURE] + [str(a) for a in args], cwd=WORK, timeout=timeout)
-    if r.returncode != 0:
-        raise AssertionError("fixture %s failed: %s %s" % (args, r.stdout, r.stderr))
-    return json.loads(r.stdout.decode("latin-1").strip().splitlines()[-1])
+    return driver.fixture_json(args, cwd=WORK, timeout=timeout)
 
 
-class TablnkTest(unittest.TestCase):
+class TablnkTest(driver.TablnkCase):
     """Each test starts from no TABLNK.INI and an empty working directory."""
 
-    @classmethod
-    def setUpClass(cls):
-        # Let Wine draw the windows' frames and captions: the display has no window manager.
-        h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
-        os.makedirs(SHOTS, exist_ok=True)
-
-    def setUp(self):
-        if os.path.exists(INI):
-            os.remove(INI)
-        shutil.rmtree(WORK, ignore_errors=True)
-        os.makedirs(WORK)
-        self.ctl = WinCtl()
-        self.proc = None
-
-    def tearDown(self):
-        if self.proc is not None and self.proc.poll() is None:
-            frame = self.ctl.find("TabulinkFrame", "Tabulink")
-            if frame:
-                self.ctl.ask("command", frame, IDM_FILE_EXIT)
-            try:
-                self.proc.wait(timeout=15)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        self.ctl.close()
+    WORK = WORK
 
     # ---- helpers --------------------------------------------------------------
 
     def start(self):
-        self.proc = h.start([TABLNK], cwd=WORK)
-        return self.proc
+        return self.launch()
 
     def wait_frame(self, timeout=30):
-        frame = self.ctl.wait("TabulinkFrame", "Tabulink", timeout=timeout)
+        frame = self.find_frame(timeout=timeout)
         self.assertTrue(frame, "the frame did not open")
         end = time.time() + 10
         while time.time() < end and not self.ctl.describe(frame)["visible"]:
