@@ -9,7 +9,7 @@ As a command:
 Wine's processes get the private home <harness>/home (the prefix's Desktop and
 Documents link into it) and never start Wine's menu builder. Wine's desktop shell
 (explorer.exe /desktop), which also answers Program Manager's DDE service, runs
-while any program of the prefix runs.
+from `up` to `down` (see below).
 
 As a module, for test scripts: run() and start() run win64 programs under Wine,
 wait_window() waits for a window by title on the harness's display, screenshot()

@@ -10,6 +10,7 @@
 #include <strings.h>
 
 #include "common/language_resources.h"
+#include "setup/browser_pages.h"
 #include "setup/control_sums.h"
 #include "setup/directory_rule.h"
 #include "setup/progman_group.h"
@@ -222,8 +223,10 @@ void startRun(HWND w) {
   s->prefs->readFamily("UserName", s->userName, sizeof s->userName);
   s->prefs->readFamily("UserCompany", s->userCompany, sizeof s->userCompany);
   s->prefs->readFamily("UserAddress", s->userAddress, sizeof s->userAddress);
-  // [Default Setting] CheckWebBrowsers: loading checkwb.dll and reading the current
-  // HTML handler come with the browser configuration; no library is loaded yet.
+  if (!openBrowserLibrary(w)) {
+    failRun(w);
+    return;
+  }
 
   s->prefs->findPrevious(s->previousCommand, sizeof s->previousCommand, s->previousDirectory,
                          sizeof s->previousDirectory);
@@ -456,7 +459,11 @@ void logKeyMessage(WPARAM kind, const char *text) {
   UninstallLog &log = g_app.state->log;
   switch (kind) {
     case 0: log.add(kLogKeys, text, "HKEY_CLASSES_ROOT"); break;
-    case 10: log.add(kLogFiles, text); break;
+    case 10:
+      // A library logs what it made for the product: a failed run removes it too.
+      log.add(kLogFiles, text);
+      if (text && text[0]) g_app.journal->createdFile(text);
+      break;
     case 20: log.add(kLogKeyValues, text, "HKEY_CURRENT_USER"); break;
     case 30: log.add(kLogDirectories, text); break;
     default: break;  // accepted and ignored
@@ -521,8 +528,7 @@ static void runInstallSteps(HWND w, int resumed) {
     closeProgressDialog(g_progress);
     g_progress = nullptr;
   }
-  // 3.12: browsers and the default HTML handler are configured by the browser step,
-  // which comes with the browser library.
+  if (ok) ok = configureBrowsers(w);
   if (ok && s->mainExeFound) registerApplicationPath();
   if (ok) {
     char title[100];

@@ -19,8 +19,8 @@ static void logKey(const char *path, RegistryRoot root) {
   g_app.state->log.add(kLogKeys, path, registryRootName(root));
 }
 
-static void registerFileType(const char *extension, const char *className, const char *program, const char *description,
-                             int log) {
+void registerFileType(const char *extension, const char *className, const char *program, const char *description,
+                      int log) {
   const RegistryApi *r = g_app.registry;
   char path[kPathSize + 40], value[kPathSize + 8];
   registryWriteText(r, kClassesRoot, extension, nullptr, className);

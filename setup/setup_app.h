@@ -140,6 +140,10 @@ void letMessagesRun(int ticks);
 
 // registry_steps.cpp (and preference writes of the run)
 void registerFileTypes(void);
+// One file type: the extension's class, its description, icon and open command
+// (program + " %1"); with log, its keys go into the uninstall log.
+void registerFileType(const char *extension, const char *className, const char *program, const char *description,
+                      int log);
 void writeScriptPreferences(void);
 void writeFirstStartAndPresets(void);
 void registerUninstallCommand(void);

@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "setup/browser_pages.h"
 #include "setup/directory_rule.h"
 #include "setup/resource.h"
 #include "setup/setup_app.h"
@@ -157,14 +158,6 @@ public:
   }
 };
 
-// Pages 6 to 9 configure web browsers through the browser library. Loading that
-// library and its pages (templates 3219 to 3222) come with the browser configuration;
-// until then no library is ever loaded, so the pages are never applicable.
-static int browserPageApplicable(int page) {
-  (void)page;
-  return 0;
-}
-
 static int applicable(int page) {
   switch (page) {
     case 3: return scriptNumber(&g_app.script, "Default Setting", "AskBandwidth") != 0;
@@ -215,6 +208,10 @@ static int showPage(HWND owner, int n, int cameBy) {
       p.defaultButton = afterNext ? IDC_FINISH : IDC_BACK;
       return p.run(owner);
     }
+    case 6:
+    case 7:
+    case 8:
+    case 9: return showBrowserPage(owner, n, cameBy);
     case 10: {
       WizardPage p(IDD_WELCOME);
       loadText(IDS_FINISH, upper, sizeof upper);
@@ -231,7 +228,7 @@ static int showPage(HWND owner, int n, int cameBy) {
       return p.run(owner);
     }
   }
-  return IDC_NEXT;  // never shown: see browserPageApplicable
+  return IDC_NEXT;
 }
 
 int runWizard(HWND owner) {

@@ -11,10 +11,12 @@ Usage: make_product.py TEMPLATE.inf OUTDIR --from DIR [--from DIR ...]
                        [--archive STUB.exe ARCHIVE.exe]
 
 TEMPLATE.inf is the script without check sums. Each file is looked up by its bare name
-in the --from directories, in order. The eight sums: byte i of a file is added, modulo
-256, to sum i mod 8."""
+in the --from directories, in order. A script with [Default Setting] CheckWebBrowsers
+gets the browser-check library checkwb.dll beside TXSETUP.exe, where the setup loads it.
+The eight sums: byte i of a file is added, modulo 256, to sum i mod 8."""
 import argparse
 import os
+import re
 import shutil
 import struct
 import sys
@@ -79,6 +81,10 @@ def make(template, out, dirs):
     sections = read_script(template)
     os.makedirs(out, exist_ok=True)
     shutil.copyfile(find("TXSETUP.exe", dirs), os.path.join(out, "TXSETUP.exe"))
+    # The setup reads the number as the profile calls do: its leading digits.
+    check = re.match(r"\s*(\d+)", value(lookup(sections, "Default Setting"), "CheckWebBrowsers") or "")
+    if check and int(check.group(1)):
+        shutil.copyfile(find("checkwb.dll", dirs), os.path.join(out, "checkwb.dll"))
     groups = []
     n = 1
     while value(lookup(sections, "File Groups"), "Group%d" % n):

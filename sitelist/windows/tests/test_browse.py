@@ -111,8 +111,11 @@ class BrowseTest(driver.TablnkCase):
         return w
 
     def form(self, title, timeout=30):
+        """The form titled `title` once it shows (a dialog exists hidden until it is set up)."""
         w = wait_for(lambda: self.ctl.find("#32770", title), timeout)
         self.assertTrue(w, "the form %r did not open" % title)
+        self.assertTrue(wait_for(lambda: self.ctl.ask("describe", w).get("visible"), timeout),
+                        "the form %r did not show" % title)
         return w
 
     def gone(self, hwnd, timeout=30):

@@ -46,6 +46,8 @@
 //   press HWND ID                click button ID of dialog HWND as the mouse would (BM_CLICK:
 //                                a radio button or check box changes, then notifies)
 //   combo HWND ID                a combo box's text, selection and items
+//   lbitems HWND                 a list box's items: their texts and whether each is selected
+//   lbclick HWND N               clicks item N of a list box with the mouse (its owner is notified)
 //   send HWND MSG WPARAM LPARAM  send a message with numeric parameters; answers
 //                                its result
 //   sendtext HWND MSG WPARAM TEXT  send a message whose lParam points at TEXT, copied
@@ -644,6 +646,38 @@ bool Run(char** f, int n) {
         PutJsonString(entry);
       }
       printf("]}\n");
+    }
+  } else if (strcmp(cmd, "lbitems") == 0 && n >= 2) {
+    HWND w = ParseHwnd(f[1]);
+    LRESULT count = SendMessageA(w, LB_GETCOUNT, 0, 0);
+    printf("{\"ok\":%s,\"items\":[", count >= 0 ? "true" : "false");
+    for (LRESULT i = 0; i < count; ++i) {
+      // Wine copies LB_GETTEXT's text between processes itself, as UTF-16.
+      WCHAR wide[kText] = L"";
+      char entry[kText] = "";
+      LRESULT len = SendMessageW(w, LB_GETTEXTLEN, (WPARAM)i, 0);
+      if (len >= 0 && (size_t)len < kText && SendMessageW(w, LB_GETTEXT, (WPARAM)i, (LPARAM)wide) >= 0)
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, entry, sizeof entry, nullptr, nullptr);
+      printf("%s{\"text\":", i ? "," : "");
+      PutJsonString(entry);
+      printf(",\"selected\":%s}", SendMessageA(w, LB_GETSEL, (WPARAM)i, 0) > 0 ? "true" : "false");
+    }
+    printf("]}\n");
+  } else if (strcmp(cmd, "lbclick") == 0 && n >= 3) {
+    HWND w = ParseHwnd(f[1]);
+    int item = atoi(f[2]);
+    LRESULT count = SendMessageA(w, LB_GETCOUNT, 0, 0);
+    LRESULT top = SendMessageA(w, LB_GETTOPINDEX, 0, 0);
+    LRESULT height = SendMessageA(w, LB_GETITEMHEIGHT, 0, 0);
+    RECT client;
+    if (item < 0 || item >= count || item < top || height <= 0 || !GetClientRect(w, &client)) {
+      Fail("no such item in view");
+    } else {
+      // A fixed-height list: the item's middle, counted from the top line.
+      LPARAM at = MAKELPARAM(client.right / 2, (int)((item - top) * height + height / 2));
+      PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
+      PostMessageA(w, WM_LBUTTONUP, 0, at);
+      Ok();
     }
   } else if (strcmp(cmd, "style") == 0 && n >= 2) {
     HWND w = ParseHwnd(f[1]);
