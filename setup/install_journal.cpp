@@ -142,9 +142,13 @@ void InstallJournal::undo() {
   clear();
 }
 
+void InstallJournal::removeWhenEmptied(const char *path) { add(kJournalEmptied, kClassesRoot, path); }
+
 void InstallJournal::commit() {
   for (int i = 0; i < count_; ++i)
     if (entries_[i].kind == kJournalSetAside) fs_->remove(entries_[i].aside);
+  for (int i = 0; i < count_; ++i)
+    if (entries_[i].kind == kJournalEmptied) fs_->removeDirectory(entries_[i].path);  // stays when not empty
   clear();
 }
 

@@ -18,6 +18,7 @@ enum JournalKind {
   kJournalCreatedDirectory,
   kJournalCreatedKey,
   kJournalOldValue,  // a value as it was before the run (type kRegNone: absent)
+  kJournalEmptied,   // a directory whose files the run set aside: removed at commit if empty
 };
 
 struct JournalEntry {
@@ -46,10 +47,14 @@ public:
   // Moves an existing file out of the way (to "<path>.txold", or a numbered variant)
   // and notes it. Returns 1 when the path is free afterwards.
   int setAside(const char *path);
+  // A directory the run clears of old files: it goes once the run has succeeded (and
+  // the set-aside files with it), unless something else is left in it.
+  void removeWhenEmptied(const char *path);
 
   // Puts everything back, newest change first; the journal is then empty.
   void undo();
-  // Keeps the run's changes: deletes the set-aside files; the journal is then empty.
+  // Keeps the run's changes: deletes the set-aside files, then the emptied
+  // directories; the journal is then empty.
   void commit();
 
   int count() const { return count_; }

@@ -137,8 +137,8 @@ static int closeRunningPrograms(HWND owner) {
   return 1;
 }
 
-// [Old Files] removed from directory d; each is set aside so that a failed run can
-// put it back.
+// [Old Files] removed from directory d, then d itself when it is left empty; each
+// file is set aside so that a failed run can put it back.
 static void removeOldFiles(const char *directory) {
   char name[kPathSize], path[kPathSize + 2];
   size_t n = strlen(directory);
@@ -156,7 +156,9 @@ static void removeOldFiles(const char *directory) {
   snprintf(bare, sizeof bare, "%s", directory);
   size_t b = strlen(bare);
   if (b > 0 && bare[b - 1] == '\\') bare[--b] = '\0';
-  if (b > 3) RemoveDirectoryA(bare);  // stays when not empty
+  // The set-aside files are still in it: it goes with them once the run has succeeded,
+  // unless something else is left in it.
+  if (b > 3) g_app.journal->removeWhenEmptied(bare);
 }
 
 static void failRun(HWND w) {
@@ -444,6 +446,12 @@ int installGroupOnRequest(HWND w, const char *group) {
   int ok = installGroup(w, group);
   closeProgressDialog(g_progress);
   g_progress = outer;
+  // Asked for once the run has succeeded, the group stands alone: what it replaced is
+  // let go when it worked, and put back when it did not.
+  if (g_app.state->succeeded) {
+    if (ok) g_app.journal->commit();
+    else g_app.journal->undo();
+  }
   return ok;
 }
 

@@ -120,6 +120,38 @@ static LRESULT onStart(HWND w) {
   return 0;
 }
 
+// The text a message's lParam points at, copied only when every byte up to its end
+// lies in readable memory of this process: another process may send any number.
+// 0 when it does not, or when the text does not fit.
+static int messageText(LPARAM lp, char *out, size_t room) {
+  const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                         PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  const char *p = (const char *)lp;
+  size_t n = 0;
+  while (p && n + 1 < room) {
+    MEMORY_BASIC_INFORMATION m;
+    if (!VirtualQuery(p + n, &m, sizeof m) || m.State != MEM_COMMIT || (m.Protect & (PAGE_GUARD | PAGE_NOACCESS)) ||
+        !(m.Protect & readable))
+      return 0;
+    const char *end = (const char *)m.BaseAddress + m.RegionSize;
+    for (; p + n < end && n + 1 < room; ++n)
+      if ((out[n] = p[n]) == '\0') return 1;
+  }
+  return 0;
+}
+
+static LRESULT onInstallGroup(HWND w, LPARAM lp) {
+  char group[200];
+  return messageText(lp, group, sizeof group) ? installGroupOnRequest(w, group) : 0;
+}
+
+static LRESULT onLogKey(WPARAM kind, LPARAM lp) {
+  char text[kPathSize + 40];
+  if (!messageText(lp, text, sizeof text)) return 0;
+  logKeyMessage(kind, text);
+  return 1;
+}
+
 static LRESULT CALLBACK mainWindowProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
   switch (message) {
     case WM_CREATE: return onCreate(w);
@@ -133,9 +165,9 @@ static LRESULT CALLBACK mainWindowProc(HWND w, UINT message, WPARAM wp, LPARAM l
     case WM_PALETTECHANGED: return onPalette(w, message, wp);
     case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_SETUP_START: return onStart(w);
-    case WM_SETUP_INSTALL_GROUP: return installGroupOnRequest(w, (const char *)lp);
+    case WM_SETUP_INSTALL_GROUP: return onInstallGroup(w, lp);
     case WM_SETUP_FIND_PROGRAM: return findProgramMessage(wp, lp);
-    case WM_SETUP_LOG_KEY: logKeyMessage(wp, (const char *)lp); return 1;
+    case WM_SETUP_LOG_KEY: return onLogKey(wp, lp);
     case WM_SETUP_RESUME: resumeRun(w); return 0;
   }
   return DefWindowProcA(w, message, wp, lp);

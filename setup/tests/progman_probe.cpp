@@ -11,6 +11,10 @@
 //                                   "PROGMAN"; {"pids":[..]}
 //   progman_probe wait SECONDS      waits until "Progman" answers a request of
 //                                   "GROUPS" (the shell is up); {"ok":..}
+//   progman_probe folders           asks the shell for the Programs and Desktop
+//                                   folders, as any program of the desktop does (the
+//                                   shell then keeps them in the Shell Folders key);
+//                                   {"ok":..,"programs":"..","desktop":".."}
 #include <windows.h>
 #include <dde.h>
 #include <ddeml.h>
@@ -177,12 +181,25 @@ static int linkCommand(const char *path) {
   return ok ? 0 : 1;
 }
 
+static int foldersCommand(void) {
+  char programs[MAX_PATH] = "", desktop[MAX_PATH] = "";
+  int ok = SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROGRAMS | CSIDL_FLAG_CREATE, nullptr, 0, programs)) &&
+           SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr, 0, desktop));
+  printf("{\"ok\":%s,\"programs\":", ok ? "true" : "false");
+  printJsonText(programs);
+  printf(",\"desktop\":");
+  printJsonText(desktop);
+  printf("}\n");
+  return ok ? 0 : 1;
+}
+
 int main(int argc, char **argv) {
   if (argc >= 3 && strcmp(argv[1], "request") == 0) return requestCommand(argv[2]);
   if (argc >= 3 && strcmp(argv[1], "execute") == 0) return executeCommand(argv[2]);
   if (argc >= 3 && strcmp(argv[1], "link") == 0) return linkCommand(argv[2]);
   if (argc >= 3 && strcmp(argv[1], "wait") == 0) return waitCommand(atoi(argv[2]));
   if (argc >= 2 && strcmp(argv[1], "servers") == 0) return serversCommand();
-  fprintf(stderr, "usage: progman_probe request ITEM | execute TEXT | link PATH | servers | wait SECONDS\n");
+  if (argc >= 2 && strcmp(argv[1], "folders") == 0) return foldersCommand();
+  fprintf(stderr, "usage: progman_probe request ITEM | execute TEXT | link PATH | servers | wait SECONDS | folders\n");
   return 2;
 }

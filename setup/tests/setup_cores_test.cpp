@@ -340,6 +340,29 @@ TEST_F(Files, JournalUndoesOnlyThisRun) {
   journal.commit();
   EXPECT_EQ((std::vector<std::string>{".\n", "./keep.txt\n", "./old.txt\n"}), listing("C:\\dst"));
   EXPECT_EQ("new", get("C:\\dst\\old.txt"));
+
+  // Old files removed from a directory: it stays while a failed run may need it, goes
+  // after a successful one only when nothing else is left in it.
+  ASSERT_TRUE(checkDirectory(fs, "C:\\old", nullptr, nullptr, 0, nullptr));
+  ASSERT_TRUE(checkDirectory(fs, "C:\\other", nullptr, nullptr, 0, nullptr));
+  put("C:\\old\\a.exe", "a");
+  put("C:\\other\\a.exe", "a");
+  put("C:\\other\\mine.txt", "the user's");
+  for (int succeed = 0; succeed < 2; ++succeed) {
+    for (const char *d : {"C:\\old", "C:\\other"}) {
+      ASSERT_TRUE(journal.setAside((std::string(d) + "\\a.exe").c_str()));
+      journal.removeWhenEmptied(d);
+    }
+    if (succeed) journal.commit();
+    else journal.undo();
+    if (succeed) {
+      EXPECT_FALSE(fs->exists("C:\\old"));
+      EXPECT_EQ((std::vector<std::string>{".\n", "./mine.txt\n"}), listing("C:\\other"));
+    } else {
+      EXPECT_EQ((std::vector<std::string>{".\n", "./a.exe\n"}), listing("C:\\old"));
+      EXPECT_EQ((std::vector<std::string>{".\n", "./a.exe\n", "./mine.txt\n"}), listing("C:\\other"));
+    }
+  }
 }
 
 // --- uninstall log numbering ------------------------------------------------------

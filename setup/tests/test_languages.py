@@ -2,7 +2,7 @@
 """Black-box tests of TXSETUP.exe's language libraries and sound check under Wine:
 the German language library TXDE.DLL (outside/satellite_de) as the script's own
 Satellite turns every page and box German, in the library's font and with its side
-picture; installed as a SATELLITE group it is registered, counted and logged for the
+picture and icon; installed as a SATELLITE group it is registered, counted and logged for the
 uninstaller; without a language the program's own texts and font show and the
 registry is left alone. The sound check refuses a machine without a wave-output
 device with 3270/3271 and passes one with an ALSA null device (a private HOME with
@@ -35,6 +35,8 @@ HKCR = base.HKCR
 LANGUAGES = "Software\\Orvane Labs\\Languages"
 GERMAN = LANGUAGES + "\\32bit\\1031"
 GERMAN_FILE = GERMAN + "\\TXDE.DLL"
+
+SHARED_DLLS = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls"
 
 IDC_UPPER, IDC_LOWER, IDC_PICTURE = 3226, 3228, 3251
 IDC_DESTINATION, IDC_USER_NAME, IDC_NEXT = 3237, 3239, 3253
@@ -116,6 +118,9 @@ class LanguageTest(unittest.TestCase):
         for name in ("txplay.exe", "txuninst.exe"):
             shutil.copyfile(base.TXUNINST, os.path.join(files, name))
         shutil.copyfile(TXDE, os.path.join(files, "TXDE.DLL"))
+        # The parents of the keys these tests make, removed at the end if they were not here.
+        cls.parents = [k for k in ("HKEY_CLASSES_ROOT\\Software\\Orvane Labs", "HKEY_CLASSES_ROOT\\Software",
+                                   SHARED_DLLS) if h.run(["reg", "query", k]).returncode != 0]
         cls.clear()
         cls.ctl = WinCtl()
 
@@ -123,6 +128,13 @@ class LanguageTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.ctl.close()
         cls.clear()
+        # A run cut short leaves the library's shared count behind.
+        h.run(["reg", "delete", SHARED_DLLS, "/v", "c:\\tessalang\\txde.dll", "/f"])
+        for key in cls.parents:
+            r = h.run(["reg", "query", key])
+            lines = [line.strip() for line in r.stdout.decode("latin-1").splitlines() if line.strip()]
+            if r.returncode == 0 and all(line == key for line in lines):  # neither values nor subkeys
+                h.run(["reg", "delete", key, "/f"])
 
     @staticmethod
     def clear():
@@ -130,7 +142,9 @@ class LanguageTest(unittest.TestCase):
         path = os.path.join(WORK, "clear.reg")
         with open(path, "w", encoding="utf-16", newline="\r\n") as f:
             f.write("Windows Registry Editor Version 5.00\n\n")
+            # (The family values stay when the uninstaller finds language keys of the maker.)
             for key in ("HKEY_CLASSES_ROOT\\" + LANGUAGES, "HKEY_CLASSES_ROOT\\Software\\Orvane Labs\\TessaLang",
+                        "HKEY_CLASSES_ROOT\\Software\\Orvane Labs\\Preferences",
                         "HKEY_CLASSES_ROOT\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TessaLang",
                         "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TessaLang",
                         "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\txplay.exe"):
@@ -197,6 +211,12 @@ class LanguageTest(unittest.TestCase):
         x, y, w, _ = d["ids"][IDC_PICTURE]["rect"]
         return pixel(png, x + w // 2, y + 6)
 
+    @staticmethod
+    def caption_icon_colour(png):
+        """The colour at the top left of the main window's caption icon (the class icon
+        the run sets from its language), as the screenshot shows it."""
+        return pixel(png, 8, 7)
+
     def reg(self, key):
         return base.reg_default("HKCR\\" + key)
 
@@ -216,7 +236,9 @@ class LanguageTest(unittest.TestCase):
         d = self.page()
         self.assertIn("Welcome to the Tessa Test Player Setup program.", d["ids"][IDC_UPPER]["text"])
         self.assertEqual("Next >", d["ids"][IDC_NEXT]["text"].replace("&", ""))
-        self.assertLess(self.side_colour(d, self.shot("english-welcome"))[0], 100)  # the program's blue picture
+        png = self.shot("english-welcome")
+        self.assertLess(self.side_colour(d, png)[0], 100)  # the program's blue picture and icon
+        self.assertLess(self.caption_icon_colour(png)[0], 100)
         self.leave(d, "Next >")
         d = self.page(" - User Information")
         text = "Tessa Tester Mmmm"
@@ -241,9 +263,10 @@ class LanguageTest(unittest.TestCase):
                          "beenden, bevor Sie Tessa Test Player installieren.\n\n ", d["ids"][IDC_UPPER]["text"])
         self.assertEqual(["< Zurück", "Weiter >", "Fertig stellen", "Abbrechen"],
                          [d["ids"][i]["text"].replace("&", "") for i in (3252, 3253, 3254, 2)])
-        r, g, b = self.side_colour(d, self.shot("german-welcome"))
-        self.assertGreater(r, 150)  # the German library's red picture, not the program's blue one
-        self.assertLess(b, 100)
+        png = self.shot("german-welcome")
+        for r, g, b in (self.side_colour(d, png), self.caption_icon_colour(png)):
+            self.assertGreater(r, 150)  # the German library's red picture and icon, not the program's blue ones
+            self.assertLess(b, 100)
         self.leave(d, "Weiter >")
         # 2 User information: the German error box, the library's font.
         d = self.page(" - Benutzerinformationen")

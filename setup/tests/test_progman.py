@@ -130,6 +130,10 @@ class ProgmanTest(unittest.TestCase):
         cls.ctl = tx.WinCtl()  # a program of the prefix keeps Wine's desktop shell running
         answer = cls.probe("wait", "60")
         assert answer["ok"], "Wine's desktop shell does not answer Program Manager's DDE service"
+        # The Shell Folders key, which setup reads, holds a folder once a program has asked the
+        # shell for it; on a fresh prefix nothing may have asked for these two yet.
+        folders = cls.probe("folders")
+        assert folders["ok"], folders
         cls.programs = h.reg_query(SHELL_FOLDERS, "Programs")
         cls.desktop = h.reg_query(SHELL_FOLDERS, "Desktop")
         assert cls.programs and cls.desktop, (cls.programs, cls.desktop)

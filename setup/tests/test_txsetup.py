@@ -99,6 +99,52 @@ Presets1=ovm://classical.invalid/one
 Presets2=ovm://classical.invalid/two
 """
 
+# A small product for the runs that check the start, the resumed run and the shutdown:
+# the probe program (a window to close, a recorder of [Launch] commands) and a library
+# that registers itself are among its files.
+SMALL = r"""[Default Setting]
+Caption=Tessa Test Setup
+BackgroundText=Tessavox
+DestName=C:\TessaTest\Player
+ProductName=Tessa Test Player
+RegistrationName=TessaTest
+MainExe=txplay.exe
+DetectWaveDriver=0
+
+[File Groups]
+Group1=Main
+Group2=Common
+Group3=Uninstaller
+
+[Main]
+GroupPath=ROOT
+F1=txplay.exe
+F2=setup_probe.exe
+F3=selfreg_probe.dll
+F4=readme.txt
+
+[Common]
+GroupPath=ROOT
+Type=SHARED
+F1=tessacom.dll
+
+[Extra]
+GroupPath=ROOT\Extra
+F1=one.dat
+F2=chunk.dat
+
+[Uninstaller]
+GroupPath=ROOT
+Type=UNINSTALLER
+F1=txuninst.exe
+"""
+BUILD = os.environ.get("TX_BUILD", os.path.join(SOURCE, "build", "win64"))
+PROBE = os.path.join(BUILD, "setup", "setup_probe.exe")  # version 2.0
+SELFREG = os.path.join(BUILD, "setup", "selfreg_probe.dll")  # version 1.0
+MAIN_CLASS = "TXSetupMainWndClass"
+WM_SETUP_INSTALL_GROUP, WM_SETUP_LOG_KEY = 0x420, 0x440
+SHARED_DLLS = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls"
+
 FILES = {"txplay.exe": None, "txuninst.exe": None, "readme.txt": b"Visit @@URL@@ now.\r\nAgain: @@URL@@\r\n",
          "empty.dat": b"", "one.dat": b"\x07", "chunk.dat": bytes((i * 131 + 7) % 256 for i in range(64000))}
 
@@ -144,6 +190,22 @@ def reg_default(key):
         if len(parts) == 3 and parts[1] == "REG_SZ":
             return parts[2].strip()
     return None
+
+
+def delete_if_empty(key):
+    """Deletes key when it holds no value and no subkey; True when it did."""
+    r = h.run(["reg", "query", key])
+    if r.returncode != 0 or len([x for x in r.stdout.decode("latin-1").splitlines() if x.strip()]) > 1:
+        return False
+    return h.run(["reg", "delete", key, "/f"]).returncode == 0
+
+
+def remove_empty_parents(key):
+    """Deletes the parents of key, deepest first, while they hold nothing."""
+    while "\\" in key[5:]:
+        key = key.rsplit("\\", 1)[0]
+        if not delete_if_empty(key):
+            return
 
 
 def wave_device_env():
@@ -261,6 +323,9 @@ class TxSetupTest(unittest.TestCase):
             else:
                 put(os.path.join(files, name), data)
         put(os.path.join(files, "big.dat"), rnd.randbytes(24 << 20))
+        shutil.copyfile(PROBE, os.path.join(files, "setup_probe.exe"))
+        shutil.copyfile(SELFREG, os.path.join(files, "selfreg_probe.dll"))
+        shutil.copyfile(SELFREG, os.path.join(files, "tessacom.dll"))  # a shared library of version 1.0
         put(os.path.join(files, "plug.dll"), rnd.randbytes(5000))
         put(os.path.join(files, "shared.dll"), rnd.randbytes(7000))
         cls.product = os.path.join(WORK, "product")
@@ -270,10 +335,18 @@ class TxSetupTest(unittest.TestCase):
                     "HKCR\\" + UNINSTALL, "HKLM\\" + UNINSTALL,
                     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\txplay.exe"):
             h.run(["reg", "delete", key, "/f"])
-        for name in ("plug.dll", "shared.dll"):
+        for name in ("plugins\\plug.dll", "plugins\\shared.dll", "tessacom.dll"):
             h.run(["reg", "delete", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", "/v",
-                   "c:\\tessatest\\player\\plugins\\" + name, "/f"])
-        shutil.rmtree(os.path.join(h.drive_c(), "TessaTest"), ignore_errors=True)
+                   "c:\\tessatest\\player\\" + name, "/f"])
+        for key in ("HKCR\\Software\\Tessa Older", "HKCR\\Software\\TessaTest Library", "HKCU\\Software\\TessaTest Library",
+                    "HKCU\\Software\\TessaTest Probe"):
+            h.run(["reg", "delete", key, "/f"])
+        # Empty parents an interrupted run left: the uninstaller takes them with the last key.
+        remove_empty_parents("HKCR\\" + UNINSTALL)
+        for d in ("TessaTest", "TessaOld", "TessaOlder", "TessaProbe"):
+            shutil.rmtree(os.path.join(h.drive_c(), d), ignore_errors=True)
+        if os.path.exists(os.path.join(h.drive_c(), "windows", "TESSAOLD.INI")):
+            os.remove(os.path.join(h.drive_c(), "windows", "TESSAOLD.INI"))
         for root, dirs, _ in os.walk(os.path.join(h.drive_c(), "users")):
             for d in dirs:
                 if d.startswith("txs") and d[3:].isdigit():
@@ -361,6 +434,30 @@ class TxSetupTest(unittest.TestCase):
         self.leave(self.page(" - Connection Speed"), "Next >")
         self.leave(self.page(" - Content"), "Next >")
         self.leave(self.page(" - Destination Directory"), "Finish")
+
+    def small_wizard(self, name="Ada Tester"):
+        """Welcome, user information, Finish on the destination page (the small product)."""
+        self.leave(self.page(), "Next >")
+        d = self.page(" - User Information")
+        self.set_text(d, IDC_USER_NAME, name)
+        self.leave(d, "Next >")
+        self.leave(self.page(" - Destination Directory"), "Finish")
+
+    def uninstalled(self, target, timeout=60):
+        """Runs the installed uninstaller by hand; the machine once it equals target
+        (the uninstaller goes on in a copy of itself), or as it stands at the timeout."""
+        r = h.run([os.path.join(DEST, "txuninst.exe"), KEY], timeout=60)
+        self.assertEqual(0, r.returncode)
+        end, snap = time.time() + timeout, None
+        while time.time() < end:
+            try:
+                snap = snapshot()
+            except AssertionError:  # reg export of a key the uninstaller is removing
+                continue
+            if snap == target:
+                break
+            time.sleep(0.5)
+        return snap
 
     def finish(self, ok, timeout=120):
         if ok:
@@ -523,9 +620,14 @@ class TxSetupTest(unittest.TestCase):
         self.shot("destination")
         self.leave(d, "Finish")
         # The progress dialog while the large file is copied.
-        p = self.dialog(TITLE, control=3230, timeout=60)
-        self.shot("progress")
-        self.assertIn("Now copying files...", [c["text"] for c in p["children"]])
+        # The copy is quick: look for the progress dialog with the cheapest question.
+        end, found = time.time() + 60, 0
+        while time.time() < end and not found:
+            found = self.ctl.ask("find", "#32770", TITLE)["hwnd"]
+        p = self.ctl.ask("describe", found)
+        if 3230 in [c["id"] for c in p.get("children", [])]:  # a fast copy may be over already
+            self.shot("progress")
+            self.assertIn("Now copying files...", [c["text"] for c in p["children"]])
         self.message("The Tessa Test Player has been successfully installed.", shot="success")
         # The archive got result 1 (not installed into its own directory) and cleaned up.
         self.assertEqual(1, self.proc.wait(timeout=60))
@@ -713,6 +815,221 @@ class TxSetupTest(unittest.TestCase):
                 break
             time.sleep(0.5)
         self.assertSameMachine(before, snap)
+
+    def test_7_an_earlier_version_is_uninstalled_first_and_setup_resumes(self):
+        """Version 2.0 in another directory, an old INI file, programs to close by title,
+        [Old Files], self-registration, and messages from another process."""
+        old_key = "Software\\Orvane Labs\\TessaTest\\2.0"
+        old_dir = os.path.join(h.drive_c(), "TessaOld")
+        os.makedirs(old_dir)
+        shutil.copyfile(TXUNINST, os.path.join(old_dir, "txuninst.exe"))
+        put(os.path.join(old_dir, "oldplay.exe"), b"the player of version 2.0")
+        for key, name, value in (
+                (old_key, None, "C:\\TessaOld\\"), (old_key + "\\Preferences", None, "1"),
+                (old_key + "\\Preferences\\Volume", None, "70"),
+                (old_key + "\\Preferences\\Sites", None, "ovm://old.invalid/site"),
+                (old_key + "\\Files", "Item1", "C:\\TessaOld\\oldplay.exe"),
+                (old_key + "\\Directories", "Item1", "C:\\TessaOld"),
+                (old_key + "\\Keys", "Item1", UNINSTALL), (old_key + "\\Keys", "AddInfo1", "HKEY_CLASSES_ROOT"),
+                (UNINSTALL, None, "C:\\TessaOld\\txuninst.exe " + old_key)):
+            args = ["reg", "add", "HKCR\\" + key] + (["/v", name] if name else ["/ve"]) + ["/d", value, "/f"]
+            self.assertEqual(0, h.run(args).returncode, args)
+        ini = os.path.join(h.drive_c(), "windows", "TESSAOLD.INI")
+        put(ini, b"[Player]\r\nVolume=55\r\nLastURL=ovm://ini.invalid/last\r\n[Net]\r\nHttpHost=proxy.invalid\r\n")
+        os.chmod(ini, 0o444)
+        os.makedirs(DEST)
+        put(os.path.join(DEST, "stale.dll"), b"left by an older version")
+        product = os.path.join(WORK, "small-resume")
+        make_product(product, SMALL + r"""
+[INI File]
+INI=TESSAOLD.INI
+Group1=Player
+Item1_1=Volume
+Item1_2=LastURL
+Item1_3=Missing
+Group2=Net
+Item2_1=HttpHost
+
+[Unload]
+Caption1=Tessa Probe Window
+Caption2=Tessa Stubborn Window
+
+[Old Files]
+File1=stale.dll
+
+[SelfReg]
+File1=selfreg_probe.dll
+File2=absent.dll
+File3=readme.txt
+""")
+        polite = h.start([PROBE, "window", "Tessa Probe Window", "closes"])
+        stubborn = h.start([PROBE, "window", "Tessa Stubborn Window", "stays"])
+        try:
+            for title in ("Tessa Probe Window", "Tessa Stubborn Window"):
+                end = time.time() + 30
+                while not self.ctl.ask("find", "TxSetupProbe", title)["hwnd"] and time.time() < end:
+                    time.sleep(0.1)
+            self.start(product)
+            # The polite window closes when asked; the stubborn one makes setup ask.
+            texts = self.message("is currently in use on your computer.", press="Exit", shot="retry-in-use")
+            self.assertIn("Please close the Tessa Test Player or restart Windows before continuing.", texts)
+            self.assertEqual(0, polite.wait(timeout=10))
+            self.message("If you exit now", title="Exit Setup", press="Continue")
+            box = self.dialog(TITLE, control=3226, without=IDC_NEXT)  # asked again after five more tries
+            self.assertIn("is currently in use on your computer.", box["ids"][3226]["text"])
+            stubborn.kill()
+            stubborn.wait()
+            self.leave(box, "Retry")
+        finally:
+            for p in (polite, stubborn):
+                if p.poll() is None:
+                    p.kill()
+                    p.wait()
+        self.small_wizard()
+        self.message("Do you want to uninstall Tessa Test Player from the C:\\TessaOld\\ directory?", press="Yes",
+                     shot="yes-no")
+        # The uninstaller of 2.0 has removed its files and resumed setup.
+        box = self.dialog(TITLE, control=3226, without=IDC_NEXT, timeout=60)
+        self.assertIn("successfully installed", box["ids"][3226]["text"], box["ids"].get(3228))
+        self.assertFalse(os.path.exists(os.path.join(old_dir, "oldplay.exe")))
+        # Another process (the browser library's place) logs entries and installs a group
+        # while the main window is still there.
+        main = self.ctl.ask("find", MAIN_CLASS, CAPTION)["hwnd"]
+        self.assertTrue(main)
+        sent = [(10, "C:\\TessaTest\\Player\\library.dat"), (0, "Software\\TessaTest Library"),
+                (20, "Software\\TessaTest Library"), (30, "C:\\TessaTest\\Player\\LibraryDir"), (99, "ignored")]
+        for kind, text in sent:
+            self.assertEqual(1, self.ctl.ask("sendtext", main, WM_SETUP_LOG_KEY, kind, text)["result"], text)
+        # A number that points nowhere in setup's memory is refused, not read.
+        self.assertEqual(0, self.ctl.ask("send", main, WM_SETUP_LOG_KEY, 10, 0x1234)["result"])
+        for _ in range(2):  # the second time over the first copies
+            self.assertEqual(1, self.ctl.ask("sendtext", main, WM_SETUP_INSTALL_GROUP, 0, "Extra")["result"])
+        self.leave(box, "OK")
+        self.assertEqual(0, self.proc.wait(timeout=60))
+
+        snap = snapshot()
+        files = os.path.join(WORK, "files")
+        for name in ("one.dat", "chunk.dat"):
+            self.assertEqual(get(os.path.join(files, name)), self.installed(name, "Extra"))
+        self.assertEqual(sorted(["txplay.exe", "setup_probe.exe", "selfreg_probe.dll", "readme.txt", "txuninst.exe",
+                                 "tessacom.dll", "Extra"]), sorted(os.listdir(DEST)))  # stale.dll went, no .txold stayed
+        self.assertEqual(["one.dat", "chunk.dat"], sorted(os.listdir(os.path.join(DEST, "Extra")), reverse=True))
+        self.assertFalse(os.path.exists(ini))
+        key = HKCR + KEY
+        prefs = {k[len(key) + 13:]: v["@"] for k, v in snap["registry"].items() if k.startswith(key + "\\Preferences\\")}
+        # The INI's values where the product had none, then version 2.0's over them.
+        self.assertEqual({"Volume": "70", "LastURL": "ovm://ini.invalid/last", "HttpHost": "proxy.invalid",
+                          "Sites": "ovm://old.invalid/site"}, prefs)
+        self.assertEqual("1", self.values(snap, key + "\\Preferences")["@"])
+        self.assertEqual([], [k for k in snap["registry"] if k.startswith(HKCR + old_key)], "2.0 cleaned up")
+        self.assertEqual(DEST_WIN + "txuninst.exe " + KEY, self.values(snap, HKCR + UNINSTALL)["@"])
+        selfreg = DEST_WIN + "selfreg_probe.dll"
+        self.assertEqual(selfreg, self.values(snap, "HKEY_CURRENT_USER\\Software\\TessaTest Probe")["@"])
+        self.assertEqual([(selfreg, None)], self.log(snap, "SelfRegs"))
+        self.assertEqual([("Tessa Probe Window", None), ("Tessa Stubborn Window", None)],
+                         self.log(snap, "ShutdownNames"))
+        extra = [(DEST_WIN + "Extra\\one.dat", None), (DEST_WIN + "Extra\\chunk.dat", None)]
+        self.assertEqual([(DEST_WIN + n, None) for n in ("txplay.exe", "setup_probe.exe", "selfreg_probe.dll",
+                                                          "readme.txt")] +
+                         [(DEST_WIN + "library.dat", None)] + extra + extra, self.log(snap, "Files"))
+        up = [("C:\\TessaTest\\Player", None), ("C:\\TessaTest", None)]  # every prefix, deepest first
+        self.assertEqual(up + [(DEST_WIN + "LibraryDir", None)] +
+                         [(DEST_WIN + "Extra", None)] + up + [(DEST_WIN + "Extra", None)] + up,
+                         self.log(snap, "Directories"))
+        self.assertEqual([(DEST_WIN + "tessacom.dll", None)], self.log(snap, "SharedFiles"))
+        self.assertIn(("Software\\TessaTest Library", "HKEY_CLASSES_ROOT"), self.log(snap, "Keys"))
+        self.assertEqual([("Software\\TessaTest Library", "HKEY_CURRENT_USER")], self.log(snap, "KeyValues"))
+
+        # What the library logged exists; the uninstaller run by hand removes it with the rest.
+        put(os.path.join(DEST, "library.dat"), b"made by the library")
+        os.makedirs(os.path.join(DEST, "LibraryDir"))
+        for root in ("HKCR", "HKCU"):
+            h.run(["reg", "add", root + "\\Software\\TessaTest Library", "/ve", "/d", "x", "/f"])
+        shutil.rmtree(old_dir)  # the 2.0 uninstaller left only itself
+        self.assertSameMachine(self.clean, self.uninstalled(self.clean))
+
+    def test_8_older_product_by_registry_path_and_launch_commands(self):
+        """[Old Files] RegPath, an installed shared library newer than the product's
+        (3284: Cancel fails the run, OK installs), [Launch] after a failed and a
+        successful run."""
+        older = os.path.join(h.drive_c(), "TessaOlder")
+        os.makedirs(older)
+        put(os.path.join(older, "oldplay.exe"), b"an older player")
+        put(os.path.join(older, "old.hlp"), b"its help")
+        h.run(["reg", "add", "HKCR\\Software\\Tessa Older\\Player", "/ve", "/d", "C:\\TessaOlder\\oldplay.exe", "/f"])
+        probe_dir = os.path.join(h.drive_c(), "TessaProbe")
+        os.makedirs(probe_dir)
+        shutil.copyfile(PROBE, os.path.join(probe_dir, "setup_probe.exe"))
+        # Another product's newer copy of the shared library, counted once.
+        os.makedirs(DEST)
+        shutil.copyfile(PROBE, os.path.join(DEST, "tessacom.dll"))
+        shared_name = "c:\\tessatest\\player\\tessacom.dll"
+        h.run(["reg", "add", "HKLM\\" + SHARED_DLLS, "/v", shared_name, "/t", "REG_DWORD", "/d", "1", "/f"])
+        product = os.path.join(WORK, "small-launch")
+        make_product(product, SMALL + r"""
+[Old Files]
+File1=oldplay.exe
+File2=old.hlp
+RegPath=Software\Tessa Older\Player
+
+[Launch]
+L1=Main::F2 after install
+L2=C:\TessaProbe\setup_probe.exe always
+""")
+        launched = os.path.join(WORK, "launched.txt")
+        env = {"TXPROBE_OUT": h.winpath(launched)}
+
+        def launch_lines(count):
+            end = time.time() + 30
+            while time.time() < end:
+                if os.path.exists(launched):
+                    lines = get(launched).decode("latin-1").splitlines()
+                    if len(lines) >= count:
+                        os.remove(launched)
+                        return sorted(lines)
+                time.sleep(0.1)
+            self.fail("the [Launch] commands did not run")
+
+        before = snapshot()
+        for answer in ("Cancel", "OK"):
+            with self.subTest(answer):
+                self.start(product, env=env)
+                self.small_wizard()
+                self.message("Do you want to uninstall Tessa Test Player from the C:\\TessaOlder\\ directory?",
+                             press="Yes")
+                texts = self.message("Shared component " + DEST_WIN + "tessacom.dll already installed",
+                                     press=answer, shot="ok-cancel" if answer == "Cancel" else None)
+                self.assertIn("Install older version?", texts)
+                if answer == "Cancel":
+                    self.message("Setup Failed!", shot="failure")
+                    self.assertEqual(0, self.proc.wait(timeout=60))
+                    # Only the command with a drive path runs after a failure.
+                    self.assertEqual(["|\"C:\\TessaProbe\\setup_probe.exe\" always"],
+                                     [line[line.index("|"):] for line in launch_lines(1)])
+                    self.assertSameMachine(before, snapshot())
+                else:
+                    self.finish(ok=True)
+                    self.assertEqual(sorted(["C:\\TessaTest\\Player|\"C:\\TessaTest\\Player\\setup_probe.exe\" "
+                                             "after install",
+                                             "C:\\TessaTest\\Player|\"C:\\TessaProbe\\setup_probe.exe\" always"]),
+                                     launch_lines(2))
+        snap = snapshot()
+        self.assertFalse(os.path.exists(older), "the older product's files and directory went")
+        self.assertEqual("C:\\TessaOlder\\oldplay.exe", reg_default("HKCR\\Software\\Tessa Older\\Player"))
+        self.assertEqual(get(SELFREG), get(os.path.join(DEST, "tessacom.dll")))
+        self.assertEqual("dword:00000002", self.values(snap, HKLM + SHARED_DLLS)[shared_name])
+        # The uninstaller leaves the library the other product still counts.
+        target = {"tree": {k: v for k, v in before["tree"].items() if not k.startswith("TessaOlder")},
+                  "registry": before["registry"]}
+        target["tree"][os.path.join("TessaTest", "Player", "tessacom.dll")] = os.path.getsize(SELFREG)
+        self.assertSameMachine(target, self.uninstalled(target))
+        shutil.rmtree(os.path.join(h.drive_c(), "TessaTest"))
+        shutil.rmtree(probe_dir)
+        h.run(["reg", "delete", "HKLM\\" + SHARED_DLLS, "/v", shared_name, "/f"])
+        delete_if_empty("HKLM\\" + SHARED_DLLS)
+        h.run(["reg", "delete", "HKCR\\Software\\Tessa Older", "/f"])
+        remove_empty_parents("HKCR\\Software\\Tessa Older")
+        self.assertSameMachine(self.clean, snapshot())
 
 
 if __name__ == "__main__":

@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 """Writes a Tessavox product directory: the files a script's file groups name,
 TXSETUP.exe, and txsetup.inf with a "[<group> Control Sums]" section per group (the
-length L<n> and the eight check sums F<n> of each file, computed from the files) and
-[File Groups] RegisteredSpace, the bytes to copy. Optionally packs the directory into
+length L<n> and the eight check sums F<n> of each file, computed from the files), each
+group's RegisteredSpace and [File Groups] RegisteredSpace, the bytes to copy. A group is
+a section [File Groups] lists or any other section with a GroupPath (installed on
+request). Optionally packs the directory into
 a self-extracting archive with the txarchive stand-in.
 
 Usage: make_product.py TEMPLATE.inf OUTDIR --from DIR [--from DIR ...]
@@ -88,10 +90,17 @@ def make(template, out, dirs):
     while value(lookup(sections, "File Groups"), "Group%d" % n):
         groups.append(value(lookup(sections, "File Groups"), "Group%d" % n))
         n += 1
+    # Groups installed on request (WM_SETUP_INSTALL_GROUP) are not listed but need
+    # their sums too: every section with a GroupPath is a group.
+    listed = [g.lower() for g in groups]
+    for s, keys in sections:
+        if value(keys, "GroupPath") is not None and s.lower() not in listed and not s.lower().endswith(" control sums"):
+            groups.append(s)
     total = 0
     added = []
     for g in groups:
         keys = lookup(sections, g) or []
+        group_total = 0
         sums = []
         n = 1
         while value(keys, "F%d" % n) is not None:
@@ -101,11 +110,15 @@ def make(template, out, dirs):
             if os.path.abspath(src) != os.path.abspath(dst):
                 shutil.copyfile(src, dst)
             size = os.path.getsize(dst)
-            total += size
+            group_total += size
             sums.append(("L%d" % n, str(size)))
             sums.append(("F%d" % n, " ".join(str(s) for s in sums_of(dst))))
             n += 1
         added.append(("%s Control Sums" % g, sums))
+        if g.lower() in listed:
+            total += group_total
+        if value(keys, "RegisteredSpace") is None:
+            keys.append(("RegisteredSpace", str(group_total)))
     for s, keys in sections:
         if s.lower() == "file groups" and value(keys, "RegisteredSpace") is None:
             keys.append(("RegisteredSpace", str(total)))

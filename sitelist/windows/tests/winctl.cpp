@@ -50,6 +50,9 @@
 //   lbclick HWND N               clicks item N of a list box with the mouse (its owner is notified)
 //   send HWND MSG WPARAM LPARAM  send a message with numeric parameters; answers
 //                                its result
+//   sendtext HWND MSG WPARAM TEXT  send a message whose lParam points at TEXT, copied
+//                                into the receiving process first (as a sender in
+//                                another process must); answers its result
 //   style HWND                   the window's style and extended style
 //   textwidth FACE HEIGHT WEIGHT TEXT  the width in pixels of TEXT in the font CreateFontA
 //                                makes of that face, height and weight (to compare with
@@ -698,6 +701,24 @@ bool Run(char** f, int n) {
                             (LPARAM)strtoll(f[4], nullptr, 0), SMTO_ABORTIFHUNG, 5000, &result))
       printf("{\"ok\":true,\"result\":%lld}\n", (long long)(intptr_t)result);
     else Fail("send failed");
+  } else if (strcmp(cmd, "sendtext") == 0 && n >= 5) {
+    HWND target = ParseHwnd(f[1]);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(target, &pid);
+    HANDLE process = pid ? OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid) : nullptr;
+    size_t size = strlen(f[4]) + 1;
+    void* remote = process ? VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE) : nullptr;
+    DWORD_PTR result = 0;
+    if (remote == nullptr || !WriteProcessMemory(process, remote, f[4], size, nullptr)) {
+      Fail("text not copied into the receiver");
+    } else if (SendMessageTimeoutA(target, (UINT)strtoul(f[2], nullptr, 0), (WPARAM)strtoll(f[3], nullptr, 0),
+                                   (LPARAM)remote, SMTO_ABORTIFHUNG, 120000, &result)) {
+      printf("{\"ok\":true,\"result\":%lld}\n", (long long)(intptr_t)result);
+    } else {
+      Fail("send failed");
+    }
+    if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    if (process != nullptr) CloseHandle(process);
   } else {
     Fail("unknown command or missing fields");
   }
