@@ -10,8 +10,9 @@
 // libraries are unregistered, files removed (shared files only when their SharedDlls
 // count drops to 0), the Program Manager items deleted by DDE (and the group, named by
 // the default value of the "ProgmanGroup" key, once nothing else is in it),
-// directories removed deepest first when empty, and logged keys deleted, each
-// category's entries newest first. Run by hand it also removes the
+// directories removed deepest first when empty, logged keys deleted and shared keys
+// (the language libraries' counts) counted down, deleted when no product uses them,
+// each category's entries newest first. Run by hand it also removes the
 // product key and, once no product of the maker is left, the maker's family values.
 // It cannot delete its own running file, so run by hand it first copies itself to the
 // temporary directory, starts the copy and ends; the copy removes the original file
