@@ -6,14 +6,14 @@ down to 1 and leaves them (the other product still uses the library); uninstalli
 other removes them, the "32bit" and "Languages" keys they leave empty, and with them
 the maker's family values: the registry and drive C: are as before the first install.
 
-Usage: test_uninstaller.py TXSETUP.exe winctl.exe txuninst.exe txarchive.exe TXDE.dll
+Usage: test_uninstaller.py TXSETUP.exe winctl.exe txuninst.exe txarchive.exe checkwb.dll TXDE.dll
 """
 import os
 import shutil
 import time
 import unittest
 
-import test_languages as lang  # takes the first five arguments (through test_txsetup)
+import test_languages as lang  # takes the arguments (through test_browsers and test_txsetup)
 from test_txsetup import snapshot
 
 import txharness as h
