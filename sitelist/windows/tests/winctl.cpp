@@ -506,6 +506,24 @@ bool Run(char** f, int n) {
       PostMessageA(GetParent(d.found), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(d.found), BN_CLICKED), (LPARAM)d.found);
       Ok();
     }
+  } else if (strcmp(cmd, "awaitclick") == 0 && n >= 5) {
+    // Waits here, looking every millisecond, for a top-level window of that class and
+    // title, and clicks its button at once: for windows that may last only a moment.
+    DWORD end = GetTickCount() + (DWORD)atoi(f[4]);
+    FindData d = {f[1], f[2], nullptr, true};
+    for (;;) {
+      EnumWindows(FindProc, (LPARAM)&d);
+      if (d.found != nullptr || (LONG)(GetTickCount() - end) >= 0) break;
+      Sleep(1);
+    }
+    ClickData c = {f[3], nullptr};
+    if (d.found != nullptr) EnumChildWindows(d.found, ClickProc, (LPARAM)&c);
+    if (c.found == nullptr) {
+      Fail(d.found == nullptr ? "no such window" : "no such button");
+    } else {
+      PostMessageA(GetParent(c.found), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c.found), BN_CLICKED), (LPARAM)c.found);
+      printf("{\"ok\":true,\"hwnd\":%lld}\n", (long long)(intptr_t)d.found);
+    }
   } else if (strcmp(cmd, "command") == 0 && n >= 3) {
     if (PostMessageA(ParseHwnd(f[1]), WM_COMMAND, MAKEWPARAM(atoi(f[2]), 0), 0)) Ok();
     else Fail("post failed");
