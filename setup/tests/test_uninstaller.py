@@ -6,7 +6,8 @@ down to 1 and leaves them (the other product still uses the library); uninstalli
 other removes them, the "32bit" and "Languages" keys they leave empty, and with them
 the maker's family values: the registry and drive C: are as before the first install.
 
-Usage: test_uninstaller.py TXSETUP.exe winctl.exe txuninst.exe txarchive.exe checkwb.dll TXDE.dll
+Usage: test_uninstaller.py TXSETUP.exe winctl.exe txuninst.exe txarchive.exe checkwb.dll progman_probe.exe
+       TXDE.dll (the arguments of test_languages.py)
 """
 import os
 import shutil
