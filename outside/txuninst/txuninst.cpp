@@ -132,6 +132,41 @@ static void releaseSharedFile(const std::string &path) {
   RegCloseKey(key);
 }
 
+static bool hasSubkeys(HKEY root, const std::string &path) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD subkeys = 0;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                   nullptr);
+  RegCloseKey(key);
+  return subkeys > 0;
+}
+
+static size_t depthOf(const std::string &path) { return (size_t)std::count(path.begin(), path.end(), '\\'); }
+
+// Whether key lies below parent (names compare without regard to case).
+static bool below(const std::string &key, const std::string &parent) {
+  return key.size() > parent.size() && key[parent.size()] == '\\' &&
+         _strnicmp(key.c_str(), parent.c_str(), parent.size()) == 0;
+}
+
+// One category's logged keys, deepest first, under `root` (NULL: the root each entry
+// names). A key that holds another logged key was made to hold it (a browser
+// library's "Software\Netscape" for its own key below): once that one is gone it goes
+// only when nothing else is left below it, so that what another program has stored
+// there since stays, and the key with it. Any other logged key goes whole.
+static void deleteLoggedKeys(std::vector<Entry> keys, HKEY root) {
+  std::stable_sort(keys.begin(), keys.end(),
+                   [](const Entry &a, const Entry &b) { return depthOf(a.item) > depthOf(b.item); });
+  for (const Entry &e : keys) {
+    HKEY r = root ? root : rootOf(e.info);
+    bool holder = false;
+    for (const Entry &o : keys) holder = holder || ((root ? root : rootOf(o.info)) == r && below(o.item, e.item));
+    if (holder && hasSubkeys(r, e.item)) continue;
+    deleteLoggedKey(r, e.item);
+  }
+}
+
 // A shared key counts in its default value (decimal text) the installations that use
 // it. Counts one down and returns 1 when none is left (the count then reads 0), 0
 // while others still use it or when the key is gone.
@@ -152,16 +187,6 @@ static int countDownSharedKey(HKEY root, const std::string &path) {
   return count == 0;
 }
 
-static bool hasSubkeys(HKEY root, const std::string &path) {
-  HKEY key;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  DWORD subkeys = 0;
-  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                   nullptr);
-  RegCloseKey(key);
-  return subkeys > 0;
-}
-
 // The language libraries' keys (a language and a library file under it), which every
 // product that installed the library counted up: each logged key counts one down. The
 // keys no product uses any more go, deepest first, each only once nothing is left
@@ -171,9 +196,8 @@ static void releaseSharedKeys(const std::string &productKey) {
   std::vector<Entry> unused;
   for (const Entry &e : entries(productKey, "SharedKeys"))
     if (countDownSharedKey(rootOf(e.info), e.item)) unused.push_back(e);
-  std::stable_sort(unused.begin(), unused.end(), [](const Entry &a, const Entry &b) {
-    return std::count(a.item.begin(), a.item.end(), '\\') > std::count(b.item.begin(), b.item.end(), '\\');
-  });
+  std::stable_sort(unused.begin(), unused.end(),
+                   [](const Entry &a, const Entry &b) { return depthOf(a.item) > depthOf(b.item); });
   for (const Entry &e : unused)
     if (!hasSubkeys(rootOf(e.info), e.item)) deleteLoggedKey(rootOf(e.info), e.item);
 }
@@ -297,8 +321,8 @@ static void uninstall(const std::string &productKey, const std::string &original
   std::sort(directories.begin(), directories.end(),
             [](const Entry &a, const Entry &b) { return a.item.size() > b.item.size(); });
   for (const Entry &e : directories) RemoveDirectoryA(e.item.c_str());
-  for (const Entry &e : entries(productKey, "Keys")) deleteLoggedKey(rootOf(e.info), e.item);
-  for (const Entry &e : entries(productKey, "KeyValues")) deleteKey(HKEY_CURRENT_USER, e.item);
+  deleteLoggedKeys(entries(productKey, "Keys"), nullptr);
+  deleteLoggedKeys(entries(productKey, "KeyValues"), HKEY_CURRENT_USER);
   releaseSharedKeys(productKey);
 }
 

@@ -508,7 +508,15 @@ class BrowserTest(t.TxSetupTest):
                          [e[0] for e in self.log(snap, "Files") if e[0].startswith(NS_DIR)])
         self.assertEqual([(k, "HKEY_CURRENT_USER") for k in NS_USER_KEYS], self.log(snap, "KeyValues"))
         self.assertNotIn(HKCR + CONTROL_CLASS, snap["registry"])
-        self.uninstall()
+        # Netscape keeps a setting of its own in a key the library made: the uninstaller
+        # leaves it, and the keys that hold it; the library's own key goes.
+        navigator = "HKCU\\" + NS_USER_KEYS[1]
+        h.run(["reg", "add", navigator + "\\Main", "/v", "Home Page", "/d", "http://home.invalid/", "/f"], check=True)
+        after = self.uninstall()
+        self.assertEqual({"Home Page": "http://home.invalid/"}, after["registry"].get(HKCU + NS_USER_KEYS[1] + "\\Main"))
+        self.assertEqual([HKCU + k for k in NS_USER_KEYS[:2]] + [HKCU + NS_USER_KEYS[1] + "\\Main"],
+                         sorted(k for k in after["registry"] if k.startswith(HKCU + NS_USER_KEYS[0])))
+        h.run(["reg", "delete", "HKCU\\" + NS_USER_KEYS[0], "/f"], check=True)
         self.assertSameMachine(self.clean, t.snapshot())
 
     def test_3_a_failing_configuration_undoes_the_run(self):
