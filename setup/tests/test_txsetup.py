@@ -21,6 +21,7 @@ import unittest
 import wave
 
 import txharness as h
+import winctl_driver
 
 TXSETUP, WINCTL, TXUNINST, TXARCHIVE = [os.path.abspath(p) for p in sys.argv[1:5]]
 del sys.argv[1:5]
@@ -149,27 +150,11 @@ FILES = {"txplay.exe": None, "txuninst.exe": None, "readme.txt": b"Visit @@URL@@
          "empty.dat": b"", "one.dat": b"\x07", "chunk.dat": bytes((i * 131 + 7) % 256 for i in range(64000))}
 
 
-class WinCtl:
-    """One running winctl.exe: a command a line in, a JSON answer a line out."""
+class WinCtl(winctl_driver.WinCtl):
+    """The winctl.exe of the command line (the other setup tests start theirs here too)."""
 
     def __init__(self):
-        self.proc = h.start([WINCTL], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-
-    def ask(self, *fields):
-        self.proc.stdin.write(("\t".join(str(f) for f in fields) + "\n").encode("latin-1"))
-        self.proc.stdin.flush()
-        line = self.proc.stdout.readline()
-        if not line:
-            raise RuntimeError("winctl ended")
-        return json.loads(line.decode("latin-1"))
-
-    def close(self):
-        try:
-            self.ask("quit")
-            self.proc.wait(timeout=10)
-        except (RuntimeError, BrokenPipeError, ValueError, subprocess.TimeoutExpired):
-            self.proc.kill()
-            self.proc.wait()
+        super().__init__(WINCTL)
 
 
 def put(path, data):
