@@ -204,6 +204,22 @@ def wave_device_env():
     return {"HOME": home}
 
 
+def fresh_work(*stand_ins):
+    """The opening of a setup test file's set-up: Wine's windows drawn without frames (as
+    the screenshots show them), the screenshot folder, and WORK made anew with the folder
+    files/ that make_product takes a product's files from; the uninstaller stand-in goes
+    there under each name of stand_ins (any program will do for a product's programs).
+    Returns that folder."""
+    h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
+    os.makedirs(SHOTS, exist_ok=True)
+    shutil.rmtree(WORK, ignore_errors=True)
+    files = os.path.join(WORK, "files")
+    os.makedirs(files)
+    for name in stand_ins:
+        shutil.copyfile(TXUNINST, os.path.join(files, name))
+    return files
+
+
 def make_product(out, template=SCRIPT, archive=None):
     os.makedirs(os.path.join(WORK, "files"), exist_ok=True)
     with open(os.path.join(WORK, "template.inf"), "w", newline="\r\n") as f:
@@ -296,11 +312,7 @@ class TxSetupTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
-        os.makedirs(SHOTS, exist_ok=True)
-        shutil.rmtree(WORK, ignore_errors=True)
-        files = os.path.join(WORK, "files")
-        os.makedirs(files)
+        files = fresh_work()
         rnd = random.Random(14)
         for name, data in FILES.items():
             if data is None:
