@@ -87,6 +87,23 @@ def favorites():
     return r.stdout.decode("latin-1").strip() + "\\Favorites"
 
 
+def install_stand_in_browsers():
+    """The Netscape stand-in: its program, a sibling program whose icon it shows, its
+    bookmark file and its App Paths entry; Mosaic's program, not yet found."""
+    os.makedirs(unix(NS_DIR))
+    shutil.copyfile(t.WINCTL, unix(NS_EXE))
+    shutil.copyfile(t.TXSETUP, unix("C:\\TessaBrowsers\\Netscape\\vozaruz.exe"))
+    t.put(unix(NS_DIR + "bookmark.htm"), b"<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n")
+    os.makedirs(os.path.dirname(unix(MOSAIC_EXE)))
+    shutil.copyfile(t.WINCTL, unix(MOSAIC_EXE))
+    h.run(["reg", "add", APP_PATHS, "/ve", "/d", NS_EXE, "/f"])
+
+
+def remove_stand_in_browsers():
+    h.run(["reg", "delete", APP_PATHS, "/f"])
+    shutil.rmtree(os.path.join(h.drive_c(), "TessaBrowsers"), ignore_errors=True)
+
+
 class BrowserTest(t.TxSetupTest):
     @classmethod
     def setUpClass(cls):
@@ -104,15 +121,7 @@ class BrowserTest(t.TxSetupTest):
             h.run(["reg", "delete", "HKCR\\Software", "/f"])
         for d in ("TessaTest", "TessaBrowsers"):
             shutil.rmtree(os.path.join(h.drive_c(), d), ignore_errors=True)
-        # The Netscape stand-in: its program, a sibling program whose icon it shows,
-        # its bookmark file and its App Paths entry; Mosaic's program, not yet found.
-        os.makedirs(unix(NS_DIR))
-        shutil.copyfile(t.WINCTL, unix(NS_EXE))
-        shutil.copyfile(t.TXSETUP, unix("C:\\TessaBrowsers\\Netscape\\vozaruz.exe"))
-        t.put(unix(NS_DIR + "bookmark.htm"), b"<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n")
-        os.makedirs(os.path.dirname(unix(MOSAIC_EXE)))
-        shutil.copyfile(t.WINCTL, unix(MOSAIC_EXE))
-        h.run(["reg", "add", APP_PATHS, "/ve", "/d", NS_EXE, "/f"])
+        install_stand_in_browsers()
         # Web pages open in Netscape now.
         h.run(["reg", "add", "HKCR\\.htm", "/ve", "/d", "TessaHtml", "/f"])
         h.run(["reg", "add", "HKCR\\TessaHtml\\shell\\open\\command", "/ve", "/d", NS_EXE + ' -h "%1"', "/f"])
@@ -123,9 +132,9 @@ class BrowserTest(t.TxSetupTest):
     @classmethod
     def tearDownClass(cls):
         cls.ctl.close()
-        for key in ("HKCR\\TessaHtml", "HKCR\\.htm", APP_PATHS):
+        for key in ("HKCR\\TessaHtml", "HKCR\\.htm"):
             h.run(["reg", "delete", key, "/f"])
-        shutil.rmtree(os.path.join(h.drive_c(), "TessaBrowsers"), ignore_errors=True)
+        remove_stand_in_browsers()
 
     # ---- helpers ---------------------------------------------------------------
 

@@ -6,18 +6,23 @@ picture and icon; installed as a SATELLITE group it is registered, counted and l
 uninstaller; without a language the program's own texts and font show and the
 registry is left alone. The sound check refuses a machine without a wave-output
 device with 3270/3271 and passes one with an ALSA null device (a private HOME with
-an .asoundrc for the Wine processes).
+an .asoundrc for the Wine processes). The library holds every template (with the same
+controls) and every text of the setup, and with checkwb.dll and the browser stand-ins
+of test_browsers.py the browser pages speak German, their lists in the library's
+stock font.
 
-Usage: test_languages.py TXSETUP.exe winctl.exe txuninst.exe txarchive.exe TXDE.dll
+Usage: test_languages.py TXSETUP.exe winctl.exe txuninst.exe txarchive.exe checkwb.dll TXDE.dll
 """
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import time
 import unittest
 
-import test_txsetup as base  # takes the first four arguments
+import test_browsers as browsers  # takes the fifth argument, then test_txsetup the first four
+import test_txsetup as base
 from test_txsetup import WinCtl, make_product, snapshot
 
 import txharness as h
@@ -39,12 +44,19 @@ GERMAN_FILE = GERMAN + "\\TXDE.DLL"
 SHARED_DLLS = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls"
 
 IDC_UPPER, IDC_LOWER, IDC_PICTURE = 3226, 3228, 3251
+IDC_HEADING, IDC_LIST, IDC_BOOKMARK, IDC_PLUGIN, IDC_EXTENSION, IDC_PATH = 3242, 3243, 3244, 3245, 3246, 3247
+IDC_ADD, IDC_CUSTOMISE, IDC_NOT_FOUND = 3248, 3249, 3255
+IDC_FILE_TYPES = 0x470  # the open-file dialog's filter list
+LB_SETSEL, LB_GETITEMHEIGHT, WM_GETTEXTLENGTH = 0x0185, 0x01A1, 0x000E
+SYSTEM_FONT = 13  # the stock font of list items
 IDC_DESTINATION, IDC_USER_NAME, IDC_NEXT = 3237, 3239, 3253
 EM_POSFROMCHAR = 0x00D6
 
-# The dialog font as the setup asks for it, and the face the German library makes it in.
+# The dialog font as the setup asks for it, and the face the German library makes it in;
+# the German library's stock font.
 PAGE_FONT = ("MS Sans Serif", -11, 400)
 GERMAN_FONT = ("Liberation Sans Narrow", -11, 400)
+GERMAN_STOCK_FONT = ("Liberation Sans Narrow", -12, 400)
 
 SCRIPT = r"""[Default Setting]
 Caption=Tessa Lang Setup
@@ -97,6 +109,80 @@ def pixel(png, x, y):
     return tuple(int(v) for v in out.strip().split(","))
 
 
+def pe_resources(path):
+    """The dialog templates and texts of a PE file's resource section, read with the
+    file format's own offsets: {"dialogs": {id: [(control id, class), ...]},
+    "strings": {id: text}} (only the texts that are not empty)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    u16 = lambda at: struct.unpack_from("<H", data, at)[0]
+    u32 = lambda at: struct.unpack_from("<I", data, at)[0]
+    pe = u32(0x3C)
+    sections, optional = u16(pe + 6), u16(pe + 20)
+    directories = pe + 24 + (112 if u16(pe + 24) == 0x20B else 96)
+    root_rva = u32(directories + 2 * 8)  # the resource directory
+    table = [struct.unpack_from("<IIII", data, pe + 24 + optional + 40 * i + 8) for i in range(sections)]
+
+    def offset(rva):
+        return next(rva - address + raw for size, address, _, raw in table if address <= rva < address + size)
+
+    root = offset(root_rva)
+
+    def entries(directory):
+        count = u16(directory + 12) + u16(directory + 14)
+        for i in range(count):
+            name, target = u32(directory + 16 + 8 * i), u32(directory + 20 + 8 * i)
+            yield name, target
+
+    def leaves(type_id):
+        """(name id, bytes) of every resource of one type, whatever its language."""
+        for kind, types in entries(root):
+            if kind != type_id:
+                continue
+            for name, languages in entries(root + (types & 0x7FFFFFFF)):
+                for _, leaf in entries(root + (languages & 0x7FFFFFFF)):
+                    rva, size = u32(root + leaf), u32(root + leaf + 4)
+                    yield name, data[offset(rva):offset(rva) + size]
+
+    def text_at(blob, at):
+        """A template's name-or-number field: (value, offset after it)."""
+        first = struct.unpack_from("<H", blob, at)[0]
+        if first == 0xFFFF:
+            return struct.unpack_from("<H", blob, at + 2)[0], at + 4
+        end = at
+        while struct.unpack_from("<H", blob, end)[0]:
+            end += 2
+        return blob[at:end].decode("utf-16-le"), end + 2
+
+    dialogs = {}
+    for name, blob in leaves(5):
+        assert struct.unpack_from("<HH", blob, 0) == (1, 0xFFFF), "dialog %d is no extended template" % name
+        style, count = struct.unpack_from("<I", blob, 12)[0], struct.unpack_from("<H", blob, 16)[0]
+        at = 26
+        for _ in range(3):  # menu, class, caption
+            _, at = text_at(blob, at)
+        if style & 0x40:  # DS_SETFONT: size, weight, italic, character set, face
+            _, at = text_at(blob, at + 6)
+        controls = []
+        for _ in range(count):
+            at = (at + 3) & ~3
+            control = struct.unpack_from("<i", blob, at + 20)[0]
+            window_class, at = text_at(blob, at + 24)
+            _, at = text_at(blob, at)
+            at += 2 + struct.unpack_from("<H", blob, at)[0]
+            controls.append((control, window_class))
+        dialogs[name] = sorted(controls, key=repr)
+    strings = {}
+    for block, blob in leaves(6):  # sixteen counted texts per block
+        at = 0
+        for i in range(16):
+            length = struct.unpack_from("<H", blob, at)[0]
+            if length:
+                strings[(block - 1) * 16 + i] = blob[at + 2:at + 2 + 2 * length].decode("utf-16-le")
+            at += 2 + 2 * length
+    return {"dialogs": dialogs, "strings": strings}
+
+
 class LanguageTest(unittest.TestCase):
     maxDiff = None
     # The wizard-driving helpers of the setup's own tests.
@@ -109,11 +195,14 @@ class LanguageTest(unittest.TestCase):
     assertSameMachine = base.TxSetupTest.assertSameMachine
     setUp = base.TxSetupTest.setUp
     tearDown = base.TxSetupTest.tearDown
+    items = browsers.BrowserTest.items
+    checked = browsers.BrowserTest.checked
 
     @classmethod
     def setUpClass(cls):
         files = base.fresh_work("txplay.exe", "txuninst.exe")
         shutil.copyfile(TXDE, os.path.join(files, "TXDE.DLL"))
+        shutil.copyfile(browsers.CHECKWB, os.path.join(files, "checkwb.dll"))
         # The parents of the keys these tests make, removed at the end if they were not here.
         cls.parents = [k for k in ("HKEY_CLASSES_ROOT\\Software\\Orvane Labs", "HKEY_CLASSES_ROOT\\Software",
                                    SHARED_DLLS) if h.run(["reg", "query", k]).returncode != 0]
@@ -204,6 +293,14 @@ class LanguageTest(unittest.TestCase):
         """The colour at the top left of the main window's caption icon (the class icon
         the run sets from its language), as the screenshot shows it."""
         return pixel(png, 8, 7)
+
+    def ink(self, png, rect):
+        """The width of what is drawn inside rect (x, y, w, h) of a screenshot, against
+        the colour of its top left pixel."""
+        x, y, w, hgt = rect
+        box = subprocess.run(["convert", png, "-crop", "%dx%d+%d+%d" % (w, hgt, x, y), "+repage", "-trim",
+                              "-format", "%@", "info:"], check=True, stdout=subprocess.PIPE, text=True).stdout
+        return int(box.split("x")[0])
 
     def reg(self, key):
         return base.reg_default("HKCR\\" + key)
@@ -366,6 +463,138 @@ class LanguageTest(unittest.TestCase):
         with open(os.path.join(product, "txsetup.inf"), "rb") as f:
             self.assertNotIn(b"Install11", f.read())
         # The failed run took back what it wrote, the imported language keys and Locale too.
+        self.assertSameMachine(before, snapshot())
+
+
+    def test_4_the_german_library_has_every_page_and_text_of_the_setup(self):
+        english, german = pe_resources(base.TXSETUP), pe_resources(TXDE)
+        # Every template with the same controls (numbers and classes), every text.
+        self.assertEqual(english["dialogs"], {k: v for k, v in german["dialogs"].items() if k in english["dialogs"]})
+        self.assertEqual(sorted(english["strings"]), sorted(german["strings"]))
+        # Translated, all but the shortcut's file name.
+        self.assertEqual([3280], [k for k, v in english["strings"].items() if german["strings"][k] == v])
+
+    def test_5_the_browser_pages_in_german_and_in_the_librarys_font(self):
+        browser_script = script(extra="Satellite=TXDE.DLL\nCheckWebBrowsers=1").replace("AskBandwidth=1\n", "")
+        browser_script = browser_script.replace("AskContents=1\n", "")
+        # Without the browser library: 3297 in German, naming the library.
+        product = self.product("no-checkwb", browser_script, satellite=True)
+        os.remove(os.path.join(product, "checkwb.dll"))
+        self.start(product)
+        self.answer(["Eine benötigte Bibliothek konnte nicht geladen werden: ",
+                     h.winpath(os.path.join(product, "checkwb.dll")), "OK"], "OK", shot="german-no-library")
+        self.answer(["Setup ist fehlgeschlagen!",
+                     "Setup konnte die Installation von Tessa Test Player nicht ordnungsgemäß abschließen.", "OK"], "OK")
+        self.assertEqual(0, self.proc.wait(timeout=30))
+
+        browsers.install_stand_in_browsers()
+        self.addCleanup(browsers.remove_stand_in_browsers)
+        before = snapshot()
+        self.start(self.product("browsers", browser_script, satellite=True))
+        self.leave(self.page(), "Weiter >")
+        d = self.page(" - Benutzerinformationen")
+        self.set_text(d, IDC_USER_NAME, "Ada Tester")
+        self.leave(d, "Weiter >")
+        self.leave(self.page(" - Zielverzeichnis"), "Weiter >")
+        # 6: the selection, its list drawn in the library's stock font.
+        d = self.page(" - Webbrowser", control=IDC_LIST)
+        ie, netscape = browsers.IE, browsers.NETSCAPE
+        self.assertEqual("Setup hat die folgenden Webbrowser auf Ihrem Computer gefunden. Wählen Sie jeden Browser, "
+                         "den Setup für Tessa Test Player einrichten soll.", d["ids"][IDC_UPPER]["text"])
+        self.assertEqual("Browser hinzufügen...", d["ids"][IDC_ADD]["text"].replace("&", ""))
+        self.assertEqual("Komponenten für jeden Browser einzeln auswählen",
+                         d["ids"][IDC_CUSTOMISE]["text"].replace("&", ""))
+        self.assertEqual([(ie, True), (netscape, True)], self.items(d))
+        png = self.shot("german-browsers")
+        face, height, weight = GERMAN_STOCK_FONT
+        german = self.ctl.ask("textmetrics", face, height, weight, ie)
+        stock = self.ctl.ask("textmetrics", "stock", SYSTEM_FONT, 0, ie)
+        self.assertNotEqual(german["line"], stock["line"])
+        self.assertGreater(abs(german["width"] - stock["width"]), 10)
+        line = self.ctl.ask("send", d["ids"][IDC_LIST]["hwnd"], LB_GETITEMHEIGHT, 0, 0)["result"]
+        self.assertEqual(german["line"] + 2, line)
+        # The first entry's name, right of its box (side: the line less 4, 3 and 6 apart).
+        x, y, w, _ = d["ids"][IDC_LIST]["rect"]
+        left = x + 1 + 3 + (line - 4) + 6 - 1
+        drawn = self.ink(png, (left, y + 2, x + w - 4 - left, line - 2))
+        self.assertLessEqual(abs(german["width"] - drawn), 3, (german["width"], drawn, stock["width"]))
+        # "Add Browser...": the browsers not found.
+        self.press(d, "Browser hinzufügen...")
+        add = self.dialog("Browser hinzufügen", control=IDC_NOT_FOUND)
+        self.assertEqual(["Wählen Sie einen Browser, den Setup auf Ihrem Computer nicht gefunden hat:", "OK",
+                          "Abbrechen"], [c["text"] for c in add["children"] if c["text"]])
+        self.shot("german-add-browser")
+        self.leave(add, "Abbrechen")
+        self.assertTrue(self.ctl.ask("press", d["hwnd"], IDC_CUSTOMISE)["ok"])
+        self.leave(d, "Weiter >")
+        # 7 for Internet Explorer.
+        d = self.page(" - Browserkomponenten", control=IDC_HEADING)
+        ids = d["ids"]
+        self.assertEqual(ie + " - Benutzerdefinierte Optionen", ids[IDC_HEADING]["text"])
+        self.assertEqual("Tessavox-ActiveX-Steuerelemente für Internet Explorer installieren?", ids[IDC_PLUGIN]["text"])
+        self.assertEqual("Lesezeichen für die Tessavox-Homepage installieren?", ids[IDC_BOOKMARK]["text"])
+        self.shot("german-components-ie")
+        self.leave(d, "Weiter >")
+        # 7 for Netscape: the bookmark checks and the file chooser in German.
+        d = self.page(" - Browserkomponenten", control=IDC_HEADING)
+        ids = d["ids"]
+        self.assertEqual("Tessavox-Plug-in für Netscape installieren?", ids[IDC_PLUGIN]["text"])
+        self.assertEqual("Tessavox Xtra (Shockwave-Plug-in) installieren?", ids[IDC_EXTENSION]["text"])
+        self.assertTrue(ids[IDC_EXTENSION]["visible"])
+        self.shot("german-components-netscape")
+        missing = browsers.NS_DIR + "missing.htm"
+        self.set_text(d, IDC_PATH, missing)
+        self.press(d, "Weiter >")
+        self.answer(["Die Datei wurde nicht gefunden", missing, "OK"], "OK")
+        self.set_text(d, IDC_PATH, browsers.NS_EXE)
+        self.press(d, "Weiter >")
+        self.answer(["Bitte geben Sie den Pfad zu dieser Datei ein: ", "bookmark.htm", "OK"], "OK",
+                    shot="german-bookmark-name")
+        self.press(d, "Durchsuchen...")
+        chooser = self.dialog("Wählen Sie die benötigte Konfigurationsdatei", control=IDC_FILE_TYPES)
+        types = self.ctl.ask("combo", chooser["hwnd"], IDC_FILE_TYPES)
+        self.assertEqual(["Initialisierungsdateien (*.INI)", "Lesezeichendateien (*.htm)", "Alle Dateien (*.*)"],
+                         types["items"])
+        self.assertEqual(1, types["selected"])
+        self.shot("german-choose-bookmark")
+        self.leave(chooser, "Cancel")  # the platform's own dialog speaks the platform's language
+        self.set_text(d, IDC_PATH, browsers.NS_DIR + "bookmark.htm")
+        self.leave(d, "Weiter >")
+        # 8: the default browser.
+        d = self.page(" - Standardbrowser", control=IDC_LIST)
+        self.assertEqual("Wählen Sie den Webbrowser, der auf Ihrem Computer Webseiten (HTML-Dokumente) öffnet. "
+                         "Markieren Sie keinen Eintrag, wenn der Browser bleiben soll, der sie jetzt öffnet.",
+                         d["ids"][IDC_UPPER]["text"])
+        self.assertEqual([ie, netscape], [name for name, _ in self.items(d)])
+        self.assertEqual(line, self.ctl.ask("send", d["ids"][IDC_LIST]["hwnd"], LB_GETITEMHEIGHT, 0, 0)["result"])
+        self.shot("german-default-browser")
+        self.leave(d, "< Zurück")
+        self.leave(self.page(" - Browserkomponenten", control=IDC_HEADING), "< Zurück")
+        self.leave(self.page(" - Browserkomponenten", control=IDC_HEADING), "< Zurück")
+        # 9: none selected.
+        d = self.page(" - Webbrowser", control=IDC_LIST)
+        self.ctl.ask("send", d["ids"][IDC_LIST]["hwnd"], LB_SETSEL, 0, -1)
+        self.leave(d, "Weiter >")
+        d = self.dialog(TITLE + " - Webbrowser", control=IDC_UPPER, without=IDC_LIST)
+        expected = (
+            "\tKein Webbrowser eingerichtet!\n\nDie meisten Tessavox-Inhalte erreichen Sie über das World Wide Web. "
+            "Das Installationsprogramm von Tessa Test Player konnte auf diesem System keinen Webbrowser einrichten. "
+            "Sie müssen Ihren Webbrowser selbst für Tessavox einrichten. Der Browser muss den folgenden MIME-Typ und "
+            "die folgenden Erweiterungen erkennen:\n\n\tMIME-Typ: audio/x-ov-tessavox\n\tErweiterungen: .tx, .txm\n"
+            "\tHilfsanwendung: C:\\TessaLang\\txplay.exe\n\nInstallieren Sie Tessa Test Player erneut, nachdem Sie "
+            "einen Webbrowser installiert haben; dann wird der Browser automatisch eingerichtet.")
+        # (winctl reads the first 511 characters; the length tells the rest is there)
+        shown = d["ids"][IDC_UPPER]["text"]
+        self.assertEqual(expected[:max(len(shown), 500)], shown)
+        self.assertEqual(len(expected), self.ctl.ask("send", d["ids"][IDC_UPPER]["hwnd"], WM_GETTEXTLENGTH, 0, 0)["result"])
+        self.shot("german-no-browser")
+        self.press(d, "Abbrechen")
+        self.answer(["Die Installation von Tessa Test Player ist nicht abgeschlossen. Wenn Sie Setup jetzt beenden, "
+                     "wird Tessa Test Player nicht installiert.", "Sie können Setup aber auch später noch ausführen.",
+                     "Fortsetzen", "Beenden"], "Beenden", title="Setup beenden")
+        self.answer(["Setup ist fehlgeschlagen!",
+                     "Setup konnte die Installation von Tessa Test Player nicht ordnungsgemäß abschließen.", "OK"], "OK")
+        self.assertEqual(0, self.proc.wait(timeout=30))
         self.assertSameMachine(before, snapshot())
 
 

@@ -57,6 +57,9 @@
 //   textwidth FACE HEIGHT WEIGHT TEXT  the width in pixels of TEXT in the font CreateFontA
 //                                makes of that face, height and weight (to compare with
 //                                what another program's control shows it in)
+//   textmetrics FACE HEIGHT WEIGHT TEXT  the width of TEXT and the line height (height
+//                                plus external leading) in that font; FACE "stock" takes
+//                                the stock object numbered HEIGHT instead
 //   quit                         end
 #include <windows.h>
 #include <commctrl.h>
@@ -506,6 +509,24 @@ bool Run(char** f, int n) {
       PostMessageA(GetParent(d.found), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(d.found), BN_CLICKED), (LPARAM)d.found);
       Ok();
     }
+  } else if (strcmp(cmd, "awaitclick") == 0 && n >= 5) {
+    // Waits here, looking every millisecond, for a top-level window of that class and
+    // title, and clicks its button at once: for windows that may last only a moment.
+    DWORD end = GetTickCount() + (DWORD)atoi(f[4]);
+    FindData d = {f[1], f[2], nullptr, true};
+    for (;;) {
+      EnumWindows(FindProc, (LPARAM)&d);
+      if (d.found != nullptr || (LONG)(GetTickCount() - end) >= 0) break;
+      Sleep(1);
+    }
+    ClickData c = {f[3], nullptr};
+    if (d.found != nullptr) EnumChildWindows(d.found, ClickProc, (LPARAM)&c);
+    if (c.found == nullptr) {
+      Fail(d.found == nullptr ? "no such window" : "no such button");
+    } else {
+      PostMessageA(GetParent(c.found), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c.found), BN_CLICKED), (LPARAM)c.found);
+      printf("{\"ok\":true,\"hwnd\":%lld}\n", (long long)(intptr_t)d.found);
+    }
   } else if (strcmp(cmd, "command") == 0 && n >= 3) {
     if (PostMessageA(ParseHwnd(f[1]), WM_COMMAND, MAKEWPARAM(atoi(f[2]), 0), 0)) Ok();
     else Fail("post failed");
@@ -694,6 +715,22 @@ bool Run(char** f, int n) {
     ReleaseDC(nullptr, dc);
     DeleteObject(font);
     if (measured) printf("{\"ok\":true,\"width\":%ld}\n", (long)size.cx);
+    else Fail("text not measured");
+  } else if (strcmp(cmd, "textmetrics") == 0 && n >= 5) {
+    bool stock = strcmp(f[1], "stock") == 0;
+    HFONT font = stock ? (HFONT)GetStockObject(atoi(f[2]))
+                       : CreateFontA(atoi(f[2]), 0, 0, 0, atoi(f[3]), 0, 0, 0, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY,
+                                     DEFAULT_PITCH | FF_SWISS, f[1]);
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size = {0, 0};
+    TEXTMETRICA tm;
+    BOOL measured = font && GetTextExtentPoint32A(dc, f[4], (int)strlen(f[4]), &size) && GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    if (!stock && font) DeleteObject(font);
+    if (measured) printf("{\"ok\":true,\"width\":%ld,\"line\":%ld}\n", (long)size.cx,
+                         (long)(tm.tmHeight + tm.tmExternalLeading));
     else Fail("text not measured");
   } else if (strcmp(cmd, "send") == 0 && n >= 5) {
     DWORD_PTR result = 0;
