@@ -27,9 +27,11 @@ PREFS = "HKEY_CLASSES_ROOT\\Software\\Orvane Labs\\Tessavox Player\\3.0\\Prefere
 PLAYER_CLASS, PLAYER_TITLE = "Orvane Labs TXPlayer", "Tessavox Player Plus"
 FIRST_RUN = ("You have not visited the Sondrel web site since installing this Tessavox Player. "
              "Would you like to visit the Sondrel web site now?")
-IDM_EXIT, IDM_PREFERENCES = 804, 812
+IDM_EXIT, IDM_ABOUT, IDM_PREFERENCES = 804, 806, 812
 IDM_SITE_FIRST, IDM_RECENT_FIRST = 41000, 42000
 IDC_PREF_CLIPS = 120  # MaxClipCount in the player library's preferences dialog
+IDC_PRESET_FIRST = 1010  # the player library's four preset buttons
+MAKER_ADDRESS = "http://www.orvane.invalid/"  # the web address the player hands its library
 VK_RETURN, VK_ESCAPE, VK_RIGHT, VK_DOWN = 13, 27, 39, 40
 ITEM_TAIL = ",,4294967295,0,,,,"
 
@@ -342,6 +344,68 @@ class TxLinkTest(unittest.TestCase):
         box = self.first_run_box()
         self.assertIn(FIRST_RUN, box["texts"])
         self.ctl.ask("click", box["hwnd"], "No")
+        self.exit_player(hwnd)
+
+    # ---- the player library calling back ---------------------------------------
+
+    def test_visit_in_the_library_about_box_goes_to_the_browser(self):
+        log = self.start_browser("TXLinkRunning")
+        set_prefs({"HurledURL": "1", "Browser1": "TXLinkRunning"})
+        hwnd = self.start_player()
+        self.ctl.ask("command", hwnd, IDM_ABOUT)
+        about = self.ctl.find("#32770", "About " + PLAYER_TITLE)
+        self.assertTrue(about, "no about box")
+        self.shot("txplayer-about.png")
+        self.assertTrue(self.ctl.ask("click", about, "Visit")["ok"])
+        line = wait_line(log, lambda l: l.startswith("request WWW_OpenURL"))
+        self.assertEqual('request WWW_OpenURL "%s"' % MAKER_ADDRESS + ITEM_TAIL, line)
+        self.wait_call("OpenInBrowserAnswer", "1")
+        self.assertEqual([[MAKER_ADDRESS]], self.library_calls("OpenInBrowser"))
+        self.assertTrue(self.ctl.ask("click", about, "OK")["ok"])
+        self.exit_player(hwnd)
+
+    def test_a_preset_of_a_downloaded_file_keeps_the_location_the_browser_knows(self):
+        alpha = self.clip("alpha")
+        source = "http://sondrel.example/clips/alpha.tx"
+        downloads = os.path.join(WORK, "downloads.txt")
+        with open(downloads, "w", encoding="latin-1", newline="\r\n") as f:
+            f.write("%s|%s\n" % (h.winpath(alpha), source))
+        log = self.start_browser("TXLinkRunning", "-downloads", h.winpath(downloads))
+        set_prefs({"HurledURL": "1", "Browser1": "TXLinkRunning"})
+        hwnd = self.start_player()
+        self.play(alpha)  # a second start: opened as a local file
+        self.assertTrue(self.ctl.ask("click", hwnd, "Set")["ok"])
+        self.assertTrue(self.ctl.ask("click", hwnd, "Preset 1")["ok"])
+        line = wait_line(log, lambda l: l.startswith("request WWW_QueryURLFile"))
+        self.assertEqual('request WWW_QueryURLFile "%s"' % h.winpath(alpha), line)
+        self.wait_call("TxguiSetPreset", "1", "0", source, "0")
+        self.assertEqual([["1"]], self.library_calls("PresetFromFileAnswer"))
+        button = self.ctl.ask("child", hwnd, IDC_PRESET_FIRST)["hwnd"]
+        self.wait_until(lambda: self.ctl.ask("text", button)["text"] == "1: alpha.tx")
+        self.shot("txplayer-preset-stored.png")
+
+        # Played again from the recent list it was not opened as a local file: the
+        # shell does not ask the browser, and the library keeps the file itself.
+        self.ctl.ask("command", hwnd, IDM_RECENT_FIRST)
+        self.wait_until(lambda: len(self.library_calls("NowPlaying")) == 2)
+        self.ctl.ask("click", hwnd, "Set")
+        self.ctl.ask("click", hwnd, "Preset 3")
+        self.wait_call("PresetStored", "3", "0", "file:" + h.winpath(alpha))
+        self.assertEqual([["1"], ["0"]], self.library_calls("PresetFromFileAnswer"))
+        self.assertEqual(1, sum(1 for l in read_lines(log) if l.startswith("request WWW_QueryURLFile")))
+
+        # Preset 3 plays the file again; the presets are kept for the next start.
+        self.ctl.ask("click", hwnd, "3: alpha.tx")
+        self.wait_call("PresetPlay", "3", "0", "file:" + h.winpath(alpha))
+        self.wait_until(lambda: len(self.library_calls("NowPlaying")) == 3)
+        self.exit_player(hwnd)
+        prefs = read_prefs()
+        self.assertEqual("0|" + source, prefs.get("Preset1"))
+        self.assertEqual("0|file:" + h.winpath(alpha), prefs.get("Preset3"))
+        self.assertNotIn("Preset2", prefs)
+        hwnd = self.start_player()
+        button = self.ctl.ask("child", hwnd, IDC_PRESET_FIRST)["hwnd"]
+        self.assertEqual("1: alpha.tx", self.ctl.ask("text", button)["text"])
         self.exit_player(hwnd)
 
     # ---- recent clips ----------------------------------------------------------

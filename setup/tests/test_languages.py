@@ -9,10 +9,13 @@ device with 3270/3271 and passes one with an ALSA null device (a private HOME wi
 an .asoundrc for the Wine processes). The library holds every template (with the same
 controls) and every text of the setup, and with checkwb.dll and the browser stand-ins
 of test_browsers.py the browser pages speak German, their lists in the library's
-stock font.
+stock font; so do the program group's uninstaller item, the desktop shortcut and the
+question that follows a group Program Manager refused.
 
-Usage: test_languages.py TXSETUP.exe winctl.exe txuninst.exe txarchive.exe checkwb.dll TXDE.dll
+Usage: test_languages.py TXSETUP.exe winctl.exe txuninst.exe txarchive.exe checkwb.dll progman_probe.exe
+       TXDE.dll
 """
+import json
 import os
 import shutil
 import struct
@@ -27,8 +30,8 @@ from test_txsetup import WinCtl, make_product, snapshot
 
 import txharness as h
 
-TXDE = os.path.abspath(sys.argv[1])
-del sys.argv[1:2]
+PROBE, TXDE = [os.path.abspath(p) for p in sys.argv[1:3]]  # progman_probe.exe reads shell links
+del sys.argv[1:3]
 
 WORK = os.path.abspath("languages-work")
 base.WORK = WORK  # make_product keeps its template and files here
@@ -49,7 +52,7 @@ IDC_ADD, IDC_CUSTOMISE, IDC_NOT_FOUND = 3248, 3249, 3255
 IDC_FILE_TYPES = 0x470  # the open-file dialog's filter list
 LB_SETSEL, LB_GETITEMHEIGHT, WM_GETTEXTLENGTH = 0x0185, 0x01A1, 0x000E
 SYSTEM_FONT = 13  # the stock font of list items
-IDC_DESTINATION, IDC_USER_NAME, IDC_NEXT = 3237, 3239, 3253
+IDC_DESTINATION, IDC_USER_NAME, IDC_NEXT, IDC_GROUP_NAME = 3237, 3239, 3253, 3224
 EM_POSFROMCHAR = 0x00D6
 
 # The dialog font as the setup asks for it, and the face the German library makes it in;
@@ -90,8 +93,22 @@ F1=TXDE.DLL
 """
 
 
+# A program group, made as shortcut files (no Program Manager conversation): the
+# uninstaller's item and the desktop shortcut take their texts from the language.
+GROUP_SCRIPT = """
+[Progman Group]
+Name=Tessa Lang
+Item1=_PRODUCT_NAME_,Main::F1
+"""
+
+
 def script(extra="", groups=""):
     return SCRIPT % {"extra": extra, "groups": groups}
+
+
+def probe(*args):
+    r = h.run([PROBE] + list(args), timeout=90)
+    return json.loads(r.stdout.decode("latin-1").strip().splitlines()[-1])
 
 
 def no_wave_device_env():
@@ -339,8 +356,12 @@ class LanguageTest(unittest.TestCase):
         self.assertSameMachine(before, snapshot())
 
     def test_1_the_german_satellite_speaks_on_every_page_and_box(self):
-        product = self.product("german", script(extra="Satellite=TXDE.DLL"), satellite=True)
-        self.start(product)
+        product = self.product("german", script(extra="Satellite=TXDE.DLL") + GROUP_SCRIPT, satellite=True)
+        folders = probe("folders")  # the Shell Folders key holds them once the shell was asked
+        self.assertTrue(folders["ok"], folders)
+        group = browsers.unix(folders["programs"] + "\\Tessa Lang")
+        desktop_link = os.path.join(browsers.unix(folders["desktop"]), "Tessa Test Player.lnk")
+        self.start(product, env={"TXSETUP_NO_PROGMAN": "1"})
         # 1 Welcome, with the library's side picture.
         d = self.page()
         self.assertEqual("Willkommen beim Setup-Programm von Tessa Test Player. Dieses Setup-Programm installiert "
@@ -402,7 +423,20 @@ class LanguageTest(unittest.TestCase):
         self.assertEqual("0", self.reg(GERMAN))
         self.assertIsNone(self.reg(GERMAN_FILE))
         self.assertNotIn("SharedKeys", " ".join(k for k in snapshot()["registry"] if KEY in k))
+        # The uninstaller's item and the desktop shortcut in German.
+        uninstaller = "Tessa Test Player 32-bit Deinstallation"
+        self.assertEqual(sorted(["Tessa Test Player.lnk", uninstaller + ".lnk"]), sorted(os.listdir(group)))
+        for path, target, arguments, description in (
+                (os.path.join(group, uninstaller + ".lnk"), "txuninst.exe", KEY, uninstaller),
+                (desktop_link, "txplay.exe", "", "Verknüpfung mit Tessa Test Player")):
+            link = probe("link", h.winpath(path))
+            self.assertEqual((True, "c:\\tessalang\\" + target, arguments, description),
+                             (link["ok"], link["path"].lower(), link["arguments"], link["description"]))
         self.uninstall()
+        end = time.time() + 30
+        while time.time() < end and (os.path.exists(desktop_link) or os.path.exists(group)):
+            time.sleep(0.2)
+        self.assertFalse(os.path.exists(desktop_link) or os.path.exists(group))
         self.clear()
 
     def test_2_a_satellite_group_is_registered_counted_and_logged(self):
@@ -595,6 +629,56 @@ class LanguageTest(unittest.TestCase):
         self.answer(["Setup ist fehlgeschlagen!",
                      "Setup konnte die Installation von Tessa Test Player nicht ordnungsgemäß abschließen.", "OK"], "OK")
         self.assertEqual(0, self.proc.wait(timeout=30))
+        self.assertSameMachine(before, snapshot())
+
+
+    def test_6_a_refused_program_group_is_asked_for_in_german(self):
+        """Program Manager lists the group under another name than the script's (Wine's
+        shell turns "/" into "_") and lists "Main": the group counts as refused."""
+        shell_groups = ("Main", "Tessa_Lang")
+
+        def close_folder_windows():
+            end = time.time() + 30
+            while time.time() < end:
+                shown = [w for w in self.ctl.ask("list") if w["title"] in shell_groups]
+                if not shown:
+                    return
+                for w in shown:
+                    self.ctl.ask("close", w["hwnd"])
+                time.sleep(0.2)
+            self.fail("the shell's folder windows stayed open")
+
+        grouped = script(extra="Satellite=TXDE.DLL").replace("AskBandwidth=1\nAskContents=1\n", "")
+        product = self.product("refused", grouped + GROUP_SCRIPT.replace("Tessa Lang", "Tessa/Lang"), satellite=True)
+        before = snapshot()
+        self.assertTrue(probe("execute", "[CreateGroup(Main)]")["ok"])
+        self.addCleanup(lambda: [probe("execute", "[DeleteGroup(%s)]" % name) for name in shell_groups])
+        self.addCleanup(close_folder_windows)
+        self.start(product)
+        self.leave(self.page(), "Weiter >")
+        d = self.page(" - Benutzerinformationen")
+        self.set_text(d, IDC_USER_NAME, "Ada Tester")
+        self.leave(d, "Weiter >")
+        self.leave(self.page(" - Zielverzeichnis"), "Fertig stellen")
+        d = self.dialog("Programm-Manager-Gruppe einrichten", control=IDC_GROUP_NAME, timeout=120)
+        self.assertEqual(["Der Programm-Manager hat die Programmgruppe für Tessa Test Player nicht angenommen. Bitte "
+                          "geben Sie den Namen einer anderen Gruppe ein:", "Main", "Fortsetzen", "Beenden"],
+                         [c["text"].replace("&", "") for c in d["children"] if c["text"]])
+        for w in self.ctl.ask("list"):  # the shell's folder windows come up over the question
+            if w["title"] in shell_groups and w["visible"]:
+                self.ctl.ask("move", w["hwnd"], 600, 480, 410, 280)
+        self.shot("german-progman-group")
+        self.leave(d, "Beenden")
+        self.answer(["Die Installation von Tessa Test Player ist nicht abgeschlossen. Wenn Sie Setup jetzt beenden, "
+                     "wird Tessa Test Player nicht installiert.", "Sie können Setup aber auch später noch ausführen.",
+                     "Fortsetzen", "Beenden"], "Beenden", title="Setup beenden")
+        self.answer(["Setup ist fehlgeschlagen!",
+                     "Setup konnte die Installation von Tessa Test Player nicht ordnungsgemäß abschließen.", "OK"], "OK")
+        self.assertEqual(0, self.proc.wait(timeout=60))
+        # The run's own changes are undone; the shell keeps what it made of the groups.
+        close_folder_windows()
+        for name in shell_groups:
+            self.assertTrue(probe("execute", "[DeleteGroup(%s)]" % name)["ok"], name)
         self.assertSameMachine(before, snapshot())
 
 
