@@ -353,7 +353,7 @@ class TxLinkTest(unittest.TestCase):
         set_prefs({"HurledURL": "1", "Browser1": "TXLinkRunning"})
         hwnd = self.start_player()
         self.ctl.ask("command", hwnd, IDM_ABOUT)
-        about = self.ctl.find("#32770", "About " + PLAYER_TITLE)
+        about = self.ctl.wait("#32770", "About " + PLAYER_TITLE)
         self.assertTrue(about, "no about box")
         self.shot("txplayer-about.png")
         self.assertTrue(self.ctl.ask("click", about, "Visit")["ok"])
