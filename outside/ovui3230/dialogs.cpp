@@ -12,6 +12,10 @@
 
 namespace {
 
+const char kNoBrowser[] =
+    "No web browser could show the page. Start your web browser, or install one for web pages, and choose Visit "
+    "again.";
+
 const ClientSetup *SetupOf(HWND d) { return reinterpret_cast<const ClientSetup *>(GetWindowLongPtrA(d, DWLP_USER)); }
 
 void InitAbout(HWND d, const ClientSetup *c) {
@@ -36,8 +40,7 @@ void VisitWebSite(HWND d) {
   int shown = c->openInBrowser(nullptr, c->webAddress);
   Log("OpenInBrowserAnswer\t%d", shown);
   if (!shown)
-    MessageBoxA(d, "No web browser could show the page. Start your web browser and try again.", Text(c->title),
-                MB_OK | MB_ICONINFORMATION);
+    MessageBoxA(d, kNoBrowser, Text(c->title), MB_OK | MB_ICONINFORMATION);
 }
 
 INT_PTR CALLBACK AboutProc(HWND d, UINT msg, WPARAM wParam, LPARAM lParam) {

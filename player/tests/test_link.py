@@ -207,6 +207,7 @@ class TxLinkTest(unittest.TestCase):
         self.assertTrue(predicate())
 
     def first_run_box(self, timeout=30):
+        """The first message box with the player's title (the first-run question or another)."""
         end = time.time() + timeout
         while time.time() < end:
             for box in self.ctl.ask("boxes"):
@@ -349,18 +350,28 @@ class TxLinkTest(unittest.TestCase):
     # ---- the player library calling back ---------------------------------------
 
     def test_visit_in_the_library_about_box_goes_to_the_browser(self):
-        log = self.start_browser("TXLinkRunning")
+        register_html(None)
         set_prefs({"HurledURL": "1", "Browser1": "TXLinkRunning"})
         hwnd = self.start_player()
         self.ctl.ask("command", hwnd, IDM_ABOUT)
         about = self.ctl.wait("#32770", "About " + PLAYER_TITLE)
         self.assertTrue(about, "no about box")
-        self.shot("txplayer-about.png")
+        # No browser answers and none is registered: the shell says no, the library tells the user.
+        self.assertTrue(self.ctl.ask("click", about, "Visit")["ok"])
+        self.wait_call("OpenInBrowserAnswer", "0")
+        box = self.first_run_box()
+        self.assertIn("No web browser could show the page. Start your web browser, or install one for web pages, "
+                      "and choose Visit again.", box["texts"])
+        self.shot("txplayer-about-no-browser.png")
+        self.assertTrue(self.ctl.ask("click", box["hwnd"], "OK")["ok"])
+
+        log = self.start_browser("TXLinkRunning")
         self.assertTrue(self.ctl.ask("click", about, "Visit")["ok"])
         line = wait_line(log, lambda l: l.startswith("request WWW_OpenURL"))
         self.assertEqual('request WWW_OpenURL "%s"' % MAKER_ADDRESS + ITEM_TAIL, line)
         self.wait_call("OpenInBrowserAnswer", "1")
-        self.assertEqual([[MAKER_ADDRESS]], self.library_calls("OpenInBrowser"))
+        self.assertEqual([[MAKER_ADDRESS], [MAKER_ADDRESS]], self.library_calls("OpenInBrowser"))
+        self.shot("txplayer-about-visit.png")
         self.assertTrue(self.ctl.ask("click", about, "OK")["ok"])
         self.exit_player(hwnd)
 
