@@ -566,10 +566,19 @@ class PlayerTest(unittest.TestCase):
         m = self.mark()
         self.ctl.ask("keymenu", hwnd, letter)
         self.wait_call(m, "TxguiStatusScanStart")
-        for _ in range(count):
-            self.ctl.ask("key", hwnd, 40)
-        wait_for("the menu's status texts", lambda: len([c for c in self.since(m) if c[0] == "TxguiStatusScan"
-                                                          and len(c) > 1 and c[1]]) >= count)
+        def shown():
+            return len([c for c in self.since(m) if c[0] == "TxguiStatusScan" and len(c) > 1 and c[1]])
+        # One key at a time, each once the last one's text came: a key that reaches the
+        # menu while it is still opening moves nothing, and is pressed again.
+        for i in range(count):
+            for _ in range(3):
+                self.ctl.ask("key", hwnd, 40)
+                try:
+                    wait_for("the status text of item %d" % (i + 1), lambda: shown() > i, timeout=10)
+                    break
+                except AssertionError:
+                    pass
+        wait_for("the menu's status texts", lambda: shown() >= count)
         self.ctl.ask("key", hwnd, 27)
         self.ctl.ask("key", hwnd, 27)
         self.wait_call(m, "TxguiStatusScanEnd")

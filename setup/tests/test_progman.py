@@ -87,6 +87,8 @@ def settled_screenshot(name, title=None):
     folder windows after they appear): taken again until two in a row show the same
     pixels."""
     out = os.path.join(SHOTS, name)
+    if title is not None and h.wait_window(title, timeout=60) is None:
+        raise AssertionError("no window titled %r came" % title)
     previous = None
     for _ in range(40):
         h.screenshot(out, title)
