@@ -358,6 +358,19 @@ public:
     return BrowserPage::command(w, id, code);
   }
 
+  // The folder of the bookmark path the page shows, when it names one that exists:
+  // where Browse starts. Empty otherwise.
+  static void shownFolder(HWND w, char *out, size_t room) {
+    GetDlgItemTextA(w, IDC_BOOKMARK_PATH, out, (int)room);
+    char *slash = strrchr(out, '\\');
+    DWORD a = slash ? GetFileAttributesA(out) : INVALID_FILE_ATTRIBUTES;
+    if (slash && (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY))) {
+      slash[slash == out + 2 && out[1] == ':' ? 1 : 0] = '\0';  // "C:\" keeps its backslash
+      a = GetFileAttributesA(out);
+    }
+    if (!slash || a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) out[0] = '\0';
+  }
+
   void browse(HWND w) {
     char title[128], initial[64], bookmarks[64], all[64], extension[kBrowserTextSize], filter[1024];
     loadText(IDS_CHOOSE_CONFIGURATION, title, sizeof title);
@@ -369,8 +382,9 @@ public:
     if (!bookmarkFilter(initial, bookmarks, all, extension, filter, sizeof filter, &selected)) return;
     for (char *p = filter; *p; ++p)
       if (*p == '|') *p = '\0';
-    char file[kPathSize];
+    char file[kPathSize], folder[kBrowserTextSize];
     snprintf(file, sizeof file, "*%s", extension);
+    shownFolder(w, folder, sizeof folder);
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = w;
@@ -378,6 +392,7 @@ public:
     ofn.nFilterIndex = (DWORD)selected;
     ofn.lpstrFile = file;
     ofn.nMaxFile = sizeof file;
+    ofn.lpstrInitialDir = folder[0] ? folder : nullptr;
     ofn.lpstrTitle = title;
     ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     if (!GetOpenFileNameA(&ofn)) return;

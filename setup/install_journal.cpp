@@ -51,6 +51,10 @@ void InstallJournal::createdFile(const char *path) { add(kJournalCreatedFile, kC
 
 void InstallJournal::createdDirectory(const char *path) { add(kJournalCreatedDirectory, kClassesRoot, path); }
 
+void InstallJournal::createdKey(RegistryRoot root, const char *path) {
+  if (path && path[0] && !insideCreatedKey(root, path)) add(kJournalCreatedKey, root, path);
+}
+
 int InstallJournal::setAside(const char *path) {
   if (!fs_->exists(path)) return 1;
   char aside[300];

@@ -44,6 +44,8 @@ public:
 
   void createdFile(const char *path);
   void createdDirectory(const char *path);
+  // A key another party (the browser library) made for the run: undone with all it holds.
+  void createdKey(RegistryRoot root, const char *path);
   // Moves an existing file out of the way (to "<path>.txold", or a numbered variant)
   // and notes it. Returns 1 when the path is free afterwards.
   int setAside(const char *path);

@@ -457,15 +457,25 @@ int installGroupOnRequest(HWND w, const char *group) {
 
 void logKeyMessage(WPARAM kind, const char *text) {
   UninstallLog &log = g_app.state->log;
+  // A library logs what it made for the product: a failed run removes it too.
+  int made = text && text[0];
   switch (kind) {
-    case 0: log.add(kLogKeys, text, "HKEY_CLASSES_ROOT"); break;
-    case 10:
-      // A library logs what it made for the product: a failed run removes it too.
-      log.add(kLogFiles, text);
-      if (text && text[0]) g_app.journal->createdFile(text);
+    case 0:
+      log.add(kLogKeys, text, "HKEY_CLASSES_ROOT");
+      if (made) g_app.journal->createdKey(kClassesRoot, text);
       break;
-    case 20: log.add(kLogKeyValues, text, "HKEY_CURRENT_USER"); break;
-    case 30: log.add(kLogDirectories, text); break;
+    case 10:
+      log.add(kLogFiles, text);
+      if (made) g_app.journal->createdFile(text);
+      break;
+    case 20:
+      log.add(kLogKeyValues, text, "HKEY_CURRENT_USER");
+      if (made) g_app.journal->createdKey(kCurrentUser, text);
+      break;
+    case 30:
+      log.add(kLogDirectories, text);
+      if (made) g_app.journal->createdDirectory(text);
+      break;
     default: break;  // accepted and ignored
   }
 }

@@ -9,10 +9,20 @@
 // its program's path with ".exe" replaced by ".ini"; configuring a browser writes
 // what its components ask into a section named after the product there (the
 // player's MIME type, extensions and program, the plug-in, the extension and the
-// bookmark). Internet Explorer's bookmark is an Internet shortcut in the Favorites
-// folder. Every file the library creates is sent to the setup's main window with
-// WM_SETUP_LOG_KEY (kind 10, Files), so that the uninstaller removes it; files that
-// were there before are never logged.
+// bookmark). Besides:
+//
+//   Internet Explorer  the ActiveX control, when installed: its class key
+//                      HKCR\CLSID\{...} with the player as its LocalServer32; the
+//                      bookmark: an Internet shortcut in the Favorites folder
+//   Netscape           the player as helper of its MIME type, per user:
+//                      HKCU\Software\Netscape\Netscape Navigator\Helpers\<product>;
+//                      the plug-in: "npTessavox.ini" in "Plugins" beside the program,
+//                      the Xtra: "Tessavox Xtra.ini" in "Plugins\Xtras"
+//
+// Everything the library creates is sent to the setup's main window with
+// WM_SETUP_LOG_KEY, parents before what they hold, so that the uninstaller (newest
+// first) removes it: kind 0 keys under HKEY_CLASSES_ROOT, 10 files, 20 keys under
+// HKEY_CURRENT_USER, 30 directories. What was there before is never logged.
 //
 // "Add Browser..." (SetBrowserAsFound) asks in a dialog of its own where the chosen
 // browser's program is.
@@ -27,8 +37,12 @@
 #include "setup/browser_record.h"
 
 static const UINT WM_SETUP_LOG_KEY = WM_USER + 0x40;
-static const WPARAM kLogFiles = 10;
+enum : WPARAM { kLogClassesKey = 0, kLogFiles = 10, kLogUserKey = 20, kLogDirectory = 30 };
 static const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+static const char kControlClass[] = "CLSID\\{6C7A5E31-2B4D-4C8E-9F1A-7D3B2E5A9C40}";
+static const char kNetscapeHelpers[] = "Software\\Netscape\\Netscape Navigator\\Helpers\\";
+static const char kMimeType[] = "audio/x-ov-tessavox";
+static const char kExtensions[] = ".tx,.txm";
 
 struct KnownBrowser {
   int kind;
@@ -134,8 +148,122 @@ static void findBrowsers(void) {
   linkLists();
 }
 
-static void logCreated(const char *path) {
-  if (g_setupWindow) SendMessageA(g_setupWindow, WM_SETUP_LOG_KEY, kLogFiles, (LPARAM)path);
+static void logCreated(const char *path, WPARAM kind = kLogFiles) {
+  if (g_setupWindow) SendMessageA(g_setupWindow, WM_SETUP_LOG_KEY, kind, (LPARAM)path);
+}
+
+// Opens a key for writing, creating it and the parents it lacks; each key created is
+// logged, outermost first. NULL when it cannot be made.
+static HKEY createKeyLogged(HKEY root, const char *path) {
+  WPARAM kind = root == HKEY_CURRENT_USER ? kLogUserKey : kLogClassesKey;
+  char prefix[400];
+  size_t n = strlen(path);
+  if (n >= sizeof prefix) return nullptr;
+  HKEY key = nullptr;
+  for (size_t i = 1; i <= n; ++i) {
+    if (path[i] != '\\' && path[i] != '\0') continue;
+    memcpy(prefix, path, i);
+    prefix[i] = '\0';
+    if (key) RegCloseKey(key);
+    key = nullptr;
+    if (RegOpenKeyExA(root, prefix, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) continue;
+    if (RegCreateKeyExA(root, prefix, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+      return nullptr;
+    logCreated(prefix, kind);
+  }
+  return key;
+}
+
+static int setValue(HKEY key, const char *name, const char *text) {
+  return RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1) == ERROR_SUCCESS;
+}
+
+// Makes a directory and the parents it lacks (a full "X:\..." path); each one made
+// is logged, outermost first. 0 when it cannot be made.
+static int createDirectoryLogged(const char *path) {
+  char prefix[MAX_PATH];
+  size_t n = strlen(path);
+  if (n >= sizeof prefix || n < 3) return 0;
+  for (size_t i = 3; i <= n; ++i) {
+    if (path[i] != '\\' && path[i] != '\0') continue;
+    memcpy(prefix, path, i);
+    prefix[i] = '\0';
+    DWORD a = GetFileAttributesA(prefix);
+    if (a != INVALID_FILE_ATTRIBUTES) {
+      if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+      continue;
+    }
+    if (!CreateDirectoryA(prefix, nullptr)) return 0;
+    logCreated(prefix, kLogDirectory);
+  }
+  return 1;
+}
+
+// The player's program in the destination directory.
+static void helperPath(const char *destination, char *out, size_t room) {
+  char mainExe[100] = "";
+  GetPrivateProfileStringA("Default Setting", "MainExe", "", mainExe, sizeof mainExe, g_scriptPath);
+  snprintf(out, room, "%s%s", destination ? destination : "", mainExe);
+}
+
+// The directory of the browser's program with `sub` appended ("" for the directory).
+static int besideProgram(const BrowserRecord *r, const char *sub, char *out, size_t room) {
+  const char *slash = strrchr(r->programPath, '\\');
+  if (!slash) return 0;
+  int n = snprintf(out, room, "%.*s%s", (int)(slash - r->programPath), r->programPath, sub);
+  return n > 0 && (size_t)n < room;
+}
+
+// A small description file of the player for the browser (its plug-in, its Xtra):
+// in `directory`, made when missing.
+static int writeDescription(const char *directory, const char *name, const char *section, const char *helper) {
+  if (!createDirectoryLogged(directory)) return 0;
+  char file[MAX_PATH + 64];
+  snprintf(file, sizeof file, "%s\\%s", directory, name);
+  int existed = GetFileAttributesA(file) != INVALID_FILE_ATTRIBUTES;
+  int ok = WritePrivateProfileStringA(section, "MimeType", kMimeType, file) &&
+           WritePrivateProfileStringA(section, "Extensions", kExtensions, file) &&
+           WritePrivateProfileStringA(section, "Helper", helper, file);
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);  // flush
+  if (!existed && fileExists(file)) logCreated(file);
+  return ok;
+}
+
+// Netscape: the player as its MIME type's helper for this user, the plug-in and the
+// Xtra as they were chosen.
+static int configureNetscape(const BrowserRecord *r, const char *destination) {
+  char helper[MAX_PATH * 2], path[MAX_PATH];
+  helperPath(destination, helper, sizeof helper);
+  char key[300];
+  snprintf(key, sizeof key, "%s%s", kNetscapeHelpers, g_productName);
+  HKEY k = createKeyLogged(HKEY_CURRENT_USER, key);
+  if (!k) return 0;
+  int ok = setValue(k, "MimeType", kMimeType) && setValue(k, "Extensions", kExtensions) && setValue(k, "Helper", helper);
+  RegCloseKey(k);
+  if (ok && r->installPlugin)
+    ok = besideProgram(r, "\\Plugins", path, sizeof path) && writeDescription(path, "npTessavox.ini", "Plug-in", helper);
+  if (ok && r->installExtension)
+    ok = besideProgram(r, "\\Plugins\\Xtras", path, sizeof path) &&
+         writeDescription(path, "Tessavox Xtra.ini", "Xtra", helper);
+  return ok;
+}
+
+// Internet Explorer: the ActiveX control's class, served by the player.
+static int registerControl(const BrowserRecord *r, const char *destination) {
+  if (!r->installPlugin) return 1;
+  char helper[MAX_PATH * 2], server[400];
+  helperPath(destination, helper, sizeof helper);
+  snprintf(server, sizeof server, "%s\\LocalServer32", kControlClass);
+  HKEY k = createKeyLogged(HKEY_CLASSES_ROOT, kControlClass);
+  if (!k) return 0;
+  char name[160];
+  snprintf(name, sizeof name, "%s Control", g_productName);
+  int ok = setValue(k, nullptr, name);
+  RegCloseKey(k);
+  if (!ok || !(k = createKeyLogged(HKEY_CLASSES_ROOT, server))) return 0;
+  ok = setValue(k, nullptr, helper);
+  RegCloseKey(k);
+  return ok;
 }
 
 // Writes one value into the browser's settings file; 0 when it cannot be written.
@@ -153,10 +281,9 @@ static int writeSettings(const BrowserRecord *r, const char *destination) {
   strcat(file, ".ini");
   int existed = GetFileAttributesA(file) != INVALID_FILE_ATTRIBUTES;
 
-  char mainExe[100] = "", helper[MAX_PATH * 2];
-  GetPrivateProfileStringA("Default Setting", "MainExe", "", mainExe, sizeof mainExe, g_scriptPath);
-  snprintf(helper, sizeof helper, "%s%s", destination ? destination : "", mainExe);
-  int ok = setting(file, "MimeType", "audio/x-ov-tessavox") && setting(file, "Extensions", ".tx,.txm") &&
+  char helper[MAX_PATH * 2];
+  helperPath(destination, helper, sizeof helper);
+  int ok = setting(file, "MimeType", kMimeType) && setting(file, "Extensions", kExtensions) &&
            setting(file, "Helper", helper);
   if (ok && r->offersPlugin) ok = setting(file, "Plugin", r->installPlugin ? "1" : "0");
   if (ok && r->offersExtension) ok = setting(file, "Extension", r->installExtension ? "1" : "0");
@@ -188,6 +315,32 @@ struct Locate {
   char path[MAX_PATH];
 };
 
+// The open-file dialog for the browser's program; it starts in the folder of the path
+// typed so far, when there is one.
+static void browseForProgram(HWND w, const Locate *l) {
+  char typed[MAX_PATH] = "", folder[MAX_PATH] = "", file[MAX_PATH] = "*.exe", title[160];
+  GetDlgItemTextA(w, IDC_LOCATE_PATH, typed, sizeof typed);
+  DWORD a = typed[0] ? GetFileAttributesA(typed) : INVALID_FILE_ATTRIBUTES;
+  if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) {
+    snprintf(folder, sizeof folder, "%s", typed);
+  } else if (char *slash = strrchr(typed, '\\')) {
+    *slash = '\0';
+    a = GetFileAttributesA(typed);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) snprintf(folder, sizeof folder, "%s", typed);
+  }
+  snprintf(title, sizeof title, "Locate %s", l->record->name);
+  OPENFILENAMEA ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = w;
+  ofn.lpstrFilter = "Programs (*.exe)\0*.exe\0All files (*.*)\0*.*\0";
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = sizeof file;
+  ofn.lpstrInitialDir = folder[0] ? folder : nullptr;
+  ofn.lpstrTitle = title;
+  ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  if (GetOpenFileNameA(&ofn)) SetDlgItemTextA(w, IDC_LOCATE_PATH, file);
+}
+
 static INT_PTR CALLBACK locateProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
   Locate *l = (Locate *)GetWindowLongPtrA(w, GWLP_USERDATA);
   switch (message) {
@@ -202,18 +355,7 @@ static INT_PTR CALLBACK locateProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
     }
     case WM_COMMAND:
       switch (LOWORD(wp)) {
-        case IDC_LOCATE_BROWSE: {
-          char file[MAX_PATH] = "*.exe";
-          OPENFILENAMEA ofn = {};
-          ofn.lStructSize = sizeof ofn;
-          ofn.hwndOwner = w;
-          ofn.lpstrFilter = "Programs (*.exe)\0*.exe\0";
-          ofn.lpstrFile = file;
-          ofn.nMaxFile = sizeof file;
-          ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-          if (GetOpenFileNameA(&ofn)) SetDlgItemTextA(w, IDC_LOCATE_PATH, file);
-          return TRUE;
-        }
+        case IDC_LOCATE_BROWSE: browseForProgram(w, l); return TRUE;
         case IDOK:
           GetDlgItemTextA(w, IDC_LOCATE_PATH, l->path, sizeof l->path);
           if (!fileExists(l->path)) {
@@ -262,8 +404,9 @@ int WINAPI SetBrowserAsFound(BrowserRecord *record, HWND dialog) {
 // 0 when the browser is configured.
 int WINAPI ConfigureBrowser(BrowserRecord *record, const char *destination) {
   if (!knownOf(record) || !record->found) return 1;
+  if (record->kind == kBrowserSiblingIcon && !configureNetscape(record, destination)) return 4;
   if (!writeSettings(record, destination)) return 2;
-  if (record->kind == kBrowserActiveX && !writeFavorite(record)) return 3;
+  if (record->kind == kBrowserActiveX && (!registerControl(record, destination) || !writeFavorite(record))) return 3;
   return 0;
 }
 

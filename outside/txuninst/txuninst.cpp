@@ -10,8 +10,9 @@
 // libraries are unregistered, files removed (shared files only when their SharedDlls
 // count drops to 0), the Program Manager items deleted by DDE (and the group, named by
 // the default value of the "ProgmanGroup" key, once nothing else is in it),
-// directories removed deepest first when empty, and logged keys deleted, each
-// category's entries newest first. Run by hand it also removes the
+// directories removed deepest first when empty, logged keys deleted and shared keys
+// (the language libraries' counts) counted down, deleted when no product uses them,
+// each category's entries newest first. Run by hand it also removes the
 // product key and, once no product of the maker is left, the maker's family values.
 // It cannot delete its own running file, so run by hand it first copies itself to the
 // temporary directory, starts the copy and ends; the copy removes the original file
@@ -129,6 +130,52 @@ static void releaseSharedFile(const std::string &path) {
     DeleteFileA(path.c_str());
   }
   RegCloseKey(key);
+}
+
+// A shared key counts in its default value (decimal text) the installations that use
+// it. Counts one down and returns 1 when none is left (the count then reads 0), 0
+// while others still use it or when the key is gone.
+static int countDownSharedKey(HKEY root, const std::string &path) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS) return 0;
+  char text[16];
+  DWORD size = sizeof text - 1, type = 0;
+  long count = 0;
+  if (RegQueryValueExA(key, nullptr, nullptr, &type, (BYTE *)text, &size) == ERROR_SUCCESS && type == REG_SZ) {
+    text[size] = '\0';
+    count = strtol(text, nullptr, 10);
+  }
+  count = count > 1 ? count - 1 : 0;
+  snprintf(text, sizeof text, "%ld", count);
+  RegSetValueExA(key, nullptr, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+  RegCloseKey(key);
+  return count == 0;
+}
+
+static bool hasSubkeys(HKEY root, const std::string &path) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD subkeys = 0;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                   nullptr);
+  RegCloseKey(key);
+  return subkeys > 0;
+}
+
+// The language libraries' keys (a language and a library file under it), which every
+// product that installed the library counted up: each logged key counts one down. The
+// keys no product uses any more go, deepest first, each only once nothing is left
+// below it (a library of another product keeps its language), and with the last one
+// the parents left empty ("Languages\32bit").
+static void releaseSharedKeys(const std::string &productKey) {
+  std::vector<Entry> unused;
+  for (const Entry &e : entries(productKey, "SharedKeys"))
+    if (countDownSharedKey(rootOf(e.info), e.item)) unused.push_back(e);
+  std::stable_sort(unused.begin(), unused.end(), [](const Entry &a, const Entry &b) {
+    return std::count(a.item.begin(), a.item.end(), '\\') > std::count(b.item.begin(), b.item.end(), '\\');
+  });
+  for (const Entry &e : unused)
+    if (!hasSubkeys(rootOf(e.info), e.item)) deleteLoggedKey(rootOf(e.info), e.item);
 }
 
 // --- Program Manager --------------------------------------------------------------
@@ -252,7 +299,7 @@ static void uninstall(const std::string &productKey, const std::string &original
   for (const Entry &e : directories) RemoveDirectoryA(e.item.c_str());
   for (const Entry &e : entries(productKey, "Keys")) deleteLoggedKey(rootOf(e.info), e.item);
   for (const Entry &e : entries(productKey, "KeyValues")) deleteKey(HKEY_CURRENT_USER, e.item);
-  for (const Entry &e : entries(productKey, "SharedKeys")) deleteKey(HKEY_CLASSES_ROOT, e.item);
+  releaseSharedKeys(productKey);
 }
 
 // The product key and, when nothing of the maker is left but its family values,

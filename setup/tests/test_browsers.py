@@ -29,6 +29,8 @@ SHOTS = t.SHOTS
 
 IDC_HEADING, IDC_LIST, IDC_BOOKMARK, IDC_PLUGIN, IDC_EXTENSION, IDC_PATH = 3242, 3243, 3244, 3245, 3246, 3247
 IDC_ADD, IDC_CUSTOMISE, IDC_BROWSE, IDC_NOT_FOUND = 3248, 3249, 3238, 3255
+IDC_LOCATE_PROMPT, IDC_LOCATE_PATH, IDC_LOCATE_BROWSE = 101, 102, 103  # the library's locate dialog
+IDOK, IDCANCEL, IDC_FILE_TYPES, IDC_FILE_NAME, IDC_FILE_NAME_EDIT = 1, 2, 0x470, 0x47c, 0x480  # the open-file dialog
 IDC_USER_NAME, IDC_BACK, IDC_NEXT, IDC_FINISH, IDC_UPPER = 3239, 3252, 3253, 3254, 3226
 LB_SETSEL, LB_SETCURSEL, WM_GETTEXTLENGTH, DM_GETDEFID = 0x0185, 0x0186, 0x000E, 0x0400
 
@@ -38,6 +40,15 @@ NS_DIR = "C:\\TessaBrowsers\\Netscape\\Program\\"
 NS_EXE = NS_DIR + "netscape.exe"
 MOSAIC_EXE = "C:\\TessaBrowsers\\Mosaic\\mosaic.exe"
 APP_PATHS = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\netscape.exe"
+# What the library makes besides the settings files: Internet Explorer's control class,
+# Netscape's helper entry for the user, its plug-in and its Xtra.
+CONTROL_CLASS = "CLSID\\{6C7A5E31-2B4D-4C8E-9F1A-7D3B2E5A9C40}"
+NS_USER_KEYS = ["Software\\Netscape", "Software\\Netscape\\Netscape Navigator",
+                "Software\\Netscape\\Netscape Navigator\\Helpers",
+                "Software\\Netscape\\Netscape Navigator\\Helpers\\Tessa Test Player"]
+NS_PLUGIN = NS_DIR + "Plugins\\npTessavox.ini"
+NS_XTRA = NS_DIR + "Plugins\\Xtras\\Tessavox Xtra.ini"
+HKCU = "HKEY_CURRENT_USER\\"
 
 SCRIPT = r"""[Default Setting]
 Caption=Tessa Test Setup
@@ -118,7 +129,8 @@ class BrowserTest(t.TxSetupTest):
         cls.product = os.path.join(WORK, "product")
         t.make_product(cls.product, template=SCRIPT)
         for key in ("HKCR\\Software\\Orvane Labs", "HKCR\\" + t.UNINSTALL, "HKLM\\" + t.UNINSTALL,
-                    "HKCR\\HtmlDefBrowser", "HKCR\\TessaHtml", "HKCR\\.htm", APP_PATHS):
+                    "HKCR\\HtmlDefBrowser", "HKCR\\TessaHtml", "HKCR\\.htm", APP_PATHS, "HKCR\\" + CONTROL_CLASS,
+                    "HKCU\\Software\\Netscape"):
             h.run(["reg", "delete", key, "/f"])
         # An empty "Software" key another test left would go with the uninstaller's
         # clean-up of the maker's key.
@@ -158,6 +170,38 @@ class BrowserTest(t.TxSetupTest):
 
     def checked(self, d, control):
         return self.ctl.ask("radio", d["ids"][control]["hwnd"])["checked"]
+
+    def wait_text(self, hwnd, text, timeout=10):
+        """The text of a control once it reads text (or as it stands at the timeout)."""
+        end = time.time() + timeout
+        while True:
+            now = self.ctl.ask("text", hwnd)["text"]
+            if now == text or time.time() > end:
+                return now
+            time.sleep(0.1)
+
+    def open_file(self, title):
+        """The open-file dialog with this title, once it is up; its file types as the
+        list offers them."""
+        d = self.dialog(title, control=IDC_FILE_TYPES)
+        d["types"] = self.ctl.ask("combo", d["hwnd"], IDC_FILE_TYPES)
+        return d
+
+    def file_name_box(self, d):
+        return IDC_FILE_NAME if self.ctl.ask("combo", d["hwnd"], IDC_FILE_NAME)["ok"] else IDC_FILE_NAME_EDIT
+
+    def file_name(self, d):
+        return self.ctl.ask("text", self.ctl.ask("child", d["hwnd"], self.file_name_box(d))["hwnd"])["text"]
+
+    def choose_file(self, d, name):
+        """Types name into the open-file dialog's file name box and presses Open."""
+        self.set_text(d, self.file_name_box(d), name)
+        self.assertTrue(self.ctl.ask("press", d["hwnd"], IDOK)["ok"])
+        self.gone(d["hwnd"])
+
+    def cancel_file(self, d):
+        self.assertTrue(self.ctl.ask("press", d["hwnd"], IDCANCEL)["ok"])
+        self.gone(d["hwnd"])
 
     def to_browser_page(self):
         """Welcome, user information and destination; the browser selection page."""
@@ -259,14 +303,30 @@ class BrowserTest(t.TxSetupTest):
         self.assertFalse(self.checked(d, IDC_CUSTOMISE))
         self.assertEqual(IDC_FINISH, self.default_button(d))
         self.shot("selection")
+        # Mosaic chosen with OK, its program not located: nothing changes.
         self.press(d, "Add Browser...")
         add = self.dialog("Add Browser", control=IDC_NOT_FOUND)
         self.ctl.ask("send", add["ids"][IDC_NOT_FOUND]["hwnd"], LB_SETCURSEL, 0, 0)
         self.shot("add-browser")
         self.leave(add, "OK")
-        locate = self.dialog("Locate Browser", control=102)  # the library's own dialog
-        self.assertIn("Where is the program of NCSA Mosaic installed?", locate["ids"][101]["text"])
-        self.set_text(locate, 102, MOSAIC_EXE)
+        locate = self.dialog("Locate Browser", control=IDC_LOCATE_PATH)  # the library's own dialog
+        self.assertIn("Where is the program of NCSA Mosaic installed?", locate["ids"][IDC_LOCATE_PROMPT]["text"])
+        self.leave(locate, "Cancel")
+        self.assertEqual([(IE, True), (NETSCAPE, True)], self.items(d))
+        self.assertTrue(self.page(" - Web Browsers", control=IDC_LIST)["ids"][IDC_ADD]["enabled"])
+        # Mosaic double-clicked, its program found with Browse, starting in the folder typed.
+        self.press(d, "Add Browser...")
+        add = self.dialog("Add Browser", control=IDC_NOT_FOUND)
+        self.assertTrue(self.ctl.ask("lbdblclick", add["ids"][IDC_NOT_FOUND]["hwnd"], 0)["ok"])
+        self.gone(add["hwnd"])
+        locate = self.dialog("Locate Browser", control=IDC_LOCATE_PATH)
+        self.set_text(locate, IDC_LOCATE_PATH, MOSAIC_EXE.rsplit("\\", 1)[0])
+        self.assertTrue(self.ctl.ask("press", locate["hwnd"], IDC_LOCATE_BROWSE)["ok"])
+        chooser = self.open_file("Locate " + MOSAIC)
+        self.assertEqual(["Programs (*.exe)", "All files (*.*)"], chooser["types"]["items"])
+        self.shot("locate-browse")
+        self.choose_file(chooser, "mosaic.exe")
+        self.assertEqual(MOSAIC_EXE, self.wait_text(locate["ids"][IDC_LOCATE_PATH]["hwnd"], MOSAIC_EXE))
         self.shot("locate-browser")
         self.leave(locate, "OK")
         end = time.time() + 10
@@ -316,7 +376,27 @@ class BrowserTest(t.TxSetupTest):
         self.leave(d, "Next >")
         d = self.page(" - Browser Components", control=IDC_HEADING)
         self.assertEqual(NETSCAPE + " Custom Options", d["ids"][IDC_HEADING]["text"])
-        self.set_text(d, IDC_PATH, NS_DIR + "BOOKMARK.HTM")
+        # Browse: the configuration files of the bookmark's form offered first, in the
+        # folder of the path shown; Cancel changes nothing, a file chosen lands in the
+        # page with its bookmark box checked.
+        path = d["ids"][IDC_PATH]["hwnd"]
+        self.assertTrue(self.ctl.ask("press", d["hwnd"], IDC_BOOKMARK)["ok"])
+        self.assertTrue(self.ctl.ask("press", d["hwnd"], IDC_BROWSE)["ok"])
+        chooser = self.open_file("Choose the configuration file you need")
+        self.assertEqual(["Initial files (*.INI)", "Bookmark files (*.htm)", "All files (*.*)"],
+                         chooser["types"]["items"])
+        self.assertEqual(1, chooser["types"]["selected"])
+        self.assertEqual("*.htm", self.file_name(chooser))
+        self.cancel_file(chooser)
+        self.assertEqual(NS_DIR + "bookmark.htm", self.ctl.ask("text", path)["text"])
+        self.assertFalse(self.checked(d, IDC_BOOKMARK))
+        self.assertTrue(self.ctl.ask("press", d["hwnd"], IDC_BROWSE)["ok"])
+        chooser = self.open_file("Choose the configuration file you need")
+        self.shot("components-browse")
+        self.choose_file(chooser, "BOOKMARK.HTM")
+        self.assertEqual(NS_DIR + "BOOKMARK.HTM", self.wait_text(path, NS_DIR + "BOOKMARK.HTM"))
+        self.assertTrue(self.checked(d, IDC_BOOKMARK))
+        self.shot("components-browsed")
         self.assertTrue(self.ctl.ask("press", d["hwnd"], IDC_EXTENSION)["ok"])
         self.leave(d, "Next >")
 
@@ -351,9 +431,23 @@ class BrowserTest(t.TxSetupTest):
         self.assertEqual({product: dict(base, Plugin="1", Extension="0", Bookmark=NS_DIR + "BOOKMARK.HTM")},
                          ini(NS_DIR + "netscape.ini"))
         self.assertEqual({product: base}, ini(MOSAIC_EXE[:-4] + ".ini"))
-        self.assertEqual([(DEST_WIN + "txplay.exe", None), (ie_ini, None), (url, None),
+        self.assertEqual([(DEST_WIN + "txplay.exe", None), (ie_ini, None), (url, None), (NS_PLUGIN, None),
                           (NS_DIR + "netscape.ini", None), (MOSAIC_EXE[:-4] + ".ini", None)],
                          self.log(snap, "Files"))
+        # Internet Explorer's control, Netscape's helper entry and plug-in (its Xtra was
+        # not chosen), each key and directory made logged before what it holds.
+        self.assertEqual({"@": "Tessa Test Player Control"}, snap["registry"][HKCR + CONTROL_CLASS])
+        self.assertEqual({"@": helper}, snap["registry"][HKCR + CONTROL_CLASS + "\\LocalServer32"])
+        self.assertEqual([(CONTROL_CLASS, "HKEY_CLASSES_ROOT"), (CONTROL_CLASS + "\\LocalServer32", "HKEY_CLASSES_ROOT")],
+                         [e for e in self.log(snap, "Keys") if e[0].startswith("CLSID")])
+        self.assertEqual({"MimeType": "audio/x-ov-tessavox", "Extensions": ".tx,.txm", "Helper": helper},
+                         snap["registry"][HKCU + NS_USER_KEYS[-1]])
+        self.assertEqual([(k, "HKEY_CURRENT_USER") for k in NS_USER_KEYS], self.log(snap, "KeyValues"))
+        self.assertEqual({"Plug-in": {"MimeType": "audio/x-ov-tessavox", "Extensions": ".tx,.txm", "Helper": helper}},
+                         ini(NS_PLUGIN))
+        self.assertFalse(os.path.exists(unix(NS_DIR + "Plugins\\Xtras")))
+        self.assertEqual([(NS_DIR + "Plugins", None)],
+                         [e for e in self.log(snap, "Directories") if e[0].startswith(NS_DIR)])
         # Internet Explorer is the HTML handler now (not logged: it stays the handler).
         self.assertEqual("HtmlDefBrowser", t.reg_default("HKCR\\.htm"))
         self.assertEqual(IE_EXE + " %1", t.reg_default("HKCR\\HtmlDefBrowser\\shell\\open\\command"))
@@ -404,6 +498,16 @@ class BrowserTest(t.TxSetupTest):
         self.assertFalse(os.path.exists(unix(IE_EXE[:-4] + ".ini")))
         self.assertEqual(["Plugin", "Extension", "Bookmark"],
                          [k for k in ini(NS_DIR + "netscape.ini")["Tessa Test Player"]][3:])
+        # Its plug-in and Xtra (both offered and chosen) in folders of their own; no control class.
+        snap = t.snapshot()
+        xtra = {"MimeType": "audio/x-ov-tessavox", "Extensions": ".tx,.txm", "Helper": DEST_WIN + "txplay.exe"}
+        self.assertEqual({"Xtra": xtra}, ini(NS_XTRA))
+        self.assertEqual([(NS_DIR + "Plugins", None), (NS_DIR + "Plugins\\Xtras", None)],
+                         [e for e in self.log(snap, "Directories") if e[0].startswith(NS_DIR)])
+        self.assertEqual([NS_PLUGIN, NS_XTRA, NS_DIR + "netscape.ini"],
+                         [e[0] for e in self.log(snap, "Files") if e[0].startswith(NS_DIR)])
+        self.assertEqual([(k, "HKEY_CURRENT_USER") for k in NS_USER_KEYS], self.log(snap, "KeyValues"))
+        self.assertNotIn(HKCR + CONTROL_CLASS, snap["registry"])
         self.uninstall()
         self.assertSameMachine(self.clean, t.snapshot())
 

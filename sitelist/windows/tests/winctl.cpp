@@ -48,6 +48,8 @@
 //   combo HWND ID                a combo box's text, selection and items
 //   lbitems HWND                 a list box's items: their texts and whether each is selected
 //   lbclick HWND N               clicks item N of a list box with the mouse (its owner is notified)
+//   lbdblclick HWND N            double-clicks item N of a list box with the mouse (its owner is
+//                                notified of the selection, then of the double click)
 //   send HWND MSG WPARAM LPARAM  send a message with numeric parameters; answers
 //                                its result
 //   sendtext HWND MSG WPARAM TEXT  send a message whose lParam points at TEXT, copied
@@ -684,7 +686,8 @@ bool Run(char** f, int n) {
       printf(",\"selected\":%s}", SendMessageA(w, LB_GETSEL, (WPARAM)i, 0) > 0 ? "true" : "false");
     }
     printf("]}\n");
-  } else if (strcmp(cmd, "lbclick") == 0 && n >= 3) {
+  } else if ((strcmp(cmd, "lbclick") == 0 || strcmp(cmd, "lbdblclick") == 0) && n >= 3) {
+    bool twice = strcmp(cmd, "lbdblclick") == 0;
     HWND w = ParseHwnd(f[1]);
     int item = atoi(f[2]);
     LRESULT count = SendMessageA(w, LB_GETCOUNT, 0, 0);
@@ -698,6 +701,11 @@ bool Run(char** f, int n) {
       LPARAM at = MAKELPARAM(client.right / 2, (int)((item - top) * height + height / 2));
       PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
       PostMessageA(w, WM_LBUTTONUP, 0, at);
+      if (twice) {
+        // The second press of a double click arrives as WM_LBUTTONDBLCLK.
+        PostMessageA(w, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        PostMessageA(w, WM_LBUTTONUP, 0, at);
+      }
       Ok();
     }
   } else if (strcmp(cmd, "style") == 0 && n >= 2) {
