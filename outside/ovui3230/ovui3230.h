@@ -50,7 +50,12 @@ struct WindowCell {
   unsigned char rest[32];
 };
 
-// Callbacks the library calls (addresses in ClientSetup).
+// Callbacks the library calls (addresses in ClientSetup). OpenInBrowser: the shell
+// shows the URL in the user's web browser (1) or cannot (0); the first argument is
+// ignored. PresetFromFile(a, b): this library asks it with its preset number (1-4)
+// and the clip index in the source's list when a local file is to become a preset;
+// the shell answers 1 after calling TxguiSetPreset(player, a, b, URL, 0) with the
+// location the file was downloaded from, else 0.
 typedef int(TXGUI_CALL* OpenInBrowserFn)(void* ignored, const char* url);
 typedef int(TXGUI_CALL* NowPlayingFn)(void* ignored, const char* title, const char* url);
 typedef int(TXGUI_CALL* PresetFromFileFn)(intptr_t a, intptr_t b);

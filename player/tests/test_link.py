@@ -8,7 +8,6 @@ the preferences it writes at exit. The Sites and Open Recent menus are photograp
 
 Usage: test_link.py TXPLAYER.exe winctl.exe txbrowser.exe
 """
-import json
 import os
 import shutil
 import subprocess
@@ -17,6 +16,7 @@ import time
 import unittest
 
 import txharness as h
+from winctl_driver import WinCtl
 
 TXPLAYER, WINCTL, TXBROWSER = [os.path.abspath(p) for p in sys.argv[1:4]]
 del sys.argv[1:4]
@@ -34,38 +34,6 @@ IDC_PRESET_FIRST = 1010  # the player library's four preset buttons
 MAKER_ADDRESS = "http://www.orvane.invalid/"  # the web address the player hands its library
 VK_RETURN, VK_ESCAPE, VK_RIGHT, VK_DOWN = 13, 27, 39, 40
 ITEM_TAIL = ",,4294967295,0,,,,"
-
-
-class WinCtl:
-    """One running winctl.exe: a command a line in, a JSON answer a line out."""
-
-    def __init__(self):
-        self.proc = h.start([WINCTL], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-
-    def ask(self, *fields):
-        self.proc.stdin.write(("\t".join(str(f) for f in fields) + "\n").encode("latin-1"))
-        self.proc.stdin.flush()
-        line = self.proc.stdout.readline()
-        if not line:
-            raise RuntimeError("winctl ended")
-        return json.loads(line.decode("latin-1"))
-
-    def find(self, cls, title, timeout=30):
-        end = time.time() + timeout
-        while time.time() < end:
-            hwnd = self.ask("find", cls, title)["hwnd"]
-            if hwnd:
-                return hwnd
-            time.sleep(0.1)
-        return 0
-
-    def close(self):
-        try:
-            self.ask("quit")
-            self.proc.wait(timeout=10)
-        except (RuntimeError, BrokenPipeError, ValueError, subprocess.TimeoutExpired):
-            self.proc.kill()
-            self.proc.wait()
 
 
 def reg_text(text):
@@ -156,7 +124,7 @@ class TxLinkTest(unittest.TestCase):
             h.run(["regedit", "/e", h.winpath(saved), "HKEY_CLASSES_ROOT\\" + ext])
             if os.path.exists(saved):
                 cls.saved.append(saved)
-        cls.ctl = WinCtl()
+        cls.ctl = WinCtl(WINCTL)
 
     @classmethod
     def tearDownClass(cls):
@@ -194,11 +162,11 @@ class TxLinkTest(unittest.TestCase):
         proc = h.start([TXBROWSER, "-service", service, "-log", h.winpath(log)] + list(extra), cwd=WORK,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.browsers.append((service, proc))
-        self.assertTrue(self.ctl.find("", "TX Browser - " + service), "the browser %s did not open" % service)
+        self.assertTrue(self.ctl.wait("", "TX Browser - " + service), "the browser %s did not open" % service)
         return log
 
     def stop_browser(self, service, proc=None):
-        hwnd = self.ctl.find("", "TX Browser - " + service, timeout=30 if proc is None else 5)
+        hwnd = self.ctl.wait("", "TX Browser - " + service, timeout=30 if proc is None else 5)
         if hwnd:
             self.ctl.ask("close", hwnd)
         if proc is not None:
@@ -214,7 +182,7 @@ class TxLinkTest(unittest.TestCase):
             os.remove(self.library_log)
         self.player = h.start([TXPLAYER] + list(args), cwd=WORK, env={"OVUI3230_LOG": h.winpath(self.library_log)},
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        hwnd = self.ctl.find(PLAYER_CLASS, PLAYER_TITLE)
+        hwnd = self.ctl.wait(PLAYER_CLASS, PLAYER_TITLE)
         self.assertTrue(hwnd, "the player's window did not open")
         return hwnd
 
@@ -253,7 +221,7 @@ class TxLinkTest(unittest.TestCase):
 
     def open_menu(self, hwnd, letter, downs=0, submenu=False):
         self.assertTrue(self.ctl.ask("keymenu", hwnd, letter)["ok"])
-        self.assertTrue(self.ctl.find("#32768", "", timeout=5), "the menu did not open")
+        self.assertTrue(self.ctl.wait("#32768", "", timeout=5), "the menu did not open")
         for _ in range(downs):
             self.ctl.ask("key", hwnd, VK_DOWN)
         if submenu:
@@ -386,7 +354,7 @@ class TxLinkTest(unittest.TestCase):
         set_prefs({"HurledURL": "1", "Browser1": "TXLinkRunning"})
         hwnd = self.start_player()
         self.ctl.ask("command", hwnd, IDM_ABOUT)
-        about = self.ctl.find("#32770", "About " + PLAYER_TITLE)
+        about = self.ctl.wait("#32770", "About " + PLAYER_TITLE)
         self.assertTrue(about, "no about box")
         # No browser answers and none is registered: the shell says no, the library tells the user.
         self.assertTrue(self.ctl.ask("click", about, "Visit")["ok"])
@@ -492,7 +460,7 @@ class TxLinkTest(unittest.TestCase):
 
         # MaxClipCount 2 in the library's preferences dialog: the list is cut when it closes.
         self.ctl.ask("command", hwnd, IDM_PREFERENCES)
-        dialog = self.ctl.find("#32770", "Tessavox Player Plus Preferences")
+        dialog = self.ctl.wait("#32770", "Tessavox Player Plus Preferences")
         self.assertTrue(dialog, "no preferences dialog")
         self.assertTrue(self.ctl.ask("settext", dialog, IDC_PREF_CLIPS, "2")["ok"])
         self.assertTrue(self.ctl.ask("click", dialog, "OK")["ok"])

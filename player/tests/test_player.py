@@ -24,6 +24,7 @@ import unittest
 import wave
 
 import txharness as h
+from winctl_driver import WinCtl
 
 TXPLAYER, WINCTL, A52WAV, TXPLFR = [os.path.abspath(p) for p in sys.argv[1:5]]
 del sys.argv[1:5]
@@ -41,29 +42,6 @@ IDM = dict(exit=804, help=805, about=806, location=807, open=808, info=810, stat
 IDC_LOCATION = 803
 WS_CAPTION, WS_SYSMENU, WS_MINIMIZEBOX = 0x00C00000, 0x00080000, 0x00020000
 WS_THICKFRAME, WS_MAXIMIZEBOX = 0x00040000, 0x00010000
-
-
-class WinCtl:
-    """One running winctl.exe: a command a line in, a JSON answer a line out."""
-
-    def __init__(self):
-        self.proc = h.start([WINCTL], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-
-    def ask(self, *fields):
-        self.proc.stdin.write(("\t".join(str(f) for f in fields) + "\n").encode("latin-1"))
-        self.proc.stdin.flush()
-        line = self.proc.stdout.readline()
-        if not line:
-            raise RuntimeError("winctl ended")
-        return json.loads(line.decode("latin-1"))
-
-    def close(self):
-        try:
-            self.ask("quit")
-            self.proc.wait(timeout=10)
-        except (RuntimeError, BrokenPipeError, ValueError, subprocess.TimeoutExpired):
-            self.proc.kill()
-            self.proc.wait()
 
 
 def wait_for(what, predicate, timeout=30):
@@ -202,7 +180,7 @@ class PlayerTest(unittest.TestCase):
         h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
         # Visited already: the first-run question belongs to the browser link's tests.
         set_prefs(HurledURL="1", x=None, y=None, MaxClipCount="4")
-        cls.ctl = WinCtl()
+        cls.ctl = WinCtl(WINCTL)
         cls.player = Player(cls.ctl)
 
     @classmethod

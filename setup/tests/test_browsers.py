@@ -118,13 +118,7 @@ def remove_stand_in_browsers():
 class BrowserTest(t.TxSetupTest):
     @classmethod
     def setUpClass(cls):
-        h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
-        os.makedirs(SHOTS, exist_ok=True)
-        shutil.rmtree(WORK, ignore_errors=True)
-        files = os.path.join(WORK, "files")
-        os.makedirs(files)
-        shutil.copyfile(t.TXUNINST, os.path.join(files, "txplay.exe"))
-        shutil.copyfile(t.TXUNINST, os.path.join(files, "txuninst.exe"))
+        files = t.fresh_work("txplay.exe", "txuninst.exe")
         shutil.copyfile(CHECKWB, os.path.join(files, "checkwb.dll"))
         cls.product = os.path.join(WORK, "product")
         t.make_product(cls.product, template=SCRIPT)

@@ -210,18 +210,14 @@ class LanguageTest(unittest.TestCase):
     leave = base.TxSetupTest.leave
     set_text = base.TxSetupTest.set_text
     assertSameMachine = base.TxSetupTest.assertSameMachine
+    setUp = base.TxSetupTest.setUp
+    tearDown = base.TxSetupTest.tearDown
     items = browsers.BrowserTest.items
     checked = browsers.BrowserTest.checked
 
     @classmethod
     def setUpClass(cls):
-        h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
-        os.makedirs(SHOTS, exist_ok=True)
-        shutil.rmtree(WORK, ignore_errors=True)
-        files = os.path.join(WORK, "files")
-        os.makedirs(files)
-        for name in ("txplay.exe", "txuninst.exe"):
-            shutil.copyfile(base.TXUNINST, os.path.join(files, name))
+        files = base.fresh_work("txplay.exe", "txuninst.exe")
         shutil.copyfile(TXDE, os.path.join(files, "TXDE.DLL"))
         shutil.copyfile(browsers.CHECKWB, os.path.join(files, "checkwb.dll"))
         # The parents of the keys these tests make, removed at the end if they were not here.
@@ -257,14 +253,6 @@ class LanguageTest(unittest.TestCase):
                 f.write("[-%s]\n\n" % key)
         h.run(["reg", "import", h.winpath(path)], check=True)
         shutil.rmtree(DEST, ignore_errors=True)
-
-    def setUp(self):
-        self.proc = None
-
-    def tearDown(self):
-        if self.proc is not None and self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
 
     # ---- helpers ---------------------------------------------------------------
 

@@ -115,16 +115,12 @@ class ProgmanTest(unittest.TestCase):
     set_text = tx.TxSetupTest.set_text
     values = tx.TxSetupTest.values
     assertSameMachine = tx.TxSetupTest.assertSameMachine
+    setUp = tx.TxSetupTest.setUp
+    tearDown = tx.TxSetupTest.tearDown
 
     @classmethod
     def setUpClass(cls):
-        h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
-        os.makedirs(SHOTS, exist_ok=True)
-        shutil.rmtree(tx.WORK, ignore_errors=True)
-        files = os.path.join(tx.WORK, "files")
-        os.makedirs(files)
-        shutil.copyfile(tx.TXUNINST, os.path.join(files, "txuninst.exe"))
-        shutil.copyfile(tx.TXUNINST, os.path.join(files, "txplay.exe"))  # any program will do
+        files = tx.fresh_work("txuninst.exe", "txplay.exe")
         tx.put(os.path.join(files, "readme.txt"), b"Tessa Group Player\r\n")
         shutil.copyfile(FPPROBE, os.path.join(files, "fpprobe.dll"))
         cls.product = os.path.join(tx.WORK, "product")
@@ -169,14 +165,6 @@ class ProgmanTest(unittest.TestCase):
                 cls.ctl.ask("close", w["hwnd"])
             time.sleep(0.2)
         raise AssertionError("the group's folder windows stayed open")
-
-    def setUp(self):
-        self.proc = None
-
-    def tearDown(self):
-        if self.proc is not None and self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
 
     # ---- helpers ---------------------------------------------------------------
 

@@ -21,6 +21,7 @@ import unittest
 import wave
 
 import txharness as h
+import winctl_driver
 
 TXSETUP, WINCTL, TXUNINST, TXARCHIVE = [os.path.abspath(p) for p in sys.argv[1:5]]
 del sys.argv[1:5]
@@ -149,27 +150,11 @@ FILES = {"txplay.exe": None, "txuninst.exe": None, "readme.txt": b"Visit @@URL@@
          "empty.dat": b"", "one.dat": b"\x07", "chunk.dat": bytes((i * 131 + 7) % 256 for i in range(64000))}
 
 
-class WinCtl:
-    """One running winctl.exe: a command a line in, a JSON answer a line out."""
+class WinCtl(winctl_driver.WinCtl):
+    """The winctl.exe of the command line (the other setup tests start theirs here too)."""
 
     def __init__(self):
-        self.proc = h.start([WINCTL], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-
-    def ask(self, *fields):
-        self.proc.stdin.write(("\t".join(str(f) for f in fields) + "\n").encode("latin-1"))
-        self.proc.stdin.flush()
-        line = self.proc.stdout.readline()
-        if not line:
-            raise RuntimeError("winctl ended")
-        return json.loads(line.decode("latin-1"))
-
-    def close(self):
-        try:
-            self.ask("quit")
-            self.proc.wait(timeout=10)
-        except (RuntimeError, BrokenPipeError, ValueError, subprocess.TimeoutExpired):
-            self.proc.kill()
-            self.proc.wait()
+        super().__init__(WINCTL)
 
 
 def put(path, data):
@@ -217,6 +202,22 @@ def wave_device_env():
     with open(os.path.join(home, ".asoundrc"), "w") as f:
         f.write("pcm.!default { type null }\n")
     return {"HOME": home}
+
+
+def fresh_work(*stand_ins):
+    """The opening of a setup test file's set-up: Wine's windows drawn without frames (as
+    the screenshots show them), the screenshot folder, and WORK made anew with the folder
+    files/ that make_product takes a product's files from; the uninstaller stand-in goes
+    there under each name of stand_ins (any program will do for a product's programs).
+    Returns that folder."""
+    h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
+    os.makedirs(SHOTS, exist_ok=True)
+    shutil.rmtree(WORK, ignore_errors=True)
+    files = os.path.join(WORK, "files")
+    os.makedirs(files)
+    for name in stand_ins:
+        shutil.copyfile(TXUNINST, os.path.join(files, name))
+    return files
 
 
 def make_product(out, template=SCRIPT, archive=None):
@@ -311,11 +312,7 @@ class TxSetupTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        h.run(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f"])
-        os.makedirs(SHOTS, exist_ok=True)
-        shutil.rmtree(WORK, ignore_errors=True)
-        files = os.path.join(WORK, "files")
-        os.makedirs(files)
+        files = fresh_work()
         rnd = random.Random(14)
         for name, data in FILES.items():
             if data is None:

@@ -47,6 +47,8 @@ class SharedLanguageTest(unittest.TestCase):
     leave = base.TxSetupTest.leave
     set_text = base.TxSetupTest.set_text
     assertSameMachine = base.TxSetupTest.assertSameMachine
+    setUp = base.TxSetupTest.setUp
+    tearDown = base.TxSetupTest.tearDown
     product = lang.LanguageTest.product
     start = lang.LanguageTest.start
     box = lang.LanguageTest.box
@@ -70,14 +72,6 @@ class SharedLanguageTest(unittest.TestCase):
             h.run(["reg", "delete", key, "/f"])
         h.run(["reg", "delete", lang.SHARED_DLLS, "/v", "c:\\tessaling\\txde.dll", "/f"])
         shutil.rmtree(SECOND["dest"], ignore_errors=True)
-
-    def setUp(self):
-        self.proc = None
-
-    def tearDown(self):
-        if self.proc is not None and self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
 
     def install(self, product):
         self.start(product)

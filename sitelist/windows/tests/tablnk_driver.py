@@ -1,7 +1,8 @@
 """What every black-box test of TABLNK.exe under Wine shares: the responder
-winctl.exe that reads and drives the program's windows (WinCtl), TABLNK.INI,
-the test's fixture program, and a test case that starts each test from no
-TABLNK.INI and an empty working directory and leaves no program running.
+winctl.exe that reads and drives the program's windows (WinCtl, harness's
+winctl_driver bound to the test's winctl.exe), TABLNK.INI, the test's fixture
+program, and a test case that starts each test from no TABLNK.INI and an empty
+working directory and leaves no program running.
 
 A test file takes its programs from its command line and names its working
 directory:
@@ -26,6 +27,7 @@ import time
 import unittest
 
 import txharness as h
+import winctl_driver
 
 SHOTS = os.environ.get("TX_SCREENSHOTS", os.path.abspath("screenshots"))
 INI = os.path.join(h.windows_dir(), "TABLNK.INI")
@@ -58,94 +60,11 @@ def wait_for(what, timeout=30, step=0.1):
     return what()
 
 
-class WinCtl:
-    """One running winctl.exe: a command a line in, a JSON answer a line out.
-    Texts go out in `encoding` (the responder hands them to the ANSI calls)."""
+class WinCtl(winctl_driver.WinCtl):
+    """The winctl.exe of the test's command line."""
 
     def __init__(self, encoding="latin-1"):
-        self.encoding = encoding
-        self.proc = h.start([_programs["winctl"]], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL)
-
-    def ask(self, *fields):
-        self.proc.stdin.write(("\t".join(str(f) for f in fields) + "\n").encode(self.encoding))
-        self.proc.stdin.flush()
-        line = self.proc.stdout.readline()
-        if not line:
-            raise RuntimeError("winctl ended")
-        return json.loads(line.decode("latin-1"))
-
-    def ok(self, *fields):
-        """ask() for a command that answers {"ok": ...}; fails unless it is true."""
-        answer = self.ask(*fields)
-        if not answer.get("ok"):
-            raise AssertionError("winctl %r: %r" % (fields, answer))
-        return answer
-
-    def find(self, cls="", title=""):
-        """The first top-level window with that class and title ("" matches any), or 0."""
-        return self.ask("find", cls, title)["hwnd"]
-
-    def findchild(self, parent, cls="", title=""):
-        """The first descendant of parent with that class and title ("" matches any), or 0."""
-        return self.ask("findchild", parent, cls, title)["hwnd"]
-
-    def child(self, parent, control):
-        """The descendant of parent with that control number, or 0."""
-        return self.ask("child", parent, control)["hwnd"]
-
-    def describe(self, hwnd):
-        return self.ask("describe", hwnd)
-
-    def boxes(self):
-        return self.ask("boxes")
-
-    def wait(self, cls="", title="", timeout=30, gone=False):
-        """Waits for a top-level window with that class and title: returns it (0 when
-        none came), or with gone=True whether it went."""
-        end = time.time() + timeout
-        while time.time() < end:
-            w = self.find(cls, title)
-            if (w == 0) == gone:
-                return w if not gone else True
-            time.sleep(0.1)
-        return 0 if not gone else False
-
-    def poll(self, probe, timeout=30, gone=False):
-        """Calls probe() until it gives a true value (returned; 0 when it never did), or
-        with gone=True until it gives a false one (True; False when it never did)."""
-        end = time.time() + timeout
-        while time.time() < end:
-            w = probe()
-            if bool(w) != gone:
-                return w if not gone else True
-            time.sleep(0.1)
-        return 0 if not gone else False
-
-    def expect(self, test, timeout=60, what="condition"):
-        """Calls test() until it gives a true value and returns it; fails naming what was
-        awaited and the windows shown when it never did."""
-        end = time.time() + timeout
-        while time.time() < end:
-            got = test()
-            if got:
-                return got
-            time.sleep(0.1)
-        shown = [(w["class"], w["title"]) for w in self.ask("list") if w["visible"]]
-        raise AssertionError("timed out waiting for %s; windows %s, boxes %s" % (what, shown, self.boxes()))
-
-    def close(self):
-        try:
-            self.ask("quit")
-        except (RuntimeError, BrokenPipeError, ValueError):
-            pass
-        try:
-            self.proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-        self.proc.stdin.close()
-        self.proc.stdout.close()
+        super().__init__(_programs["winctl"], encoding)
 
 
 def read_ini():
