@@ -200,18 +200,11 @@ def pe_resources(path):
     return {"dialogs": dialogs, "strings": strings}
 
 
-class LanguageTest(unittest.TestCase):
+class LanguageDriver(base.WizardDriver):
+    """The language tests' product, machine and message-box helpers, on the setup tests'
+    wizard driver; the tests of two products sharing a library take them too."""
     maxDiff = None
-    # The wizard-driving helpers of the setup's own tests.
-    dialog = base.TxSetupTest.dialog
-    page = base.TxSetupTest.page
-    gone = base.TxSetupTest.gone
-    press = base.TxSetupTest.press
-    leave = base.TxSetupTest.leave
-    set_text = base.TxSetupTest.set_text
-    assertSameMachine = base.TxSetupTest.assertSameMachine
-    setUp = base.TxSetupTest.setUp
-    tearDown = base.TxSetupTest.tearDown
+    # The browser tests' list and radio-button look-ups.
     items = browsers.BrowserTest.items
     checked = browsers.BrowserTest.checked
 
@@ -331,6 +324,8 @@ class LanguageTest(unittest.TestCase):
 
     # ---- the tests, in order ----------------------------------------------------
 
+
+class LanguageTest(LanguageDriver, unittest.TestCase):
     def test_0_without_a_language_the_programs_own_texts_and_font_show(self):
         product = self.product("plain", script())
         before = snapshot()

@@ -307,53 +307,10 @@ def snapshot():
     return {"tree": tree(), "registry": registry()}
 
 
-class TxSetupTest(unittest.TestCase):
-    maxDiff = None
-
-    @classmethod
-    def setUpClass(cls):
-        files = fresh_work()
-        rnd = random.Random(14)
-        for name, data in FILES.items():
-            if data is None:
-                shutil.copyfile(TXUNINST, os.path.join(files, name))
-            else:
-                put(os.path.join(files, name), data)
-        put(os.path.join(files, "big.dat"), rnd.randbytes(24 << 20))
-        shutil.copyfile(PROBE, os.path.join(files, "setup_probe.exe"))
-        shutil.copyfile(SELFREG, os.path.join(files, "selfreg_probe.dll"))
-        shutil.copyfile(SELFREG, os.path.join(files, "tessacom.dll"))  # a shared library of version 1.0
-        put(os.path.join(files, "plug.dll"), rnd.randbytes(5000))
-        put(os.path.join(files, "shared.dll"), rnd.randbytes(7000))
-        cls.product = os.path.join(WORK, "product")
-        make_product(cls.product)
-        # Whatever an interrupted earlier run of these tests may have left.
-        for key in ("HKCR\\Software\\Orvane Labs", "HKCR\\.tx", "HKCR\\.txm", "HKCR\\txmfile", "HKCR\\tx,txmfile",
-                    "HKCR\\" + UNINSTALL, "HKLM\\" + UNINSTALL,
-                    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\txplay.exe"):
-            h.run(["reg", "delete", key, "/f"])
-        for name in ("plugins\\plug.dll", "plugins\\shared.dll", "tessacom.dll"):
-            h.run(["reg", "delete", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", "/v",
-                   "c:\\tessatest\\player\\" + name, "/f"])
-        for key in ("HKCR\\Software\\Tessa Older", "HKCR\\Software\\TessaTest Library", "HKCU\\Software\\TessaTest Library",
-                    "HKCU\\Software\\TessaTest Probe"):
-            h.run(["reg", "delete", key, "/f"])
-        # Empty parents an interrupted run left: the uninstaller takes them with the last key.
-        remove_empty_parents("HKCR\\" + UNINSTALL)
-        for d in ("TessaTest", "TessaOld", "TessaOlder", "TessaProbe"):
-            shutil.rmtree(os.path.join(h.drive_c(), d), ignore_errors=True)
-        if os.path.exists(os.path.join(h.drive_c(), "windows", "TESSAOLD.INI")):
-            os.remove(os.path.join(h.drive_c(), "windows", "TESSAOLD.INI"))
-        for root, dirs, _ in os.walk(os.path.join(h.drive_c(), "users")):
-            for d in dirs:
-                if d.startswith("txs") and d[3:].isdigit():
-                    shutil.rmtree(os.path.join(root, d))
-        cls.clean = snapshot()
-        cls.ctl = WinCtl()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.ctl.close()
+class WizardDriver:
+    """How the setup tests drive TXSETUP and look at what it did: the wizard pages, the
+    message dialogs, the uninstaller, the machine's files and registry. The test class
+    that takes it sets cls.ctl (a WinCtl) and, for start(), cls.product."""
 
     def setUp(self):
         self.proc = None
@@ -362,8 +319,6 @@ class TxSetupTest(unittest.TestCase):
         if self.proc is not None and self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
-
-    # ---- helpers ---------------------------------------------------------------
 
     def start(self, product=None, exe=None, env=None):
         exe = exe or os.path.join(product or self.product, "TXSETUP.exe")
@@ -484,6 +439,55 @@ class TxSetupTest(unittest.TestCase):
 
     def installed(self, name, sub=""):
         return get(os.path.join(DEST, sub, name))
+
+
+class TxSetupTest(WizardDriver, unittest.TestCase):
+    maxDiff = None
+
+    @classmethod
+    def setUpClass(cls):
+        files = fresh_work()
+        rnd = random.Random(14)
+        for name, data in FILES.items():
+            if data is None:
+                shutil.copyfile(TXUNINST, os.path.join(files, name))
+            else:
+                put(os.path.join(files, name), data)
+        put(os.path.join(files, "big.dat"), rnd.randbytes(24 << 20))
+        shutil.copyfile(PROBE, os.path.join(files, "setup_probe.exe"))
+        shutil.copyfile(SELFREG, os.path.join(files, "selfreg_probe.dll"))
+        shutil.copyfile(SELFREG, os.path.join(files, "tessacom.dll"))  # a shared library of version 1.0
+        put(os.path.join(files, "plug.dll"), rnd.randbytes(5000))
+        put(os.path.join(files, "shared.dll"), rnd.randbytes(7000))
+        cls.product = os.path.join(WORK, "product")
+        make_product(cls.product)
+        # Whatever an interrupted earlier run of these tests may have left.
+        for key in ("HKCR\\Software\\Orvane Labs", "HKCR\\.tx", "HKCR\\.txm", "HKCR\\txmfile", "HKCR\\tx,txmfile",
+                    "HKCR\\" + UNINSTALL, "HKLM\\" + UNINSTALL,
+                    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\txplay.exe"):
+            h.run(["reg", "delete", key, "/f"])
+        for name in ("plugins\\plug.dll", "plugins\\shared.dll", "tessacom.dll"):
+            h.run(["reg", "delete", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", "/v",
+                   "c:\\tessatest\\player\\" + name, "/f"])
+        for key in ("HKCR\\Software\\Tessa Older", "HKCR\\Software\\TessaTest Library", "HKCU\\Software\\TessaTest Library",
+                    "HKCU\\Software\\TessaTest Probe"):
+            h.run(["reg", "delete", key, "/f"])
+        # Empty parents an interrupted run left: the uninstaller takes them with the last key.
+        remove_empty_parents("HKCR\\" + UNINSTALL)
+        for d in ("TessaTest", "TessaOld", "TessaOlder", "TessaProbe"):
+            shutil.rmtree(os.path.join(h.drive_c(), d), ignore_errors=True)
+        if os.path.exists(os.path.join(h.drive_c(), "windows", "TESSAOLD.INI")):
+            os.remove(os.path.join(h.drive_c(), "windows", "TESSAOLD.INI"))
+        for root, dirs, _ in os.walk(os.path.join(h.drive_c(), "users")):
+            for d in dirs:
+                if d.startswith("txs") and d[3:].isdigit():
+                    shutil.rmtree(os.path.join(root, d))
+        cls.clean = snapshot()
+        cls.ctl = WinCtl()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.ctl.close()
 
     # ---- the tests, in order ------------------------------------------------------
 

@@ -37,34 +37,16 @@ def second_script():
         "RegistrationName=TessaLang", "RegistrationName=TessaLing")
 
 
-class SharedLanguageTest(unittest.TestCase):
-    maxDiff = None
-    # The wizard-driving helpers of the setup's and the language tests.
-    dialog = base.TxSetupTest.dialog
-    page = base.TxSetupTest.page
-    gone = base.TxSetupTest.gone
-    press = base.TxSetupTest.press
-    leave = base.TxSetupTest.leave
-    set_text = base.TxSetupTest.set_text
-    assertSameMachine = base.TxSetupTest.assertSameMachine
-    setUp = base.TxSetupTest.setUp
-    tearDown = base.TxSetupTest.tearDown
-    product = lang.LanguageTest.product
-    start = lang.LanguageTest.start
-    box = lang.LanguageTest.box
-    answer = lang.LanguageTest.answer
-    reg = lang.LanguageTest.reg
-    clear = staticmethod(lang.LanguageTest.clear)
-
+class SharedLanguageTest(lang.LanguageDriver, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        lang.LanguageTest.setUpClass.__func__(cls)
+        super().setUpClass()
         cls.clear_second()
 
     @classmethod
     def tearDownClass(cls):
         cls.clear_second()
-        lang.LanguageTest.tearDownClass.__func__(cls)
+        super().tearDownClass()
 
     @classmethod
     def clear_second(cls):
