@@ -278,8 +278,14 @@ def registry():
     out = {}
     for root in ("HKLM\\Software", "HKCU\\Software"):
         path = os.path.join(WORK, "snapshot.reg")
-        r = h.run(["reg", "export", root, h.winpath(path), "/y"])
-        assert r.returncode == 0, r.stderr
+        # Wine's own processes (the desktop's folder windows, the device services) change
+        # keys under these roots at any time; an export that meets a key going away fails,
+        # and is made again.
+        for _ in range(5):
+            r = h.run(["reg", "export", root, h.winpath(path), "/y"])
+            if r.returncode == 0:
+                break
+        assert r.returncode == 0, "reg export %s failed (%d) five times: %r" % (root, r.returncode, r.stderr)
         for k, v in parse_reg(path).items():
             if not k.startswith(VOLATILE) and "\\Windows NT\\CurrentVersion\\NetworkCards" not in k:
                 out[k] = v

@@ -334,10 +334,13 @@ class ExportTest(driver.TablnkCase):
         self.assertTrue(self.ctl.ask("press", dialog, IDC["browse"])["ok"])
         chooser = self.ctl.wait("#32770", "Choose a File", timeout=30)
         self.assertTrue(chooser, "no file dialog")
-        # The file type list of the dialog (cmb1) holds the three filters.
-        types = self.ctl.ask("combo", chooser, 0x470)
-        self.assertEqual(types["items"][:3], ["All Files", "HTML files", "ASCII files"])
-        time.sleep(0.5)
+        # The file type list of the dialog (cmb1) holds the three filters, once the
+        # dialog has filled it (its window shows before that).
+        types = self.ctl.expect(lambda: self.ctl.ask("combo", chooser, 0x470)["items"], timeout=15,
+                                what="the file dialog's type list")
+        self.assertEqual(types[:3], ["All Files", "HTML files", "ASCII files"])
+        self.ctl.expect(lambda: self.ctl.ask("combo", chooser, 0x470)["text"], timeout=15,
+                        what="the chosen file type")
         self.shot("export-browse.png")
         # A name chosen without a "." gets the text types' ".txt".
         target = h.winpath(os.path.join(WORK, "chosen"))
